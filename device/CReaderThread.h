@@ -1,0 +1,55 @@
+#pragma once
+
+#include "settings/DeviceStatus.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class CHidDevice;
+
+// The one process-wide lock between the reader thread and the pulls. It
+// guards the reader's ReplyReceived, DevicePresent, LastReportText and Status.
+extern std::mutex StatusLock;
+
+// The worker thread: searches for the keyboard (at once, then every 1000 ms),
+// reads its input reports and decodes each into Status under StatusLock.
+// Event reports are appended to "eventlog.txt" in the current directory.
+class CReaderThread {
+public:
+    explicit CReaderThread(CHidDevice* device);
+    ~CReaderThread(); // stops and joins the thread if it still runs
+    CReaderThread(const CReaderThread&) = delete;
+    CReaderThread& operator=(const CReaderThread&) = delete;
+
+    bool Start();
+    // Clears KeepRunning and waits until the loop has set Stopped.
+    void Stop();
+
+    // Decodes one input report as the loop does; the caller holds StatusLock.
+    void DecodeReport(const uint8_t* report);
+
+    // Under StatusLock (DevicePresent is also set without it after an open).
+    std::atomic<uint8_t> ReplyReceived{0};
+    std::atomic<uint8_t> DevicePresent{0};
+    std::string LastReportText;
+    CHidDevice* Device;
+    std::atomic<int> ReaderState{0}; // 0 searching, 1 reading
+    DeviceStatus Status;
+    std::atomic<int> Stopped{0};
+    std::atomic<int> KeepRunning{1};
+
+    enum : int { Searching = 0, Reading = 1 };
+    static constexpr int SearchIntervalMs = 1000;
+
+private:
+    void Run();
+    void WaitBeforeNextSearch();
+
+    std::thread m_thread;
+    std::mutex m_wakeLock;
+    std::condition_variable m_wake;
+};

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs to build, run and test.
+# Does nothing (and needs no network) when everything is already installed.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev
+  libhidapi-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth fonts-dejavu-core
+)
+# Extra packages for the test that boots a small VM with a real HID stack.
+if [[ "${1:-}" == "--with-vm" ]]; then
+  PACKAGES+=(qemu-system-x86 busybox-static xz-utils cpio)
+fi
+
+missing=()
+for pkg in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$pkg")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,3 @@
+#include "settings/KeyboardSettings.h"
+
+KeyboardSettings g_settings;
