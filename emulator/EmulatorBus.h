@@ -1,0 +1,66 @@
+#pragma once
+
+#include "device/HidBus.h"
+#include "device/ReportProtocol.h"
+#include "emulator/KeyboardFirmware.h"
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+// The built-in keyboard reached through the HID bus interface, in process.
+// It presents the interfaces a real keyboard does (a boot keyboard interface,
+// a vendor interface of usage 2 and the configuration interface of usage
+// page 0xFF00, usage 1), and answers through the firmware model.
+// Thread-safe: tests and the reader thread may use it at the same time.
+class EmulatorBus : public HidBus {
+public:
+    struct Options {
+        uint16_t productId = 0x0705;
+        // Live values move and event reports are sent now and then on a
+        // background clock. Tests that want exact control switch it off and
+        // call Advance() or the fault functions themselves.
+        bool autonomous = true;
+        bool pluggedIn = true;
+    };
+    EmulatorBus();
+    explicit EmulatorBus(Options options);
+    ~EmulatorBus() override;
+
+    std::vector<HidInterfaceInfo> enumerate() override;
+    std::unique_ptr<HidConnection> open(const std::string& path, HidOpenError* error) override;
+
+    // Plugging: unplugging makes every open connection fail its reads and
+    // writes; plugging in presents the keyboard again (after a simulated
+    // power cycle: unsaved settings are lost, stored ones come back).
+    void Plug();
+    void Unplug();
+    bool IsPlugged() const;
+
+    // Faults on demand.
+    void SetDropReplies(bool drop);                          // no reply at all
+    void SetReplyDelay(std::chrono::milliseconds delay);     // late replies
+    void SetFailWrites(bool fail);                           // writes fail
+    void SetPermissionDenied(bool denied);                   // open() fails with PermissionDenied
+    void SendReport(const protocol::Report& report);         // any report, e.g. unknown type 12
+    void SendEvent();                                        // one event report (type 11)
+    // Sends `count` live-status reports at `perSecond` on a background thread.
+    void Flood(int perSecond, int count);
+    // Adds a foreign HID interface (another vendor or product) to enumerate().
+    void AddForeignInterface(const HidInterfaceInfo& info);
+
+    // Moves the firmware's clock (live values, events) by `elapsed`.
+    void Advance(std::chrono::milliseconds elapsed);
+
+    // Copies of the firmware's state and of every output report written.
+    DeviceStatus FirmwareState() const;
+    DeviceStatus StoredState() const;
+    std::vector<protocol::Report> WrittenReports() const;
+    void ClearWrittenReports();
+    // Runs `change` on the firmware under the bus's lock.
+    void WithFirmware(const std::function<void(KeyboardFirmware&)>& change);
+
+private:
+    struct Impl;
+    std::shared_ptr<Impl> m_impl;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/DialogBuilder.h"
+#include "settings/KeyboardSettings.h"
+
+#include <QWidget>
+
+// The "Manufacturing" page (template 150), test mode only.
+class CManufacturing : public QWidget {
+    Q_OBJECT
+public:
+    explicit CManufacturing(QWidget* parent = nullptr);
+    QString Title() const;
+    QWidget* Control(int id) const { return m_controls.control(id); }
+    void EnableControls(bool enable, uint16_t productId);
+    void ShowSettings(const KeyboardSettings& settings);
+
+private:
+    BuiltDialog m_controls;
+};
