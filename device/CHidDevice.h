@@ -54,6 +54,14 @@ public:
     // interface that could not be opened for want of permission.
     bool PermissionDenied() const { return m_permissionDenied.load(); }
 
+    // Closes both connections. The reader thread calls it when a read fails;
+    // Open and Close call it before replacing or dropping them.
+    void CloseConnections();
+
+    // A blocking read wakes up this often to see whether the reader is being
+    // stopped, so that Close never waits long for a silent keyboard.
+    static constexpr int ReadPollMs = 100;
+
     std::unique_ptr<CReaderThread> Reader;
     std::atomic<uint16_t> ProductId{0};
     HidCapabilities Capabilities;
@@ -65,8 +73,6 @@ public:
     uint32_t OutputReportLength = 9;
 
 private:
-    void CloseConnections();
-
     std::shared_ptr<HidBus> m_bus;
     std::atomic<bool> m_permissionDenied{false};
     // Guards the connections against being replaced (reader thread, Open)

@@ -1,0 +1,146 @@
+#include "device/CHidDevice.h"
+
+#include "device/CReaderThread.h"
+#include "device/DeviceIds.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <vector>
+
+CHidDevice::CHidDevice(std::shared_ptr<HidBus> bus) : m_bus(std::move(bus)) {}
+
+CHidDevice::~CHidDevice() {
+    Close();
+    CloseConnections();
+}
+
+bool CHidDevice::Open() {
+    CloseConnections();
+    ProductId = 0;
+
+    bool denied = false;
+    std::set<std::string> tried;
+    // The attributes and capabilities come with the enumeration, so foreign
+    // devices are never opened. The first interface that passes every test
+    // wins; backends that list nested collections repeat a path, and a path
+    // is opened at most once per search.
+    for (const HidInterfaceInfo& info : m_bus->enumerate()) {
+        if (info.vendorId != KeyboardVendorId || !IsKnownProductId(info.productId)) {
+            continue;
+        }
+        QueryCapabilities(info);
+        if (InterfaceKind != KindConfiguration) {
+            continue;
+        }
+        if (!tried.insert(info.path).second) {
+            continue;
+        }
+        HidOpenError error = HidOpenError::None;
+        std::unique_ptr<HidConnection> writer = m_bus->open(info.path, &error);
+        if (!writer) {
+            denied = denied || error == HidOpenError::PermissionDenied;
+            continue;
+        }
+        std::unique_ptr<HidConnection> reader = m_bus->open(info.path, &error);
+        if (!reader) {
+            denied = denied || error == HidOpenError::PermissionDenied;
+            continue;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_connectionLock);
+            WriteHandle = std::move(writer);
+            ConfigHandle = WriteHandle.get();
+            ReadHandle = std::move(reader);
+        }
+        ProductId = info.productId;
+        m_permissionDenied = false;
+        return true;
+    }
+    m_permissionDenied = denied;
+    return false;
+}
+
+void CHidDevice::QueryCapabilities(const HidInterfaceInfo& info) {
+    std::lock_guard<std::mutex> lock(m_connectionLock);
+    Capabilities = {info.usagePage, info.usage, info.inputReportLength, info.outputReportLength};
+    // Usage 2 is tested first, on any usage page.
+    if (info.usage == 2) {
+        InterfaceKind = KindUsage2;
+    } else if (info.usagePage == VendorUsagePage && info.usage == ConfigurationUsage) {
+        InterfaceKind = KindConfiguration;
+        InputReportLength = info.inputReportLength;
+        OutputReportLength = info.outputReportLength;
+    } else if (info.usagePage == VendorUsagePage) {
+        InterfaceKind = KindVendorOther;
+    } else {
+        InterfaceKind = KindOther;
+    }
+}
+
+bool CHidDevice::ReadReport(uint8_t* buffer) {
+    HidConnection* connection = ReadHandle.get();
+    if (!connection) {
+        return false;
+    }
+    const std::size_t length = InputReportLength;
+    for (;;) {
+        if (Reader && !Reader->KeepRunning) {
+            return false;
+        }
+        const int n = connection->read(buffer, length, ReadPollMs);
+        if (n < 0) {
+            return false;
+        }
+        if (n > 0) {
+            // A short report reads as if zero-filled to the full length.
+            std::fill(buffer + std::min<std::size_t>(static_cast<std::size_t>(n), length),
+                      buffer + length, uint8_t{0});
+            return true;
+        }
+    }
+}
+
+int CHidDevice::WriteReport(const uint8_t* payload, std::size_t length) {
+    std::lock_guard<std::mutex> lock(m_connectionLock);
+    // Report ID 0, at most 8 payload bytes, zeros up to the report length.
+    std::vector<uint8_t> report(std::max<std::size_t>(OutputReportLength, ReportLength), 0);
+    std::memcpy(report.data() + 1, payload, std::min<std::size_t>(length, 8));
+    if (!WriteHandle) {
+        return 3;
+    }
+    if (!ConfigHandle) {
+        return 2;
+    }
+    return WriteHandle->write(report.data(), OutputReportLength) ? 0 : 1;
+}
+
+bool CHidDevice::StartReader() {
+    Reader = std::make_unique<CReaderThread>(this);
+    return Reader->Start();
+}
+
+bool CHidDevice::IsReading() const {
+    return Reader && Reader->ReaderState == CReaderThread::Reading;
+}
+
+void CHidDevice::Close() {
+    if (!Reader) {
+        return;
+    }
+    Reader->Stop();
+    Reader.reset();
+    CloseConnections();
+}
+
+void CHidDevice::CloseConnections() {
+    std::unique_ptr<HidConnection> writer;
+    std::unique_ptr<HidConnection> reader;
+    {
+        std::lock_guard<std::mutex> lock(m_connectionLock);
+        ConfigHandle = nullptr;
+        writer = std::move(WriteHandle);
+        reader = std::move(ReadHandle);
+    }
+    // Closed outside the lock: closing may wait for the backend.
+}

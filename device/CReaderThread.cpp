@@ -1,0 +1,117 @@
+#include "device/CReaderThread.h"
+
+#include "device/CHidDevice.h"
+#include "device/DeviceIds.h"
+#include "device/ReportProtocol.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <system_error>
+#include <vector>
+
+std::mutex StatusLock;
+
+namespace {
+
+// Appends one line for an event report to "eventlog.txt" in the current
+// directory; opened anew for every event so the file is always complete.
+void AppendEventLog(const std::string& reportText) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    if (FILE* file = std::fopen("eventlog.txt", "a+")) {
+        std::fputs(protocol::EventLogLine(reportText, local).c_str(), file);
+        std::fclose(file);
+    }
+}
+
+} // namespace
+
+CReaderThread::CReaderThread(CHidDevice* device) : Device(device) {
+    // The reader's block starts like the settings record's, except for the
+    // alarm time.
+    Status.AlarmTimer = 1440;
+}
+
+CReaderThread::~CReaderThread() { Stop(); }
+
+bool CReaderThread::Start() {
+    try {
+        m_thread = std::thread(&CReaderThread::Run, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void CReaderThread::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(m_wakeLock);
+        KeepRunning = 0;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void CReaderThread::Run() {
+    Stopped = 0;
+    std::vector<uint8_t> buffer;
+    while (KeepRunning) {
+        if (ReaderState == Searching) {
+            if (Device->Open()) {
+                {
+                    std::lock_guard<std::mutex> lock(StatusLock);
+                    DevicePresent = 1;
+                }
+                ReaderState = Reading;
+            } else {
+                WaitBeforeNextSearch();
+            }
+            continue;
+        }
+
+        buffer.assign(std::max<std::size_t>(Device->InputReportLength, ReportLength), 0);
+        if (!Device->ReadReport(buffer.data())) {
+            {
+                std::lock_guard<std::mutex> lock(StatusLock);
+                DevicePresent = 0;
+            }
+            ReaderState = Searching;
+            Device->CloseConnections();
+            continue;
+        }
+        if (!KeepRunning) {
+            break; // a report read while stopping is dropped
+        }
+        std::lock_guard<std::mutex> lock(StatusLock);
+        DecodeReport(buffer.data());
+    }
+    Stopped = 1;
+}
+
+void CReaderThread::WaitBeforeNextSearch() {
+    std::unique_lock<std::mutex> lock(m_wakeLock);
+    m_wake.wait_for(lock, std::chrono::milliseconds(SearchIntervalMs),
+                    [this] { return KeepRunning == 0; });
+}
+
+void CReaderThread::DecodeReport(const uint8_t* report) {
+    LastReportText = protocol::ReportText(report);
+    ReplyReceived = 1;
+    DevicePresent = 1;
+    switch (protocol::DecodeInputReport(report, Status)) {
+    case protocol::DecodeOutcome::Reply:
+        break;
+    case protocol::DecodeOutcome::Event:
+        ReplyReceived = 0;
+        AppendEventLog(LastReportText);
+        break;
+    case protocol::DecodeOutcome::Unknown:
+        ReplyReceived = 0;
+        DevicePresent = 0;
+        break;
+    }
+}
