@@ -5,6 +5,9 @@
 
 #include <QWidget>
 
+class QCheckBox;
+class QRadioButton;
+
 // The "Manufacturing" page (template 150), test mode only.
 class CManufacturing : public QWidget {
     Q_OBJECT
@@ -16,5 +19,17 @@ public:
     void ShowSettings(const KeyboardSettings& settings);
 
 private:
+    void OnSetIdNumber();
+    void OnHostModeEnable();
+    void OnHostOutput(int id);
+    void OnMessageLog();
+    void OnFlag(int id);
+    void OnDisableAutoSense();
+    void OnInterfaceChosen();
+
+    QCheckBox* Box(int id) const;
+    QRadioButton* Radio(int id) const;
+    bool Ticked(int id) const;
+
     BuiltDialog m_controls;
 };

@@ -5,8 +5,12 @@
 
 #include <QWidget>
 
+class QLabel;
+class QSlider;
+
 // The "Threshold" page (template 148): five sliders for the two thresholds,
 // the interval time, the keystroke alarm trigger and the clean time.
+// Each slider shows its largest value at the top (position 0).
 class CDialogThreshold : public QWidget {
     Q_OBJECT
 public:
@@ -17,5 +21,15 @@ public:
     void ShowSettings(const KeyboardSettings& settings);
 
 private:
+    // Run whenever the slider paints; write the value of its position.
+    void OnLowPainted(int position);
+    void OnHighPainted(int position);
+    void OnIntervalPainted(int position);
+    void OnKeyLimitPainted(int position);
+    void OnCleanPainted(int position);
+
+    QSlider* Slider(int id) const;
+    QLabel* Label(int id) const;
+
     BuiltDialog m_controls;
 };

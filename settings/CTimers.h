@@ -5,6 +5,10 @@
 
 #include <QWidget>
 
+class QCheckBox;
+class QLabel;
+class QSlider;
+
 // The "Timers" page (template 149): alarm time slider and presets, and the
 // timer, keystroke and clean-on-power-up switches.
 class CTimers : public QWidget {
@@ -17,5 +21,14 @@ public:
     void ShowSettings(const KeyboardSettings& settings);
 
 private:
+    void ShowAlarmTime(uint16_t hours);
+    void OnSliderPainted(int position);
+    void OnPreset(uint16_t hours);
+    void OnSwitchClicked(int id);
+
+    QSlider* Slider() const;
+    QLabel* ValueLabel() const;
+    QCheckBox* Box(int id) const;
+
     BuiltDialog m_controls;
 };

@@ -1,0 +1,151 @@
+#include "settings/CDialogThreshold.h"
+
+#include "app/CKeyboardConfigDlg.h"
+#include "settings/SliderPaintHook.h"
+
+#include <QLabel>
+#include <QSlider>
+
+#include <algorithm>
+
+namespace {
+
+enum : int {
+    LowSlider = 1004,
+    HighSlider = 1005,
+    IntervalSlider = 1006,
+    KeyLimitSlider = 1010,
+    CleanSlider = 1032,
+    LowLabel = 1008,
+    HighLabel = 1026,
+    IntervalLabel = 1011,
+    KeyLimitLabel = 1039,
+    CleanLabel = 1033,
+};
+
+constexpr int IntervalMax = 60;
+constexpr int CleanMax = 255;
+constexpr int PercentMax = 100;
+constexpr int KeyLimitMax = 66; // thousands of keystrokes
+
+// A threshold is a byte on the keyboard; the sliders show it as a percentage.
+uint16_t ThresholdAtPosition(int position) {
+    return static_cast<uint16_t>((25550 - 255 * position) / 100);
+}
+int PercentOfThreshold(uint16_t value) { return (100 * value + 128) / 256; }
+
+QString Seconds(unsigned value) { return QStringLiteral("%1 sec").arg(value); }
+
+void RequestThresholds() {
+    if (g_mainDialog)
+        g_mainDialog->RequestThresholdsReport();
+}
+
+} // namespace
+
+CDialogThreshold::CDialogThreshold(QWidget* parent)
+    : QWidget(parent), m_controls(ThresholdTemplate(), this) {
+    setMinimumSize(m_controls.size());
+
+    // Ranges and tick marks; no page size, the slider's own is kept.
+    struct Range {
+        int id, maximum, tick;
+    };
+    for (const Range& r : {Range{IntervalSlider, IntervalMax, 5}, Range{CleanSlider, CleanMax, 15},
+                           Range{LowSlider, PercentMax, 5}, Range{HighSlider, PercentMax, 5},
+                           Range{KeyLimitSlider, KeyLimitMax, 6}}) {
+        Slider(r.id)->setRange(0, r.maximum);
+        Slider(r.id)->setTickInterval(r.tick);
+    }
+
+    struct Naming {
+        int slider, label;
+        const char* name;
+        const char* valueDescription;
+    };
+    for (const Naming& n : {Naming{LowSlider, LowLabel, "Low", "Low threshold percent"},
+                            Naming{HighSlider, HighLabel, "High", "High threshold percent"},
+                            Naming{IntervalSlider, IntervalLabel, "Interval", "Interval time"},
+                            Naming{KeyLimitSlider, KeyLimitLabel, "Key Limit", "Keystroke limit"},
+                            Naming{CleanSlider, CleanLabel, "Clean", "Clean time"}}) {
+        Slider(n.slider)->setAccessibleName(QString::fromUtf8(n.name));
+        Label(n.label)->setAccessibleDescription(QString::fromUtf8(n.valueDescription));
+    }
+
+    SliderPaintHook::Install(Slider(LowSlider), [this](int p) { OnLowPainted(p); });
+    SliderPaintHook::Install(Slider(HighSlider), [this](int p) { OnHighPainted(p); });
+    SliderPaintHook::Install(Slider(IntervalSlider), [this](int p) { OnIntervalPainted(p); });
+    SliderPaintHook::Install(Slider(KeyLimitSlider), [this](int p) { OnKeyLimitPainted(p); });
+    SliderPaintHook::Install(Slider(CleanSlider), [this](int p) { OnCleanPainted(p); });
+}
+
+QString CDialogThreshold::Title() const { return QString::fromUtf8(ThresholdTemplate().caption); }
+
+QSlider* CDialogThreshold::Slider(int id) const { return m_controls.get<QSlider>(id); }
+QLabel* CDialogThreshold::Label(int id) const { return m_controls.get<QLabel>(id); }
+
+void CDialogThreshold::EnableControls(bool enable, uint16_t /*productId*/) {
+    for (int id : {LowSlider, HighSlider, IntervalSlider, KeyLimitSlider, CleanSlider})
+        Slider(id)->setEnabled(enable);
+}
+
+// Positions the sliders; the values they can represent reach the record when
+// they next paint, so an out-of-range value is shown once and then replaced.
+void CDialogThreshold::ShowSettings(const KeyboardSettings& settings) {
+    const int low = PercentOfThreshold(settings.LowThreshold);
+    Slider(LowSlider)->setValue(PercentMax - low);
+    Label(LowLabel)->setText(QString::number(low));
+
+    const int high = PercentOfThreshold(settings.HighThreshold);
+    Slider(HighSlider)->setValue(PercentMax - high);
+    Label(HighLabel)->setText(QString::number(high));
+
+    const uint16_t trigger = settings.KeystrokeAlarmTrigger;
+    Slider(KeyLimitSlider)->setValue(KeyLimitMax - trigger / 1000);
+    Label(KeyLimitLabel)->setText(QString::number(trigger));
+
+    const uint16_t interval = settings.IntervalTimer;
+    Slider(IntervalSlider)->setValue(interval > IntervalMax ? 0 : IntervalMax - interval);
+    Label(IntervalLabel)->setText(Seconds(interval));
+
+    const uint16_t clean = settings.CleanTimer;
+    Slider(CleanSlider)->setValue(clean > CleanMax ? 0 : CleanMax - clean);
+    Label(CleanLabel)->setText(Seconds(clean));
+}
+
+void CDialogThreshold::OnLowPainted(int position) {
+    g_settings.LowThreshold = ThresholdAtPosition(position);
+    Label(LowLabel)->setText(QString::number(PercentMax - position));
+    if (g_mainDialog)
+        g_mainDialog->RecolourSensorBars();
+    RequestThresholds();
+}
+
+void CDialogThreshold::OnHighPainted(int position) {
+    g_settings.HighThreshold = ThresholdAtPosition(position);
+    Label(HighLabel)->setText(QString::number(PercentMax - position));
+    if (g_mainDialog)
+        g_mainDialog->RecolourSensorBars();
+    RequestThresholds();
+}
+
+void CDialogThreshold::OnIntervalPainted(int position) {
+    g_settings.IntervalTimer = static_cast<uint16_t>(IntervalMax - position);
+    Label(IntervalLabel)->setText(Seconds(g_settings.IntervalTimer));
+    RequestThresholds();
+}
+
+// Position 0 would be 66000, which does not fit the 16-bit trigger.
+void CDialogThreshold::OnKeyLimitPainted(int position) {
+    g_settings.KeystrokeAlarmTrigger =
+        static_cast<uint16_t>((KeyLimitMax - std::max(position, 1)) * 1000);
+    Label(KeyLimitLabel)->setText(QString::number(g_settings.KeystrokeAlarmTrigger));
+    if (g_mainDialog)
+        g_mainDialog->KeystrokeTriggerChanged();
+}
+
+void CDialogThreshold::OnCleanPainted(int position) {
+    g_settings.CleanTimer = static_cast<uint16_t>(CleanMax - position);
+    Label(CleanLabel)->setText(Seconds(g_settings.CleanTimer));
+    RequestThresholds();
+}

@@ -1,0 +1,120 @@
+#include "settings/CTimers.h"
+
+#include "app/CKeyboardConfigDlg.h"
+#include "settings/SliderPaintHook.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+namespace {
+
+enum : int {
+    AlarmSlider = 1016,
+    AlarmLabel = 1017,
+    Preset24 = 1012,
+    Preset8 = 1018,
+    Preset4 = 1019,
+    Preset3 = 1021,
+    PresetMinute = 1020,
+    TimerBox = 1035,
+    KeystrokeBox = 1036,
+    CleanOnPowerUpBox = 1022,
+};
+
+constexpr int MaxHours = 48;
+
+// An alarm time of 0 is the one-minute alarm used in service.
+QString AlarmText(uint16_t hours) {
+    return hours == 0 ? QStringLiteral("1 min") : QStringLiteral("%1 hrs").arg(hours);
+}
+
+bool TestMode() { return g_mainDialog && g_mainDialog->m_bTestMode; }
+
+} // namespace
+
+CTimers::CTimers(QWidget* parent) : QWidget(parent), m_controls(TimersTemplate(), this) {
+    setMinimumSize(m_controls.size());
+
+    Slider()->setRange(0, MaxHours);
+    Slider()->setTickInterval(4);
+    Slider()->setPageStep(4);
+    Slider()->setAccessibleName(QStringLiteral("Alarm Timer"));
+    ValueLabel()->setAccessibleDescription(QStringLiteral("Alarm time"));
+    SliderPaintHook::Install(Slider(), [this](int p) { OnSliderPainted(p); });
+
+    const std::pair<int, uint16_t> presets[] = {
+        {Preset24, 24}, {Preset8, 8}, {Preset4, 4}, {Preset3, 3}, {PresetMinute, 0}};
+    for (auto [id, hours] : presets) {
+        connect(m_controls.get<QPushButton>(id), &QPushButton::clicked, this,
+                [this, h = hours] { OnPreset(h); });
+    }
+    for (int id : {TimerBox, KeystrokeBox, CleanOnPowerUpBox})
+        connect(Box(id), &QCheckBox::clicked, this, [this, id] { OnSwitchClicked(id); });
+}
+
+QString CTimers::Title() const { return QString::fromUtf8(TimersTemplate().caption); }
+
+QSlider* CTimers::Slider() const { return m_controls.get<QSlider>(AlarmSlider); }
+QLabel* CTimers::ValueLabel() const { return m_controls.get<QLabel>(AlarmLabel); }
+QCheckBox* CTimers::Box(int id) const { return m_controls.get<QCheckBox>(id); }
+
+// Enabling leaves the "1 Min" button hidden outside test mode.
+void CTimers::EnableControls(bool enable, uint16_t /*productId*/) {
+    for (int id : {AlarmSlider, Preset24, Preset8, Preset4, Preset3, PresetMinute, TimerBox,
+                   KeystrokeBox, CleanOnPowerUpBox})
+        m_controls.control(id)->setEnabled(enable);
+}
+
+// Setting the boxes programmatically does not emit clicked(), so no report
+// is requested from here.
+void CTimers::ShowSettings(const KeyboardSettings& settings) {
+    ShowAlarmTime(settings.AlarmTimer);
+    Box(CleanOnPowerUpBox)->setChecked(settings.PowerOnWipe != 0);
+    Box(TimerBox)->setChecked(settings.EnableTimer != 0);
+    Box(KeystrokeBox)->setChecked(settings.EnableKeystroke != 0);
+}
+
+void CTimers::ShowAlarmTime(uint16_t hours) {
+    int position = MaxHours - hours;
+    if (hours == 0)
+        position = MaxHours;
+    else if (hours > MaxHours)
+        position = 0;
+    Slider()->setValue(position);
+    ValueLabel()->setText(AlarmText(hours));
+}
+
+// The bottom end is 0 hours; in test mode it reads as the one-minute alarm.
+void CTimers::OnSliderPainted(int position) {
+    const auto hours = static_cast<uint16_t>(MaxHours - position);
+    if (position == MaxHours && TestMode())
+        ValueLabel()->setText(AlarmText(0));
+    else
+        ValueLabel()->setText(QStringLiteral("%1 hrs").arg(hours));
+    g_settings.AlarmTimer = hours;
+    if (g_mainDialog)
+        g_mainDialog->RequestThresholdsReport();
+}
+
+void CTimers::OnPreset(uint16_t hours) {
+    ShowAlarmTime(hours);
+    g_settings.AlarmTimer = hours;
+    if (g_mainDialog)
+        g_mainDialog->RequestThresholdsReport();
+}
+
+void CTimers::OnSwitchClicked(int id) {
+    const uint8_t on = Box(id)->isChecked() ? 1 : 0;
+    switch (id) {
+    case TimerBox: g_settings.EnableTimer = on; break;
+    case KeystrokeBox: g_settings.EnableKeystroke = on; break;
+    default: g_settings.PowerOnWipe = on; break;
+    }
+    if (!g_mainDialog)
+        return;
+    g_mainDialog->RequestOptionsReport();
+    if (id != CleanOnPowerUpBox)
+        g_mainDialog->UpdateAlarmIndicators();
+}
