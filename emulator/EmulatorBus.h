@@ -5,7 +5,11 @@
 #include "emulator/KeyboardFirmware.h"
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 // The built-in keyboard reached through the HID bus interface, in process.
@@ -22,6 +26,11 @@ public:
         // call Advance() or the fault functions themselves.
         bool autonomous = true;
         bool pluggedIn = true;
+        // Input reports each connection keeps until they are read; the oldest
+        // is dropped when a new one arrives on a full queue (as hidraw does).
+        std::size_t queueCapacity = 64;
+        // Seed of the firmware's wandering values.
+        uint32_t seed = 1;
     };
     EmulatorBus();
     explicit EmulatorBus(Options options);
@@ -57,10 +66,13 @@ public:
     DeviceStatus StoredState() const;
     std::vector<protocol::Report> WrittenReports() const;
     void ClearWrittenReports();
+    // Input reports dropped because a connection's queue was full.
+    uint64_t DroppedReports() const;
     // Runs `change` on the firmware under the bus's lock.
     void WithFirmware(const std::function<void(KeyboardFirmware&)>& change);
 
 private:
+    friend class EmulatorBusConnection;
     struct Impl;
     std::shared_ptr<Impl> m_impl;
 };
