@@ -56,6 +56,9 @@ CDialogThreshold::CDialogThreshold(QWidget* parent)
                            Range{KeyLimitSlider, KeyLimitMax, 6}}) {
         Slider(r.id)->setRange(0, r.maximum);
         Slider(r.id)->setTickInterval(r.tick);
+        // Position 0 is drawn at the top and Up moves towards it.
+        Slider(r.id)->setInvertedAppearance(true);
+        Slider(r.id)->setInvertedControls(true);
     }
 
     struct Naming {

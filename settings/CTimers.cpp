@@ -40,6 +40,9 @@ CTimers::CTimers(QWidget* parent) : QWidget(parent), m_controls(TimersTemplate()
     Slider()->setRange(0, MaxHours);
     Slider()->setTickInterval(4);
     Slider()->setPageStep(4);
+    // Position 0 is drawn at the top and Up moves towards it.
+    Slider()->setInvertedAppearance(true);
+    Slider()->setInvertedControls(true);
     Slider()->setAccessibleName(QStringLiteral("Alarm Timer"));
     ValueLabel()->setAccessibleDescription(QStringLiteral("Alarm time"));
     SliderPaintHook::Install(Slider(), [this](int p) { OnSliderPainted(p); });
