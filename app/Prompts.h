@@ -29,6 +29,9 @@ public:
     virtual QString OpenFileName(QWidget* owner, const FileDialogRequest& request) = 0;
 };
 
+// The file-type filters as the file dialog of this platform needs them.
+QStringList NameFiltersForPlatform(const QStringList& filters);
+
 // The prompts in use: real dialogs unless a test installed its own.
 Prompts& CurrentPrompts();
 // Installs `prompts` (not owned); nullptr restores the real dialogs.

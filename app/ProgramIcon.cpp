@@ -1,0 +1,9 @@
+#include "app/ProgramIcon.h"
+
+QIcon ProgramIcon()
+{
+    // The resources live in a static library: register them explicitly so
+    // the linker keeps them.
+    Q_INIT_RESOURCE(kbconfig);
+    return QIcon(QStringLiteral(":/kbconfig.svg"));
+}

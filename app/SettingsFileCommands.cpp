@@ -1,0 +1,73 @@
+// The "Save" and "Recall" buttons: settings files chosen in a file dialog.
+
+#include "app/CKeyboardConfigDlg.h"
+
+#include "app/Prompts.h"
+#include "settings/KeyboardSettings.h"
+#include "settings/SettingsFile.h"
+
+#include <QFile>
+
+namespace {
+
+FileDialogRequest SettingsFileRequest(const QString& title, const QString& directory)
+{
+    FileDialogRequest request;
+    request.title = title;
+    request.defaultSuffix = QStringLiteral("set");
+    request.initialName = QStringLiteral("zarn.set");
+    request.initialDirectory = directory;
+    request.filters = {QStringLiteral("Config files (*.set)"), QStringLiteral("All Files (*.*)")};
+    return request;
+}
+
+std::string LocalPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString UserText(const std::string& message)
+{
+    return QFile::decodeName(QByteArray::fromStdString(message));
+}
+
+} // namespace
+
+void CKeyboardConfigDlg::OnSave()
+{
+    Prompts& prompts = CurrentPrompts();
+    const QString path = prompts.SaveFileName(
+        this, SettingsFileRequest(QStringLiteral("Select Configuration File"), m_strDir));
+    if (path.isEmpty())
+        return;
+    const SaveResult result = SaveSettingsFile(LocalPath(path), g_settings);
+    if (result.error != SaveError::None) {
+        prompts.Message(this, UserText(result.message), QStringLiteral("Error in Saving Configuration"),
+                        Prompts::Icon::Error);
+    }
+}
+
+// A recall that opened its file always asks for the keyboard to be read
+// back, so the record ends up as the keyboard holds it. Only a file read
+// without error is sent to the keyboard: a broken file must never reach it.
+void CKeyboardConfigDlg::OnRecall()
+{
+    Prompts& prompts = CurrentPrompts();
+    const QString path = prompts.OpenFileName(
+        this, SettingsFileRequest(QStringLiteral("Recall Configuration File"), m_strDir));
+    if (path.isEmpty())
+        return;
+    const RecallResult result = RecallSettingsFile(LocalPath(path), g_settings);
+    if (result.error != RecallError::None) {
+        prompts.Message(this, UserText(result.message), QStringLiteral("Error in Restore Configuration"),
+                        Prompts::Icon::Error);
+    }
+    if (!result.FileOpened())
+        return;
+    if (m_bConfigUnlocked && result.error == RecallError::None) {
+        m_bOptionsPending = true;
+        m_bThresholdsPending = true;
+        m_bIdNumberPending = true;
+    }
+    m_bRereadPending = true;
+}

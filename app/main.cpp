@@ -1,0 +1,20 @@
+#include "app/CKeyboardConfigApp.h"
+#include "app/ProgramIcon.h"
+#include "app/StartupOptions.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    // Taken before QApplication removes the options it knows.
+    const QString commandLine = CommandLineText(argc, argv);
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kbconfig"));
+    // The profile key of the program; no setting is ever read or written.
+    QApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    QApplication::setWindowIcon(ProgramIcon());
+
+    CKeyboardConfigApp app;
+    return app.InitInstance(commandLine);
+}
