@@ -88,6 +88,7 @@ void CReaderThread::Run() {
         }
         std::lock_guard<std::mutex> lock(StatusLock);
         DecodeReport(buffer.data());
+        ++ReportsDecoded;
     }
     Stopped = 1;
 }

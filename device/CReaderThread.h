@@ -41,6 +41,8 @@ public:
     DeviceStatus Status;
     std::atomic<int> Stopped{0};
     std::atomic<int> KeepRunning{1};
+    // Reports read and decoded since the start; for diagnostics and measuring.
+    std::atomic<uint64_t> ReportsDecoded{0};
 
     enum : int { Searching = 0, Reading = 1 };
     static constexpr int SearchIntervalMs = 1000;

@@ -1,0 +1,12 @@
+# Measurements, not tests: built with the tests, run by hand.
+find_package(benchmark QUIET)
+if(benchmark_FOUND)
+  add_executable(bench_decode bench/bench_decode.cpp)
+  target_link_libraries(bench_decode PRIVATE kb_device benchmark::benchmark)
+  kbconfig_warnings(bench_decode)
+endif()
+if(TARGET kb_emulator)
+  add_executable(bench_reader_flood bench/bench_reader_flood.cpp)
+  target_link_libraries(bench_reader_flood PRIVATE kb_device kb_emulator)
+  kbconfig_warnings(bench_reader_flood)
+endif()
