@@ -36,6 +36,7 @@ struct InputQueue {
     InterfaceRole role;
     uint64_t generation;
     std::deque<protocol::Report> reports;
+    bool everRead = false; // losses count only where someone reads
 };
 
 } // namespace
@@ -93,7 +94,8 @@ struct EmulatorBus::Impl {
                 continue;
             if (q->reports.size() >= std::max<std::size_t>(options.queueCapacity, 1)) {
                 q->reports.pop_front();
-                ++dropped;
+                if (q->everRead)
+                    ++dropped;
             }
             q->reports.push_back(report);
         }
@@ -194,6 +196,7 @@ public:
     {
         auto& impl = *m_impl;
         std::unique_lock<std::mutex> guard(impl.lock);
+        m_queue->everRead = true;
         auto ready = [&] { return !impl.Alive(*m_queue) || !m_queue->reports.empty(); };
         if (timeoutMs < 0)
             impl.readable.wait(guard, ready);

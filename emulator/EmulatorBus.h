@@ -37,7 +37,7 @@ public:
     ~EmulatorBus() override;
 
     std::vector<HidInterfaceInfo> enumerate() override;
-    std::unique_ptr<HidConnection> open(const std::string& path, HidOpenError* error) override;
+    std::unique_ptr<HidConnection> open(const std::string& path, HidOpenError* error = nullptr) override;
 
     // Plugging: unplugging makes every open connection fail its reads and
     // writes; plugging in presents the keyboard again (after a simulated
@@ -66,7 +66,9 @@ public:
     DeviceStatus StoredState() const;
     std::vector<protocol::Report> WrittenReports() const;
     void ClearWrittenReports();
-    // Input reports dropped because a connection's queue was full.
+    // Input reports dropped because the queue of a connection that is being
+    // read was full. (A connection nobody reads, such as the program's
+    // writing one, loses its old reports without counting.)
     uint64_t DroppedReports() const;
     // Runs `change` on the firmware under the bus's lock.
     void WithFirmware(const std::function<void(KeyboardFirmware&)>& change);
