@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -38,6 +39,13 @@ protected:
         m_page = std::make_unique<Page>();
         m_page->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_page.get()));
+        // Activation repaints every control, and a slider that loses the
+        // focus repaints too; let that happen now.
+        m_page->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_page.get()));
+        if (QWidget* focus = QApplication::focusWidget())
+            focus->clearFocus();
+        QTest::qWait(10);
         // The first paint wrote the initial slider positions; start clean.
         g_settings = KeyboardSettings{};
         ClearPending();
