@@ -1,0 +1,363 @@
+// kb_vm_hid_test: runs inside the test VM, as root, with uhid and
+// hid-generic loaded. It starts the uhid keyboard program, then drives the
+// program's own device layer (CHidDevice, CReaderThread) over the hidapi bus,
+// that is through /dev/hidrawN and the kernel's HID core, and compares what
+// the reader decoded with the state the keyboard reports on its own channel.
+//
+// Usage: kb_vm_hid_test [path of kb_uhid_keyboard]
+// Prints one line per check and "vm-test: N passed, M failed"; exits 0 when
+// every check passed.
+
+#include "device/CHidDevice.h"
+#include "device/CReaderThread.h"
+#include "device/DeviceIds.h"
+#include "device/HidapiBus.h"
+#include "device/ReportProtocol.h"
+#include "emulator/StatusText.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr uint16_t Product = 0x0705;
+
+int g_passed = 0;
+int g_failed = 0;
+
+bool Check(bool ok, const std::string& what, const std::string& detail = {})
+{
+    (ok ? g_passed : g_failed)++;
+    std::printf("%s: %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : " -- ", detail.c_str());
+    std::fflush(stdout);
+    return ok;
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit)
+{
+    const auto deadline = Clock::now() + limit;
+    while (!condition()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+// The uhid keyboard program, driven through its standard input and output.
+class Front {
+public:
+    bool Start(const std::string& path)
+    {
+        int toChild[2], fromChild[2];
+        if (pipe(toChild) != 0 || pipe(fromChild) != 0)
+            return false;
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(toChild[0], STDIN_FILENO);
+            dup2(fromChild[1], STDOUT_FILENO);
+            for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]})
+                close(fd);
+            const std::string product = std::to_string(Product);
+            execl(path.c_str(), path.c_str(), "--product", product.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(toChild[0]);
+        close(fromChild[1]);
+        m_in = fdopen(toChild[1], "w");
+        m_out = fdopen(fromChild[0], "r");
+        return m_pid > 0 && ReadLine() == "ready";
+    }
+
+    ~Front()
+    {
+        if (m_in) {
+            std::fputs("quit\n", m_in);
+            std::fclose(m_in);
+        }
+        if (m_out)
+            std::fclose(m_out);
+        if (m_pid > 0)
+            waitpid(m_pid, nullptr, 0);
+    }
+
+    std::string Ask(const std::string& command)
+    {
+        std::fputs((command + "\n").c_str(), m_in);
+        std::fflush(m_in);
+        return ReadLine();
+    }
+
+    DeviceStatus Status(const char* which)
+    {
+        DeviceStatus s;
+        const std::string line = Ask(which);
+        const std::string prefix = std::string(which) + " ";
+        if (line.rfind(prefix, 0) != 0 || !ParseStatus(line.substr(prefix.size()), s))
+            Check(false, std::string("keyboard answers '") + which + "'", line);
+        return s;
+    }
+
+private:
+    std::string ReadLine()
+    {
+        char line[4096];
+        if (!m_out || !std::fgets(line, sizeof(line), m_out))
+            return {};
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        return text;
+    }
+
+    pid_t m_pid = -1;
+    FILE* m_in = nullptr;
+    FILE* m_out = nullptr;
+};
+
+// What the reader holds, copied under the status lock.
+struct ReaderView {
+    bool reply = false;
+    bool present = false;
+    std::string text;
+    DeviceStatus status;
+};
+
+ReaderView View(CHidDevice& device)
+{
+    std::lock_guard<std::mutex> lock(StatusLock);
+    CReaderThread& r = *device.Reader;
+    return {r.ReplyReceived != 0, r.DevicePresent != 0, r.LastReportText, r.Status};
+}
+
+// Sends one output report and waits for the reader to decode the answer, as
+// the polling state machine does: clear the reply flag, write, wait for it.
+bool Exchange(CHidDevice& device, const protocol::Payload& payload, ReaderView& answer)
+{
+    {
+        std::lock_guard<std::mutex> lock(StatusLock);
+        device.Reader->ReplyReceived = 0;
+    }
+    if (device.WriteReport(payload.bytes.data(), payload.length) != 0)
+        return false;
+    const bool answered = WaitFor([&] { return View(device).reply; }, 2s);
+    answer = View(device);
+    return answered;
+}
+
+std::string Hex(uint8_t b)
+{
+    char text[3];
+    std::snprintf(text, sizeof(text), "%2.2X", b);
+    return text;
+}
+
+// Every field differs from the reader's starting values.
+DeviceStatus Distinctive()
+{
+    DeviceStatus s;
+    s.LowThreshold = 17;
+    s.HighThreshold = 243;
+    s.LeftLevel = 11;
+    s.RightLevel = 222;
+    s.PressureLevel = 33;
+    s.Sensor4Level = 144;
+    s.IntervalTimer = 9;
+    s.AlarmTimer = 77;
+    s.CleanTimer = 66;
+    s.KeystrokeAlarmTrigger = 0x1357;
+    s.KeystrokeCount = 0xA0B;
+    s.IdNumber = 0xA55A;
+    s.CleanActive = 1;
+    s.EnableTimer = 0;
+    s.EnableKeystroke = 0;
+    s.LedEnableStatus = 0;
+    s.LedAlarmOn = 1;
+    s.BeeperEnableStatus = 1;
+    s.BeeperAlarmOn = 1;
+    s.PowerOnWipe = 1;
+    s.HostModeEnable = 1;
+    s.HostLedOn = 1;
+    s.HostBeeperOn = 1;
+    s.DisableSensorLeft = 1;
+    s.DisableSensorReft = 1;
+    s.DisableSensorPressure = 1;
+    s.DisableSensor4 = 1;
+    s.DisableConfig = 1;
+    s.DisableBacklight = 1;
+    s.DisableAutoSense = 1;
+    s.Ps2Keyboard = 1;
+    s.EnableReEnumeration = 1;
+    return s;
+}
+
+void CheckEnumeration()
+{
+    int ours = 0, configAt = -1, index = 0;
+    for (const HidInterfaceInfo& info : CreateHidapiBus()->enumerate()) {
+        std::printf("  hid: %s %04X:%04X usage %04X:%04X\n", info.path.c_str(), info.vendorId, info.productId,
+                    info.usagePage, info.usage);
+        if (info.vendorId == KeyboardVendorId && info.productId == Product) {
+            if (info.usagePage == VendorUsagePage && info.usage == ConfigurationUsage)
+                configAt = index;
+            ++ours;
+        }
+        ++index;
+    }
+    Check(ours == 3, "hidapi lists the keyboard's three interfaces", std::to_string(ours) + " found");
+    Check(configAt >= 0, "one of them is usage page 0xFF00, usage 1");
+}
+
+void FullRead(CHidDevice& device, Front& front)
+{
+    ReaderView answer;
+    for (uint8_t type : {2, 3, 4, 1}) {
+        const bool ok = Exchange(device, protocol::EncodeRequest(type), answer);
+        Check(ok && answer.text.rfind("00 " + Hex(type) + " ", 0) == 0,
+              "request " + std::to_string(type) + " is answered with type " + std::to_string(type), answer.text);
+    }
+    const std::string differences = StatusDifferences(answer.status, front.Status("state"));
+    Check(differences.empty(), "requests 2, 3, 4 and 1 decode to the keyboard's every field", differences);
+}
+
+// Sends one settings report and checks the keyboard changed exactly the
+// fields `change` names.
+void WriteAndCompare(CHidDevice& device, Front& front, const char* what, const protocol::Payload& payload,
+                     const std::function<void(DeviceStatus&)>& change)
+{
+    DeviceStatus expected = front.Status("state");
+    change(expected);
+    ReaderView answer;
+    const bool ok = Exchange(device, payload, answer);
+    Check(ok && answer.text.rfind("00 0A ", 0) == 0, std::string(what) + " is acknowledged with type 10",
+          answer.text);
+    const std::string differences = StatusDifferences(expected, front.Status("state"));
+    Check(differences.empty(), std::string(what) + " changes exactly its fields", differences);
+}
+
+void Writes(CHidDevice& device, Front& front, DeviceStatus& sent)
+{
+    sent.EnableTimer = 1;
+    sent.EnableKeystroke = 1;
+    sent.HostModeEnable = 0;
+    sent.Ps2Keyboard = 0;
+    sent.DisableSensor4 = 0;
+    sent.EnableReEnumeration = 0;
+    WriteAndCompare(device, front, "report 7", protocol::EncodeConfigurationFlags(sent), [&](DeviceStatus& s) {
+        s.EnableTimer = s.EnableKeystroke = 1;
+        s.HostModeEnable = s.Ps2Keyboard = s.DisableSensor4 = s.EnableReEnumeration = 0;
+    });
+    sent.LowThreshold = 300; // travels as its low byte, 44
+    sent.HighThreshold = 200;
+    sent.IntervalTimer = 4;
+    sent.AlarmTimer = 24;
+    sent.CleanTimer = 50;
+    sent.KeystrokeAlarmTrigger = 1100;
+    WriteAndCompare(device, front, "report 5", protocol::EncodeThresholdsAndTimers(sent), [](DeviceStatus& s) {
+        s.LowThreshold = 44;
+        s.HighThreshold = 200;
+        s.IntervalTimer = 4;
+        s.AlarmTimer = 24;
+        s.CleanTimer = 50;
+        s.KeystrokeAlarmTrigger = 1100;
+    });
+    sent.IdNumber = 1234;
+    WriteAndCompare(device, front, "report 6", protocol::EncodeIdNumber(sent),
+                    [](DeviceStatus& s) { s.IdNumber = 1234; });
+    WriteAndCompare(device, front, "report 9", protocol::EncodeStore(), [](DeviceStatus&) {});
+    const std::string differences = StatusDifferences(front.Status("state"), front.Status("stored"));
+    Check(differences.empty(), "report 9 stores the settings", differences);
+}
+
+void EventReport(CHidDevice& device, Front& front)
+{
+    std::remove("eventlog.txt");
+    front.Ask("event");
+    std::string line;
+    WaitFor([&] {
+        std::ifstream log("eventlog.txt");
+        return static_cast<bool>(std::getline(log, line));
+    }, 2s);
+    // 27 characters of report text, a colon, 24 of time (the line end was cut).
+    Check(line.size() == 52 && line.rfind("00 0B ", 0) == 0 && line[27] == ':' && line[36] != ' ',
+          "an event report appends its event-log line", line);
+    Check(!View(device).reply && View(device).present, "an event is no reply and keeps the keyboard present");
+}
+
+void UnplugAndReplug(CHidDevice& device, Front& front)
+{
+    // A change that is not stored is lost with the power.
+    DeviceStatus unstored = front.Status("state");
+    unstored.IdNumber = 999;
+    ReaderView answer;
+    Exchange(device, protocol::EncodeIdNumber(unstored), answer);
+
+    front.Ask("unplug");
+    const bool noticed = WaitFor([&] { return !View(device).present && !device.IsReading(); }, 3s);
+    Check(noticed, "the reader notices the unplug and searches again");
+
+    std::this_thread::sleep_for(500ms);
+    const auto plugged = Clock::now();
+    front.Ask("plug");
+    const bool found = WaitFor([&] { return device.IsReading() && View(device).present; }, 5s);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - plugged).count();
+    Check(found && took < 2500, "the keyboard is found again after the replug", std::to_string(took) + " ms");
+
+    const bool ok = Exchange(device, protocol::EncodeRequest(3), answer);
+    Check(ok && answer.status.IdNumber == 1234, "the stored ID number survives, the unstored one does not",
+          std::to_string(answer.status.IdNumber));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string frontPath = argc > 1 ? argv[1] : "/bin/kb_uhid_keyboard";
+    std::signal(SIGPIPE, SIG_IGN);
+    alarm(120); // never hang the VM
+
+    Front front;
+    if (!Check(front.Start(frontPath), "the uhid keyboard starts")) {
+        std::printf("vm-test: %d passed, %d failed\n", g_passed, g_failed);
+        return 1;
+    }
+    DeviceStatus sent = Distinctive();
+    Check(front.Ask("set " + FormatStatus(sent)) == "ok", "the keyboard takes a distinctive state");
+    std::this_thread::sleep_for(200ms); // let the kernel create the hidraw nodes
+    CheckEnumeration();
+
+    {
+        CHidDevice device(CreateHidapiBus());
+        device.StartReader();
+        const bool open = WaitFor([&] { return device.IsReading(); }, 3s);
+        Check(open && device.ProductId == Product && device.InterfaceKind == CHidDevice::KindConfiguration,
+              "CHidDevice opens the configuration interface",
+              "product " + std::to_string(device.ProductId) + " kind " + std::to_string(device.InterfaceKind));
+        if (open) {
+            FullRead(device, front);
+            Writes(device, front, sent);
+            EventReport(device, front);
+            UnplugAndReplug(device, front);
+        }
+        const auto start = Clock::now();
+        device.Close();
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        Check(took < 500, "Close returns promptly", std::to_string(took) + " ms");
+    }
+
+    std::printf("vm-test: %d passed, %d failed\n", g_passed, g_failed);
+    return g_failed == 0 ? 0 : 1;
+}
