@@ -1,14 +1,17 @@
 #include "pages/CAboutDlg.h"
 
-#include <QApplication>
-#include <QLabel>
+#include "app/ProgramIcon.h"
+
 #include <QPushButton>
 
 namespace {
 enum : int { OkButton = 1 };
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_controls(AboutTemplate(), this) {
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    // The template's icon control shows the window's icon: set it first.
+    setWindowIcon(ProgramIcon());
+    m_controls = BuiltDialog(AboutTemplate(), this);
     setWindowTitle(QString::fromUtf8(AboutTemplate().caption));
     setFixedSize(m_controls.size());
 
