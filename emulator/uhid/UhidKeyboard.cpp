@@ -4,20 +4,18 @@
 #include "emulator/uhid/ReportDescriptors.h"
 
 #include <cstdio>
-#include <cstring>
+#include <algorithm>
 
 std::optional<protocol::Report> ToFirmwareReport(const std::vector<uint8_t>& fromKernel)
 {
-    constexpr std::size_t DataBytes = 8;
-    const uint8_t* data = nullptr;
-    if (fromKernel.size() == DataBytes + 1 && fromKernel[0] == 0)
-        data = fromKernel.data() + 1; // uhid keeps the report-ID byte: strip it
-    else if (fromKernel.size() == DataBytes)
-        data = fromKernel.data();
-    else
-        return std::nullopt;
+    // uhid keeps the report-ID byte in front of the 8 data bytes; a USB
+    // keyboard would see only the 8. Anything else means the writer framed
+    // the report wrongly (for example it left out the report ID), which a
+    // real keyboard would not understand either.
     protocol::Report report{};
-    std::memcpy(report.data() + 1, data, DataBytes);
+    if (fromKernel.size() != report.size() || fromKernel[0] != 0)
+        return std::nullopt;
+    std::copy(fromKernel.begin() + 1, fromKernel.end(), report.begin() + 1);
     return report;
 }
 

@@ -10,8 +10,8 @@
 
 // An output report as uhid hands it on (the report-ID byte 0 in front of the
 // 8 data bytes, where a USB keyboard sees only the 8) turned into what the
-// firmware model expects: the report ID 0 and the 8 bytes. Nothing when the
-// size fits neither form.
+// firmware model expects: the report ID 0 and the 8 bytes. Nothing for any
+// other size or report ID.
 std::optional<protocol::Report> ToFirmwareReport(const std::vector<uint8_t>& fromKernel);
 
 // The built-in keyboard as the kernel sees it: three uhid devices with the
