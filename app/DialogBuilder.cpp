@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include <algorithm>
 #include <cmath>
 
 QPointF DialogUnitScale(const QFont& font)
@@ -119,7 +120,14 @@ BuiltDialog::BuiltDialog(const DialogTemplate& tmpl, QWidget* host)
     QButtonGroup* radioGroup = nullptr;
     for (const ControlTemplate& c : tmpl.controls) {
         QWidget* widget = MakeControl(c, host);
-        widget->setGeometry(ToPixels(scale, c.x, c.y, c.width, c.height));
+        QRect rect = ToPixels(scale, c.x, c.y, c.width, c.height);
+        // Fonts here run wider than the one the templates were laid out for:
+        // one-line captions get the width they need rather than being cut.
+        const bool oneLineCaption = c.kind == ControlKind::CheckBox || c.kind == ControlKind::RadioButton
+            || (c.kind == ControlKind::Static && !(c.flags & (Centred | Sunken | Bordered)) && c.height <= 10);
+        if (oneLineCaption)
+            rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
+        widget->setGeometry(rect);
         if (c.id >= 0) {
             m_controls.insert(c.id, widget);
             widget->setObjectName(QStringLiteral("ctl%1").arg(c.id));

@@ -14,5 +14,5 @@ CPropSheet::CPropSheet(const QString& caption, CKeyboardConfigDlg* parent, int i
     if (parent->m_bTestMode)
         addTab(&m_manufacturing, m_manufacturing.Title());
     setCurrentIndex(initialPage);
-    resize(sizeHint());
+    resize(sizeHint().expandedTo(minimumSizeHint()));
 }

@@ -1,0 +1,22 @@
+# The main window, its polling state machine and display, run offscreen
+# against the built-in keyboard.
+if(TARGET kb_ui)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  add_library(kb_app_test_support STATIC test_app_harness.cpp)
+  target_link_libraries(kb_app_test_support PUBLIC kb_ui kb_emulator Qt6::Test)
+  target_include_directories(kb_app_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  kbconfig_warnings(kb_app_test_support)
+
+  foreach(name startup window polling display settings_file)
+    kbconfig_add_test(NAME test_app_${name}
+      SOURCES test_app_${name}.cpp test_app_main.cpp
+      LIBS kb_app_test_support
+      LABELS app
+      OWN_MAIN)
+  endforeach()
+
+  # Figures and screenshots for the notes; not a test.
+  add_executable(app_measure test_app_measure.cpp)
+  target_link_libraries(app_measure PRIVATE kb_app_test_support)
+  kbconfig_warnings(app_measure)
+endif()
