@@ -63,7 +63,7 @@ void Answer(const std::string& line)
 
 class Front {
 public:
-    Front(const Args& args) : m_firmware(args.productId, args.seed), m_keyboard(m_firmware), m_clock(args.clock) {}
+    explicit Front(const Args& args) : m_firmware(args.productId, args.seed), m_keyboard(m_firmware), m_clock(args.clock) {}
 
     bool Start()
     {
@@ -88,10 +88,12 @@ public:
             Answer("stored " + FormatStatus(m_firmware.Stored()));
         } else if (verb == "set") {
             DeviceStatus s = m_firmware.State();
-            if (!ParseStatus(rest, s))
-                return Answer("error bad fields"), true;
-            m_firmware.SetState(s);
-            Answer("ok");
+            if (ParseStatus(rest, s)) {
+                m_firmware.SetState(s);
+                Answer("ok");
+            } else {
+                Answer("error bad fields");
+            }
         } else if (verb == "event") {
             m_firmware.SendEvent();
             Answer("ok");
