@@ -9,6 +9,7 @@
 //   unplug / plug     destroy / re-create the devices      -> "ok"
 //   clock on|off      let the live values move in real time -> "ok"
 //   advance MS        move the firmware's clock by MS ms    -> "ok"
+//   events MS         an event report every MS ms (0: none) -> "ok"
 //   quit
 // Failures answer "error <text>". The end of standard input ends the program.
 // SIGUSR1 unplugs and SIGUSR2 plugs the keyboard back in; SIGINT and SIGTERM
@@ -109,6 +110,9 @@ public:
             Answer("ok");
         } else if (verb == "advance") {
             m_firmware.Advance(std::chrono::milliseconds(std::strtol(rest.c_str(), nullptr, 10)));
+            Answer("ok");
+        } else if (verb == "events") {
+            m_firmware.SetEventInterval(std::chrono::milliseconds(std::strtol(rest.c_str(), nullptr, 10)));
             Answer("ok");
         } else if (verb == "quit") {
             return false;

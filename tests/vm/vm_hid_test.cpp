@@ -323,6 +323,30 @@ void UnplugAndReplug(CHidDevice& device, Front& front)
           "the stored ID number survives, the unstored one does not", answer.text);
 }
 
+// With its clock running the keyboard sends event reports of its own accord
+// and counts keystrokes (not while cleaning, so that is switched off first).
+void KeyboardClock(Front& front)
+{
+    std::remove("eventlog.txt");
+    front.Ask("set CleanActive=0");
+    const uint16_t countBefore = front.Status("state").KeystrokeCount;
+    front.Ask("events 300");
+    front.Ask("clock on");
+    int lines = 0;
+    uint16_t count = countBefore;
+    WaitFor([&] {
+        std::ifstream log("eventlog.txt");
+        std::string line;
+        for (lines = 0; std::getline(log, line);)
+            ++lines;
+        count = front.Status("state").KeystrokeCount;
+        return lines >= 2 && count > countBefore;
+    }, 3s);
+    front.Ask("clock off");
+    Check(lines >= 2, "the running keyboard sends events now and then", std::to_string(lines) + " lines");
+    Check(count > countBefore, "its keystroke count climbs", std::to_string(countBefore) + " -> " + std::to_string(count));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -353,6 +377,7 @@ int main(int argc, char** argv)
             Writes(device, front, sent);
             EventReport(device, front);
             UnplugAndReplug(device, front);
+            KeyboardClock(front);
         }
         const auto start = Clock::now();
         device.Close();
