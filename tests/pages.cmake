@@ -5,5 +5,21 @@ if(TARGET kb_ui)
     SOURCES test_pages_main.cpp test_pages_threshold.cpp test_pages_timers.cpp
             test_pages_manufacturing.cpp test_pages_dialogs.cpp
     LIBS kb_ui Qt6::Test
-    LABELS pages)
+    LABELS pages
+    OWN_MAIN)
+  # The pages in the main window, against the built-in keyboard.
+  if(TARGET kb_app_test_support)
+    kbconfig_add_test(NAME test_pages_end_to_end
+      SOURCES test_pages_main.cpp test_pages_end_to_end.cpp
+      LIBS kb_app_test_support
+      LABELS pages
+      OWN_MAIN)
+  endif()
+endif()
+
+# Pictures of the pages and dialogs for review; not a test.
+if(TARGET kb_app_test_support)
+  add_executable(pages_screenshots test_pages_screenshots.cpp)
+  target_link_libraries(pages_screenshots PRIVATE kb_app_test_support)
+  kbconfig_warnings(pages_screenshots)
 endif()
