@@ -1,7 +1,9 @@
 #include "pages/CAboutDlg.h"
 
 #include "app/ProgramIcon.h"
+#include "pages/FitText.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 namespace {
@@ -13,7 +15,13 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowIcon(ProgramIcon());
     m_controls = BuiltDialog(AboutTemplate(), this);
     setWindowTitle(QString::fromUtf8(AboutTemplate().caption));
-    setFixedSize(m_controls.size());
+    // The two-line product name wraps within its box, as it was laid out.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (label->alignment() & Qt::AlignHCenter)
+            label->setWordWrap(true);
+    }
+    FitTextControls(this, m_controls.size());
+    setFixedSize(minimumSize());
 
     auto* ok = m_controls.get<QPushButton>(OkButton);
     ok->setDefault(true);

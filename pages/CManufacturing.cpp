@@ -1,6 +1,7 @@
 #include "pages/CManufacturing.h"
 
 #include "app/CKeyboardConfigDlg.h"
+#include "pages/FitText.h"
 #include "device/DeviceIds.h"
 #include "pages/IdNumberText.h"
 
@@ -54,7 +55,7 @@ void RequestOptions() {
 
 CManufacturing::CManufacturing(QWidget* parent)
     : QWidget(parent), m_controls(ManufacturingTemplate(), this) {
-    setMinimumSize(m_controls.size());
+    FitTextControls(this, m_controls.size());
     m_controls.control(IdEdit)->setAccessibleName(QStringLiteral("ID Number"));
 
     connect(m_controls.get<QPushButton>(SetIdButton), &QPushButton::clicked, this,

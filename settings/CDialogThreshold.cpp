@@ -1,6 +1,7 @@
 #include "settings/CDialogThreshold.h"
 
 #include "app/CKeyboardConfigDlg.h"
+#include "pages/FitText.h"
 #include "settings/SliderPaintHook.h"
 
 #include <QLabel>
@@ -45,7 +46,7 @@ void RequestThresholds() {
 
 CDialogThreshold::CDialogThreshold(QWidget* parent)
     : QWidget(parent), m_controls(ThresholdTemplate(), this) {
-    setMinimumSize(m_controls.size());
+    FitTextControls(this, m_controls.size());
 
     // Ranges and tick marks; no page size, the slider's own is kept.
     struct Range {

@@ -1,6 +1,7 @@
 #include "settings/CTimers.h"
 
 #include "app/CKeyboardConfigDlg.h"
+#include "pages/FitText.h"
 #include "settings/SliderPaintHook.h"
 
 #include <QCheckBox>
@@ -35,7 +36,7 @@ bool TestMode() { return g_mainDialog && g_mainDialog->m_bTestMode; }
 } // namespace
 
 CTimers::CTimers(QWidget* parent) : QWidget(parent), m_controls(TimersTemplate(), this) {
-    setMinimumSize(m_controls.size());
+    FitTextControls(this, m_controls.size());
 
     Slider()->setRange(0, MaxHours);
     Slider()->setTickInterval(4);

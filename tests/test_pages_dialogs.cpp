@@ -6,13 +6,19 @@
 #include "emulator/EmulatorBus.h"
 #include "pages/CAboutDlg.h"
 #include "pages/CHelpDlg.h"
+#include "pages/CPropSheet.h"
+#include "settings/CDialogThreshold.h"
+#include "settings/CTimers.h"
 #include "test_pages_support.h"
 
+#include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFontInfo>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 
 namespace {
@@ -156,6 +162,42 @@ TEST(DialogsFromTheMainWindow, HelpAndAboutOpenWithTheirContent) {
     QTest::mouseClick(qobject_cast<QPushButton*>(main.Control(3)), Qt::LeftButton);
     main.OnSysCommand(16);
     EXPECT_EQ(opened, (QStringList{"help: From the program directory\n", "about", "about"}));
+}
+
+} // namespace
+
+namespace {
+
+// Every caption is shown whole and every control lies inside its page, in
+// this platform's fonts, as the pages sit in the main window.
+void ExpectCaptionsFit(QWidget* page, const char* name) {
+    SCOPED_TRACE(name);
+    const QRect area(QPoint(0, 0), page->minimumSize());
+    for (QWidget* w : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        EXPECT_TRUE(area.contains(w->geometry())) << w->objectName().toStdString();
+        auto* label = qobject_cast<QLabel*>(w);
+        const bool captioned = (label && !label->text().isEmpty() && !label->wordWrap()) ||
+                               qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w);
+        if (captioned) {
+            EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
+        }
+    }
+}
+
+TEST(PageLayout, ControlsLieInsideThePageAndCaptionsFit) {
+    EmulatorBus::Options options;
+    options.autonomous = false;
+    CKeyboardConfigDlg main(true, QDir::tempPath() + "/", std::make_shared<EmulatorBus>(options));
+    main.SetTimerRunning(false);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    CPropSheet* sheet = main.m_pPropSheet;
+    ExpectCaptionsFit(&sheet->m_threshold, "Threshold");
+    ExpectCaptionsFit(&sheet->m_timers, "Timers");
+    ExpectCaptionsFit(&sheet->m_manufacturing, "Manufacturing");
+    CAboutDlg about;
+    about.show();
+    ExpectCaptionsFit(&about, "About");
 }
 
 } // namespace
