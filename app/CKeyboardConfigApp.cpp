@@ -6,8 +6,7 @@
 
 #include <memory>
 
-int CKeyboardConfigApp::InitInstance(const QString& commandLine)
-{
+int CKeyboardConfigApp::InitInstance(const QString& commandLine) {
     const bool testMode = DecideTestMode(commandLine, CurrentPrompts());
     auto window = std::make_unique<CKeyboardConfigDlg>(testMode, CurrentProgramDirectory());
     window->exec();

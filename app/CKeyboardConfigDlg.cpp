@@ -4,12 +4,12 @@
 #include "app/ProgramIcon.h"
 #include "device/CHidDevice.h"
 #include "device/DeviceIds.h"
+#include "emulator/BusSelection.h"
 #include "pages/CAboutDlg.h"
 #include "pages/CHelpDlg.h"
 #include "pages/CPropSheet.h"
 #include "res/DialogTemplate.h"
 #include "settings/KeyboardSettings.h"
-#include "emulator/BusSelection.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -60,31 +60,24 @@ constexpr AccessibleText kAccessibleTexts[] = {
 } // namespace
 
 CKeyboardConfigDlg::CKeyboardConfigDlg(bool testMode, const QString& programDir, QWidget* parent)
-    : CKeyboardConfigDlg(testMode, programDir, CreateBusFromEnvironment(), parent)
-{
-}
+    : CKeyboardConfigDlg(testMode, programDir, CreateBusFromEnvironment(), parent) {}
 
 CKeyboardConfigDlg::CKeyboardConfigDlg(bool testMode, const QString& programDir,
                                        std::shared_ptr<HidBus> bus, QWidget* parent)
-    : QDialog(parent,
-              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_strDir(programDir),
-      m_bTestMode(testMode)
-{
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_strDir(programDir), m_bTestMode(testMode) {
     InitDialog(std::move(bus));
 }
 
-CKeyboardConfigDlg::~CKeyboardConfigDlg()
-{
+CKeyboardConfigDlg::~CKeyboardConfigDlg() {
     Shutdown();
 }
 
 // Initialisation in the order the rest of the program relies on: the pages
 // exist before anything enables or fills them, the device exists before the
 // timer can ask it anything.
-void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus)
-{
+void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
     g_mainDialog = this;
 
     const DialogTemplate& tmpl = MainWindowTemplate();
@@ -157,8 +150,7 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus)
 
 // The sheet is a child placed with its top-left corner on the hidden
 // placeholder 1084; it keeps the size its largest page needs.
-void CKeyboardConfigDlg::CreatePropertySheet()
-{
+void CKeyboardConfigDlg::CreatePropertySheet() {
     m_pPropSheet = new CPropSheet(QStringLiteral("PropSheet"), this, 0);
     m_pPropSheet->move(Control(1084)->geometry().topLeft());
     m_pPropSheet->show();
@@ -170,10 +162,10 @@ void CKeyboardConfigDlg::CreatePropertySheet()
     m_pPropSheet->setCurrentIndex(0);
 }
 
-void CKeyboardConfigDlg::ConnectControls()
-{
+void CKeyboardConfigDlg::ConnectControls() {
     auto onClick = [this](int id, void (CKeyboardConfigDlg::*handler)()) {
-        connect(static_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this, handler);
+        connect(static_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this,
+                handler);
     };
     onClick(6, &CKeyboardConfigDlg::OnConfigure);
     onClick(8, &CKeyboardConfigDlg::OnStore);
@@ -193,8 +185,7 @@ void CKeyboardConfigDlg::ConnectControls()
 
 // Stop the timer first so that nothing talks to the device any more, then
 // the device and its reader thread, then the log, then the pages.
-void CKeyboardConfigDlg::Shutdown()
-{
+void CKeyboardConfigDlg::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
@@ -210,21 +201,18 @@ void CKeyboardConfigDlg::Shutdown()
     m_pPropSheet = nullptr;
 }
 
-void CKeyboardConfigDlg::SetTimerRunning(bool running)
-{
+void CKeyboardConfigDlg::SetTimerRunning(bool running) {
     if (running)
         m_timer->start(TimerPeriodMs);
     else
         m_timer->stop();
 }
 
-uint16_t CKeyboardConfigDlg::CurrentProductId() const
-{
+uint16_t CKeyboardConfigDlg::CurrentProductId() const {
     return g_device ? g_device->ProductId.load() : 0;
 }
 
-void CKeyboardConfigDlg::SetConfigurationUnlocked(bool unlock)
-{
+void CKeyboardConfigDlg::SetConfigurationUnlocked(bool unlock) {
     const uint16_t productId = CurrentProductId();
     m_bConfigUnlocked = unlock;
     static_cast<QPushButton*>(Control(6))
@@ -240,8 +228,7 @@ void CKeyboardConfigDlg::SetConfigurationUnlocked(bool unlock)
     Control(1021)->setEnabled(unlock && productId != ProductWithoutBeeper);
 }
 
-bool CKeyboardConfigDlg::EnableMessageLog(bool on)
-{
+bool CKeyboardConfigDlg::EnableMessageLog(bool on) {
     if (on && !g_messageLog) {
         const QByteArray path = QFile::encodeName(m_strDir + QStringLiteral("debug.txt"));
 #ifdef Q_OS_WIN
@@ -256,71 +243,62 @@ bool CKeyboardConfigDlg::EnableMessageLog(bool on)
     return g_messageLog != nullptr;
 }
 
-void CKeyboardConfigDlg::OnConfigure()
-{
+void CKeyboardConfigDlg::OnConfigure() {
     if (m_bConfigUnlocked)
         SetConfigurationUnlocked(false);
     else if (g_device->IsReading() || SimulateTicked())
         SetConfigurationUnlocked(true);
 }
 
-void CKeyboardConfigDlg::OnStore()
-{
+void CKeyboardConfigDlg::OnStore() {
     m_bStorePending = true;
 }
 
-void CKeyboardConfigDlg::ShowModal(QDialog& dialog)
-{
+void CKeyboardConfigDlg::ShowModal(QDialog& dialog) {
     if (m_runModal)
         m_runModal(dialog);
     else
         dialog.exec();
 }
 
-void CKeyboardConfigDlg::OnHelp()
-{
+void CKeyboardConfigDlg::OnHelp() {
     CHelpDlg help(nullptr);
     help.m_strDir = m_strDir;
     ShowModal(help);
 }
 
-void CKeyboardConfigDlg::OnAbout()
-{
+void CKeyboardConfigDlg::OnAbout() {
     CAboutDlg about(nullptr);
     ShowModal(about);
 }
 
-void CKeyboardConfigDlg::OnSysCommand(unsigned commandId)
-{
+void CKeyboardConfigDlg::OnSysCommand(unsigned commandId) {
     if ((commandId & ~0xFu) == AboutCommand)
         OnAbout();
 }
 
-void CKeyboardConfigDlg::contextMenuEvent(QContextMenuEvent* event)
-{
+void CKeyboardConfigDlg::contextMenuEvent(QContextMenuEvent* event) {
     m_systemMenu->exec(event->globalPos());
 }
 
-void CKeyboardConfigDlg::OnEnableAlarm()
-{
-    g_settings.LedEnableStatus = static_cast<QCheckBox*>(Control(1015))->checkState() != Qt::Unchecked;
+void CKeyboardConfigDlg::OnEnableAlarm() {
+    g_settings.LedEnableStatus =
+        static_cast<QCheckBox*>(Control(1015))->checkState() != Qt::Unchecked;
     RequestOptionsReport();
     UpdateAlarmIndicators();
 }
 
-void CKeyboardConfigDlg::OnEnableBeeper()
-{
-    g_settings.BeeperEnableStatus = static_cast<QCheckBox*>(Control(1021))->checkState() != Qt::Unchecked;
+void CKeyboardConfigDlg::OnEnableBeeper() {
+    g_settings.BeeperEnableStatus =
+        static_cast<QCheckBox*>(Control(1021))->checkState() != Qt::Unchecked;
     RequestOptionsReport();
     UpdateAlarmIndicators();
 }
 
-bool CKeyboardConfigDlg::SimulateTicked() const
-{
+bool CKeyboardConfigDlg::SimulateTicked() const {
     return static_cast<QCheckBox*>(Control(1088))->checkState() != Qt::Unchecked;
 }
 
-void CKeyboardConfigDlg::SetText(int id, const QString& text)
-{
+void CKeyboardConfigDlg::SetText(int id, const QString& text) {
     static_cast<QLabel*>(Control(id))->setText(text);
 }

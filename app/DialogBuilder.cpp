@@ -16,8 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
-QPointF DialogUnitScale(const QFont& font)
-{
+QPointF DialogUnitScale(const QFont& font) {
     // The average character width is taken over the 52 letters, as the
     // dialog-unit definition of the original platform does.
     const QFontMetricsF metrics(font);
@@ -29,8 +28,7 @@ QPointF DialogUnitScale(const QFont& font)
 
 namespace {
 
-QRect ToPixels(const QPointF& scale, int x, int y, int width, int height)
-{
+QRect ToPixels(const QPointF& scale, int x, int y, int width, int height) {
     const int left = static_cast<int>(std::lround(x * scale.x()));
     const int top = static_cast<int>(std::lround(y * scale.y()));
     const int right = static_cast<int>(std::lround((x + width) * scale.x()));
@@ -38,8 +36,7 @@ QRect ToPixels(const QPointF& scale, int x, int y, int width, int height)
     return QRect(left, top, right - left, bottom - top);
 }
 
-QLabel* MakeStatic(const ControlTemplate& c, QWidget* host)
-{
+QLabel* MakeStatic(const ControlTemplate& c, QWidget* host) {
     auto* label = new QLabel(QString::fromUtf8(c.caption), host);
     if (c.flags & Centred) {
         label->setAlignment(Qt::AlignCenter);
@@ -55,8 +52,7 @@ QLabel* MakeStatic(const ControlTemplate& c, QWidget* host)
     return label;
 }
 
-QWidget* MakeControl(const ControlTemplate& c, QWidget* host)
-{
+QWidget* MakeControl(const ControlTemplate& c, QWidget* host) {
     const QString caption = QString::fromUtf8(c.caption);
     switch (c.kind) {
     case ControlKind::PushButton:
@@ -111,8 +107,7 @@ QWidget* MakeControl(const ControlTemplate& c, QWidget* host)
 
 } // namespace
 
-BuiltDialog::BuiltDialog(const DialogTemplate& tmpl, QWidget* host)
-{
+BuiltDialog::BuiltDialog(const DialogTemplate& tmpl, QWidget* host) {
     const QPointF scale = DialogUnitScale(host->font());
     m_size = ToPixels(scale, 0, 0, tmpl.width, tmpl.height).size();
 
@@ -123,8 +118,10 @@ BuiltDialog::BuiltDialog(const DialogTemplate& tmpl, QWidget* host)
         QRect rect = ToPixels(scale, c.x, c.y, c.width, c.height);
         // Fonts here run wider than the one the templates were laid out for:
         // one-line captions get the width they need rather than being cut.
-        const bool oneLineCaption = c.kind == ControlKind::CheckBox || c.kind == ControlKind::RadioButton
-            || (c.kind == ControlKind::Static && !(c.flags & (Centred | Sunken | Bordered)) && c.height <= 10);
+        const bool oneLineCaption = c.kind == ControlKind::CheckBox ||
+                                    c.kind == ControlKind::RadioButton ||
+                                    (c.kind == ControlKind::Static &&
+                                     !(c.flags & (Centred | Sunken | Bordered)) && c.height <= 10);
         if (oneLineCaption)
             rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
         widget->setGeometry(rect);
@@ -150,7 +147,8 @@ BuiltDialog::BuiltDialog(const DialogTemplate& tmpl, QWidget* host)
             frame->setFocusPolicy(Qt::NoFocus);
         }
         if (c.flags & NoTabStop)
-            widget->setFocusPolicy(widget->focusPolicy() == Qt::NoFocus ? Qt::NoFocus : Qt::ClickFocus);
+            widget->setFocusPolicy(widget->focusPolicy() == Qt::NoFocus ? Qt::NoFocus
+                                                                        : Qt::ClickFocus);
         if (c.flags & Disabled)
             widget->setEnabled(false);
         if (c.flags & Hidden)

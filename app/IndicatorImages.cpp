@@ -8,22 +8,19 @@
 namespace indicator {
 namespace {
 
-QPixmap Canvas(const QColor& background)
-{
+QPixmap Canvas(const QColor& background) {
     QPixmap pixmap(Size, Size);
     pixmap.fill(background);
     return pixmap;
 }
 
-void DrawDisc(QPainter& p, const QColor& colour, qreal radius)
-{
+void DrawDisc(QPainter& p, const QColor& colour, qreal radius) {
     p.setPen(Qt::NoPen);
     p.setBrush(colour);
     p.drawEllipse(QPointF(Size / 2.0, Size / 2.0), radius, radius);
 }
 
-void DrawSun(QPainter& p)
-{
+void DrawSun(QPainter& p) {
     const QPointF centre(Size / 2.0, Size / 2.0);
     p.setPen(QPen(Orange, 2.5, Qt::SolidLine, Qt::RoundCap));
     for (int i = 0; i < 8; ++i) {
@@ -35,8 +32,7 @@ void DrawSun(QPainter& p)
 }
 
 // A loudspeaker: the magnet box on the left and the cone opening right.
-void DrawSpeaker(QPainter& p, const QColor& colour)
-{
+void DrawSpeaker(QPainter& p, const QColor& colour) {
     QPainterPath path;
     path.moveTo(5, 12);
     path.lineTo(11, 12);
@@ -50,8 +46,7 @@ void DrawSpeaker(QPainter& p, const QColor& colour)
     p.drawPath(path);
 }
 
-void DrawSoundLines(QPainter& p, const QColor& colour)
-{
+void DrawSoundLines(QPainter& p, const QColor& colour) {
     p.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::RoundCap));
     p.setBrush(Qt::NoBrush);
     p.drawArc(QRectF(14, 11, 10, 10), -50 * 16, 100 * 16);
@@ -60,8 +55,7 @@ void DrawSoundLines(QPainter& p, const QColor& colour)
 
 } // namespace
 
-QPixmap LedImage(int state)
-{
+QPixmap LedImage(int state) {
     QPixmap pixmap = Canvas(state == 2 ? LightGrey : LightBlue);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -72,8 +66,7 @@ QPixmap LedImage(int state)
     return pixmap;
 }
 
-QPixmap BeeperImage(int state)
-{
+QPixmap BeeperImage(int state) {
     QPixmap pixmap = Canvas(state == 2 ? LightGrey : LightBlue);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);

@@ -28,26 +28,22 @@ enum PollState : int {
 
 } // namespace
 
-void CKeyboardConfigDlg::RequestOptionsReport()
-{
+void CKeyboardConfigDlg::RequestOptionsReport() {
     if (m_bConfigUnlocked)
         m_bOptionsPending = true;
 }
 
-void CKeyboardConfigDlg::RequestThresholdsReport()
-{
+void CKeyboardConfigDlg::RequestThresholdsReport() {
     if (m_bConfigUnlocked)
         m_bThresholdsPending = true;
 }
 
-void CKeyboardConfigDlg::RequestIdNumberReport()
-{
+void CKeyboardConfigDlg::RequestIdNumberReport() {
     if (m_bConfigUnlocked)
         m_bIdNumberPending = true;
 }
 
-int CKeyboardConfigDlg::GetReport(uint8_t type)
-{
+int CKeyboardConfigDlg::GetReport(uint8_t type) {
     const protocol::Payload payload = protocol::EncodeRequest(type);
     if (g_messageLog)
         std::fputs(protocol::GetReportLogLine(payload).c_str(), g_messageLog);
@@ -56,8 +52,7 @@ int CKeyboardConfigDlg::GetReport(uint8_t type)
     return g_device->WriteReport(payload.bytes.data(), payload.length);
 }
 
-bool CKeyboardConfigDlg::CheckReply(uint16_t limit)
-{
+bool CKeyboardConfigDlg::CheckReply(uint16_t limit) {
     if (g_settings.ReplyReceived)
         return true;
     if (++m_nWaitTicks > limit)
@@ -69,17 +64,16 @@ bool CKeyboardConfigDlg::CheckReply(uint16_t limit)
     return false;
 }
 
-void CKeyboardConfigDlg::ShowNoDevice()
-{
+void CKeyboardConfigDlg::ShowNoDevice() {
     QString status = QStringLiteral("No Device");
     if (g_device && g_device->PermissionDenied())
-        status += QStringLiteral(" (the keyboard may not be opened: install the udev rule, see README)");
+        status +=
+            QStringLiteral(" (the keyboard may not be opened: install the udev rule, see README)");
     SetText(1014, status);
     SetText(1101, QStringLiteral("Unknown"));
 }
 
-void CKeyboardConfigDlg::CheckRadioButton(int first, int last, int id)
-{
+void CKeyboardConfigDlg::CheckRadioButton(int first, int last, int id) {
     // An exclusive group never lets its checked button go: untick with the
     // group made non-exclusive for the moment.
     auto* any = static_cast<QRadioButton*>(Control(first));
@@ -92,8 +86,7 @@ void CKeyboardConfigDlg::CheckRadioButton(int first, int last, int id)
         group->setExclusive(true);
 }
 
-void CKeyboardConfigDlg::OnTimer()
-{
+void CKeyboardConfigDlg::OnTimer() {
     if (!g_device || (!g_device->IsReading() && !SimulateTicked())) {
         m_nPollState = StartFullRead;
         m_bThresholdsPending = m_bIdNumberPending = m_bOptionsPending = false;
@@ -192,8 +185,7 @@ void CKeyboardConfigDlg::OnTimer()
 }
 
 // State 0: send the most urgent pending report, or ask for the live status.
-void CKeyboardConfigDlg::DispatchStep()
-{
+void CKeyboardConfigDlg::DispatchStep() {
     if (SimulateTicked()) {
         g_settings.SendThresholdsAndTimers(g_device, g_messageLog, true);
         m_bOptionsPending = m_bThresholdsPending = m_bIdNumberPending = false;

@@ -1,7 +1,6 @@
 #include "app/ProgramIcon.h"
 
-QIcon ProgramIcon()
-{
+QIcon ProgramIcon() {
     // The resources live in a static library: register them explicitly so
     // the linker keeps them.
     Q_INIT_RESOURCE(kbconfig);

@@ -9,10 +9,10 @@ class QWidget;
 // that tests can answer them without a person.
 struct FileDialogRequest {
     QString title;
-    QString defaultSuffix;      // without the dot, e.g. "set"
-    QString initialName;        // e.g. "zarn.set"
+    QString defaultSuffix; // without the dot, e.g. "set"
+    QString initialName;   // e.g. "zarn.set"
     QString initialDirectory;
-    QStringList filters;        // e.g. {"Config files (*.set)", "All Files (*.*)"}
+    QStringList filters; // e.g. {"Config files (*.set)", "All Files (*.*)"}
 };
 
 class Prompts {

@@ -10,8 +10,7 @@
 
 namespace {
 
-FileDialogRequest SettingsFileRequest(const QString& title, const QString& directory)
-{
+FileDialogRequest SettingsFileRequest(const QString& title, const QString& directory) {
     FileDialogRequest request;
     request.title = title;
     request.defaultSuffix = QStringLiteral("set");
@@ -21,20 +20,17 @@ FileDialogRequest SettingsFileRequest(const QString& title, const QString& direc
     return request;
 }
 
-std::string LocalPath(const QString& path)
-{
+std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-QString UserText(const std::string& message)
-{
+QString UserText(const std::string& message) {
     return QFile::decodeName(QByteArray::fromStdString(message));
 }
 
 } // namespace
 
-void CKeyboardConfigDlg::OnSave()
-{
+void CKeyboardConfigDlg::OnSave() {
     Prompts& prompts = CurrentPrompts();
     const QString path = prompts.SaveFileName(
         this, SettingsFileRequest(QStringLiteral("Select Configuration File"), m_strDir));
@@ -42,16 +38,15 @@ void CKeyboardConfigDlg::OnSave()
         return;
     const SaveResult result = SaveSettingsFile(LocalPath(path), g_settings);
     if (result.error != SaveError::None) {
-        prompts.Message(this, UserText(result.message), QStringLiteral("Error in Saving Configuration"),
-                        Prompts::Icon::Error);
+        prompts.Message(this, UserText(result.message),
+                        QStringLiteral("Error in Saving Configuration"), Prompts::Icon::Error);
     }
 }
 
 // A recall that opened its file always asks for the keyboard to be read
 // back, so the record ends up as the keyboard holds it. Only a file read
 // without error is sent to the keyboard: a broken file must never reach it.
-void CKeyboardConfigDlg::OnRecall()
-{
+void CKeyboardConfigDlg::OnRecall() {
     Prompts& prompts = CurrentPrompts();
     const QString path = prompts.OpenFileName(
         this, SettingsFileRequest(QStringLiteral("Recall Configuration File"), m_strDir));
@@ -59,8 +54,8 @@ void CKeyboardConfigDlg::OnRecall()
         return;
     const RecallResult result = RecallSettingsFile(LocalPath(path), g_settings);
     if (result.error != RecallError::None) {
-        prompts.Message(this, UserText(result.message), QStringLiteral("Error in Restore Configuration"),
-                        Prompts::Icon::Error);
+        prompts.Message(this, UserText(result.message),
+                        QStringLiteral("Error in Restore Configuration"), Prompts::Icon::Error);
     }
     if (!result.FileOpened())
         return;

@@ -31,20 +31,17 @@ constexpr SensorColumn kKeystrokeColumn{1041, 1075, 1042};
 
 constexpr int PercentMax = 100;
 
-int IndicatorIndex(int state)
-{
+int IndicatorIndex(int state) {
     return state == 0 || state == 1 ? state : 2;
 }
 
 // Screen readers hear the indicator's state, which the picture shows.
-QString IndicatorDescription(int index)
-{
+QString IndicatorDescription(int index) {
     static const char* const texts[] = {"Off", "On", "Disabled"};
     return QString::fromLatin1(texts[index]);
 }
 
-void ShowIndicator(QWidget* picture, const QPixmap& image, int index)
-{
+void ShowIndicator(QWidget* picture, const QPixmap& image, int index) {
     auto* label = static_cast<QLabel*>(picture);
     label->setPixmap(image);
     label->setAccessibleDescription(IndicatorDescription(index));
@@ -52,8 +49,7 @@ void ShowIndicator(QWidget* picture, const QPixmap& image, int index)
 
 } // namespace
 
-void CKeyboardConfigDlg::RefreshDisplay()
-{
+void CKeyboardConfigDlg::RefreshDisplay() {
     const QString product = g_device ? QString::asprintf("0x%4.4hX", g_device->ProductId.load())
                                      : QStringLiteral("Unknown");
     const QString status = m_bTestMode ? QString::fromStdString(g_settings.LastReportText)
@@ -73,8 +69,7 @@ void CKeyboardConfigDlg::RefreshDisplay()
     RefreshLiveStatus();
 }
 
-void CKeyboardConfigDlg::RefreshLiveStatus()
-{
+void CKeyboardConfigDlg::RefreshLiveStatus() {
     ShowSensorLevel(1029, 1009, g_settings.RightLevel);
     ShowSensorLevel(1028, 1007, g_settings.LeftLevel);
     ShowSensorLevel(1030, 1013, g_settings.PressureLevel);
@@ -86,16 +81,14 @@ void CKeyboardConfigDlg::RefreshLiveStatus()
 
 // Raw levels 0-255 become 0-100 percent, rounded; larger levels show a full
 // bar and their true percentage in the number field.
-void CKeyboardConfigDlg::ShowSensorLevel(int barId, int fieldId, uint16_t level)
-{
+void CKeyboardConfigDlg::ShowSensorLevel(int barId, int fieldId, uint16_t level) {
     const unsigned percent = (static_cast<unsigned>(level) * 100u + 128u) / 256u;
     static_cast<QProgressBar*>(Control(barId))->setValue(static_cast<int>(std::min(percent, 100u)));
     ColourSensorBar(barId, level);
     SetText(fieldId, QString::asprintf("%hu", static_cast<unsigned short>(percent)));
 }
 
-void CKeyboardConfigDlg::ShowKeystrokes(uint16_t count)
-{
+void CKeyboardConfigDlg::ShowKeystrokes(uint16_t count) {
     static_cast<QProgressBar*>(Control(kKeystrokeColumn.bar))->setValue(count);
     ColourKeystrokeBar();
     SetText(kKeystrokeColumn.field, QString::asprintf("%hu", count));
@@ -103,8 +96,7 @@ void CKeyboardConfigDlg::ShowKeystrokes(uint16_t count)
 
 // The colour follows the raw level: past the high threshold red, past the
 // low one blue, else green. A level equal to a threshold does not pass it.
-void CKeyboardConfigDlg::ColourSensorBar(int barId, uint16_t level)
-{
+void CKeyboardConfigDlg::ColourSensorBar(int barId, uint16_t level) {
     if (level > g_settings.HighThreshold)
         SetBarColour(barId, m_clrAlarm);
     else if (level > g_settings.LowThreshold)
@@ -113,15 +105,13 @@ void CKeyboardConfigDlg::ColourSensorBar(int barId, uint16_t level)
         SetBarColour(barId, m_clrNormal);
 }
 
-void CKeyboardConfigDlg::ColourKeystrokeBar()
-{
+void CKeyboardConfigDlg::ColourKeystrokeBar() {
     SetBarColour(kKeystrokeColumn.bar, g_settings.KeystrokeCount > g_settings.KeystrokeAlarmTrigger
                                            ? m_clrAlarm
                                            : m_clrNormal);
 }
 
-void CKeyboardConfigDlg::SetBarColour(int barId, const QColor& colour)
-{
+void CKeyboardConfigDlg::SetBarColour(int barId, const QColor& colour) {
     QWidget* bar = Control(barId);
     QPalette palette = bar->palette();
     if (palette.color(QPalette::Highlight) == colour)
@@ -130,22 +120,19 @@ void CKeyboardConfigDlg::SetBarColour(int barId, const QColor& colour)
     bar->setPalette(palette);
 }
 
-void CKeyboardConfigDlg::RecolourSensorBars()
-{
+void CKeyboardConfigDlg::RecolourSensorBars() {
     ColourSensorBar(1028, g_settings.LeftLevel);
     ColourSensorBar(1029, g_settings.RightLevel);
     ColourSensorBar(1030, g_settings.PressureLevel);
     ColourSensorBar(1031, g_settings.Sensor4Level);
 }
 
-void CKeyboardConfigDlg::KeystrokeTriggerChanged()
-{
+void CKeyboardConfigDlg::KeystrokeTriggerChanged() {
     RequestThresholdsReport();
     ColourKeystrokeBar();
 }
 
-void CKeyboardConfigDlg::UpdateAlarmIndicators()
-{
+void CKeyboardConfigDlg::UpdateAlarmIndicators() {
     const bool armed = g_settings.EnableTimer || g_settings.EnableKeystroke;
     if (g_settings.BeeperEnableStatus && armed)
         ShowBeeperImage(g_settings.BeeperAlarmOn ? 1 : 0);
@@ -157,21 +144,18 @@ void CKeyboardConfigDlg::UpdateAlarmIndicators()
         ShowLedImage(2);
 }
 
-void CKeyboardConfigDlg::ShowLedImage(int state)
-{
+void CKeyboardConfigDlg::ShowLedImage(int state) {
     const int index = IndicatorIndex(state);
     ShowIndicator(Control(1023), m_hLedBitmap[index], index);
 }
 
 // The product without a beeper always shows the disabled picture.
-void CKeyboardConfigDlg::ShowBeeperImage(int state)
-{
+void CKeyboardConfigDlg::ShowBeeperImage(int state) {
     const int index = CurrentProductId() == ProductWithoutBeeper ? 2 : IndicatorIndex(state);
     ShowIndicator(Control(1024), m_hBeeperBitmap[index], index);
 }
 
-void CKeyboardConfigDlg::ShowSensorColumns(int n)
-{
+void CKeyboardConfigDlg::ShowSensorColumns(int n) {
     if (n < 0 || n > 4)
         return;
     for (int i = 0; i < 4; ++i) {

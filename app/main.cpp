@@ -4,8 +4,7 @@
 
 #include <QApplication>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Taken before QApplication removes the options it knows.
     const QString commandLine = CommandLineText(argc, argv);
 

@@ -34,7 +34,9 @@ CReaderThread::CReaderThread(CHidDevice* device) : Device(device) {
     Status.AlarmTimer = 1440;
 }
 
-CReaderThread::~CReaderThread() { Stop(); }
+CReaderThread::~CReaderThread() {
+    Stop();
+}
 
 bool CReaderThread::Start() {
     try {

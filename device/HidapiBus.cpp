@@ -99,4 +99,6 @@ public:
 
 } // namespace
 
-std::shared_ptr<HidBus> CreateHidapiBus() { return std::make_shared<HidapiBus>(); }
+std::shared_ptr<HidBus> CreateHidapiBus() {
+    return std::make_shared<HidapiBus>();
+}

@@ -6,13 +6,21 @@ namespace protocol {
 
 namespace {
 
-uint8_t Low8(uint16_t v) { return static_cast<uint8_t>(v & 0xFF); }
-uint8_t High8(uint16_t v) { return static_cast<uint8_t>(v >> 8); }
+uint8_t Low8(uint16_t v) {
+    return static_cast<uint8_t>(v & 0xFF);
+}
+uint8_t High8(uint16_t v) {
+    return static_cast<uint8_t>(v >> 8);
+}
 uint16_t BigEndian(uint8_t high, uint8_t low) {
     return static_cast<uint16_t>((high << 8) | low);
 }
-uint8_t Bit(uint8_t flag, int bit) { return flag ? static_cast<uint8_t>(1u << bit) : 0; }
-uint8_t Flag(uint8_t byte, int bit) { return (byte >> bit) & 1u; }
+uint8_t Bit(uint8_t flag, int bit) {
+    return flag ? static_cast<uint8_t>(1u << bit) : 0;
+}
+uint8_t Flag(uint8_t byte, int bit) {
+    return (byte >> bit) & 1u;
+}
 
 Payload MakePayload(std::initializer_list<uint8_t> bytes) {
     Payload p;
@@ -100,13 +108,21 @@ Payload EncodeConfigurationFlags(const DeviceStatus& s) {
 }
 
 // Output report 8: command and the input report type wanted.
-Payload EncodeRequest(uint8_t inputType) { return MakePayload({CmdRequest, inputType}); }
+Payload EncodeRequest(uint8_t inputType) {
+    return MakePayload({CmdRequest, inputType});
+}
 
 // Output report 9: the command alone.
-Payload EncodeStore() { return MakePayload({CmdStore}); }
+Payload EncodeStore() {
+    return MakePayload({CmdStore});
+}
 
-std::string WriteReportLogLine(const Payload& p) { return LogLine("WriteReport: ", p); }
-std::string GetReportLogLine(const Payload& p) { return LogLine("GetReport:", p); }
+std::string WriteReportLogLine(const Payload& p) {
+    return LogLine("WriteReport: ", p);
+}
+std::string GetReportLogLine(const Payload& p) {
+    return LogLine("GetReport:", p);
+}
 
 std::string ReportText(const uint8_t* report) {
     std::string text;

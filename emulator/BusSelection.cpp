@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-std::optional<EmulatorBus::Options> EmulatorOptionsFrom(const char* device, const char* product)
-{
+std::optional<EmulatorBus::Options> EmulatorOptionsFrom(const char* device, const char* product) {
     if (device == nullptr || std::string_view(device) != "emulator")
         return std::nullopt;
     EmulatorBus::Options options;
@@ -21,9 +20,9 @@ std::optional<EmulatorBus::Options> EmulatorOptionsFrom(const char* device, cons
     return options;
 }
 
-std::shared_ptr<HidBus> CreateBusFromEnvironment()
-{
-    if (auto options = EmulatorOptionsFrom(std::getenv("KBCONFIG_DEVICE"), std::getenv("KBCONFIG_EMULATOR_PRODUCT")))
+std::shared_ptr<HidBus> CreateBusFromEnvironment() {
+    if (auto options = EmulatorOptionsFrom(std::getenv("KBCONFIG_DEVICE"),
+                                           std::getenv("KBCONFIG_EMULATOR_PRODUCT")))
         return std::make_shared<EmulatorBus>(*options);
     return CreateHidapiBus();
 }

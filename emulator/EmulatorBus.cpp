@@ -43,9 +43,7 @@ struct InputQueue {
 
 struct EmulatorBus::Impl {
     explicit Impl(const Options& o)
-        : options(o), firmware(o.productId, o.seed), plugged(o.pluggedIn)
-    {
-    }
+        : options(o), firmware(o.productId, o.seed), plugged(o.pluggedIn) {}
 
     mutable std::mutex lock;
     std::condition_variable readable; // readers wait for reports here
@@ -76,15 +74,13 @@ struct EmulatorBus::Impl {
     std::thread clock;
 
     // All of the following run with `lock` held.
-    bool Alive(const InputQueue& q) const
-    {
+    bool Alive(const InputQueue& q) const {
         if (closed)
             return false;
         return q.role == InterfaceRole::Foreign || (plugged && q.generation == generation);
     }
 
-    void Deliver(const protocol::Report& report)
-    {
+    void Deliver(const protocol::Report& report) {
         if (!plugged)
             return;
         std::erase_if(queues, [](const std::weak_ptr<InputQueue>& q) { return q.expired(); });
@@ -102,15 +98,13 @@ struct EmulatorBus::Impl {
         readable.notify_all();
     }
 
-    void DeliverFirmwareOutput()
-    {
+    void DeliverFirmwareOutput() {
         for (const auto& report : firmware.TakeOutput())
             Deliver(report);
     }
 
     // The answer to a write passes through the reply faults.
-    void DeliverReplies()
-    {
+    void DeliverReplies() {
         for (const auto& report : firmware.TakeOutput()) {
             if (dropReplies)
                 continue;
@@ -123,8 +117,7 @@ struct EmulatorBus::Impl {
         }
     }
 
-    bool Write(const InputQueue& q, const uint8_t* report, std::size_t length)
-    {
+    bool Write(const InputQueue& q, const uint8_t* report, std::size_t length) {
         if (!Alive(q) || failWrites)
             return false;
         if (q.role != InterfaceRole::Configuration)
@@ -141,8 +134,7 @@ struct EmulatorBus::Impl {
         return true;
     }
 
-    void RunClock()
-    {
+    void RunClock() {
         std::unique_lock<std::mutex> guard(lock);
         while (!closed) {
             const auto now = Clock::now();
@@ -187,13 +179,11 @@ struct EmulatorBus::Impl {
 // A connection to one of the bus's interfaces.
 class EmulatorBusConnection : public HidConnection {
 public:
-    EmulatorBusConnection(std::shared_ptr<EmulatorBus::Impl> impl, std::shared_ptr<InputQueue> queue)
-        : m_impl(std::move(impl)), m_queue(std::move(queue))
-    {
-    }
+    EmulatorBusConnection(std::shared_ptr<EmulatorBus::Impl> impl,
+                          std::shared_ptr<InputQueue> queue)
+        : m_impl(std::move(impl)), m_queue(std::move(queue)) {}
 
-    int read(uint8_t* buffer, std::size_t length, int timeoutMs) override
-    {
+    int read(uint8_t* buffer, std::size_t length, int timeoutMs) override {
         auto& impl = *m_impl;
         std::unique_lock<std::mutex> guard(impl.lock);
         m_queue->everRead = true;
@@ -211,8 +201,7 @@ public:
         return static_cast<int>(n);
     }
 
-    bool write(const uint8_t* report, std::size_t length) override
-    {
+    bool write(const uint8_t* report, std::size_t length) override {
         std::lock_guard<std::mutex> guard(m_impl->lock);
         return m_impl->Write(*m_queue, report, length);
     }
@@ -224,13 +213,11 @@ private:
 
 EmulatorBus::EmulatorBus() : EmulatorBus(Options{}) {}
 
-EmulatorBus::EmulatorBus(Options options) : m_impl(std::make_shared<Impl>(options))
-{
+EmulatorBus::EmulatorBus(Options options) : m_impl(std::make_shared<Impl>(options)) {
     m_impl->clock = std::thread([impl = m_impl.get()] { impl->RunClock(); });
 }
 
-EmulatorBus::~EmulatorBus()
-{
+EmulatorBus::~EmulatorBus() {
     {
         std::lock_guard<std::mutex> guard(m_impl->lock);
         m_impl->closed = true;
@@ -240,8 +227,7 @@ EmulatorBus::~EmulatorBus()
     m_impl->clock.join();
 }
 
-std::vector<HidInterfaceInfo> EmulatorBus::enumerate()
-{
+std::vector<HidInterfaceInfo> EmulatorBus::enumerate() {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     std::vector<HidInterfaceInfo> list = m_impl->foreign;
     if (!m_impl->plugged)
@@ -260,8 +246,7 @@ std::vector<HidInterfaceInfo> EmulatorBus::enumerate()
     return list;
 }
 
-std::unique_ptr<HidConnection> EmulatorBus::open(const std::string& path, HidOpenError* error)
-{
+std::unique_ptr<HidConnection> EmulatorBus::open(const std::string& path, HidOpenError* error) {
     auto fail = [error](HidOpenError why) {
         if (error)
             *error = why;
@@ -292,8 +277,7 @@ std::unique_ptr<HidConnection> EmulatorBus::open(const std::string& path, HidOpe
     return std::make_unique<EmulatorBusConnection>(m_impl, queue);
 }
 
-void EmulatorBus::Plug()
-{
+void EmulatorBus::Plug() {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     if (m_impl->plugged)
         return;
@@ -303,8 +287,7 @@ void EmulatorBus::Plug()
     m_impl->wake.notify_all();
 }
 
-void EmulatorBus::Unplug()
-{
+void EmulatorBus::Unplug() {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     if (!m_impl->plugged)
         return;
@@ -314,69 +297,60 @@ void EmulatorBus::Unplug()
     m_impl->readable.notify_all();
 }
 
-bool EmulatorBus::IsPlugged() const
-{
+bool EmulatorBus::IsPlugged() const {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     return m_impl->plugged;
 }
 
-void EmulatorBus::SetDropReplies(bool drop)
-{
+void EmulatorBus::SetDropReplies(bool drop) {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     m_impl->dropReplies = drop;
 }
 
-void EmulatorBus::SetReplyDelay(std::chrono::milliseconds delay)
-{
+void EmulatorBus::SetReplyDelay(std::chrono::milliseconds delay) {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     m_impl->replyDelay = delay;
 }
 
-void EmulatorBus::SetFailWrites(bool fail)
-{
+void EmulatorBus::SetFailWrites(bool fail) {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     m_impl->failWrites = fail;
 }
 
-void EmulatorBus::SetPermissionDenied(bool denied)
-{
+void EmulatorBus::SetPermissionDenied(bool denied) {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     m_impl->permissionDenied = denied;
 }
 
-void EmulatorBus::SendReport(const protocol::Report& report)
-{
+void EmulatorBus::SendReport(const protocol::Report& report) {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     m_impl->Deliver(report);
 }
 
-void EmulatorBus::SendEvent()
-{
+void EmulatorBus::SendEvent() {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     m_impl->firmware.SendEvent();
     m_impl->DeliverFirmwareOutput();
 }
 
-void EmulatorBus::Flood(int perSecond, int count)
-{
+void EmulatorBus::Flood(int perSecond, int count) {
     if (perSecond <= 0 || count <= 0)
         return;
     std::lock_guard<std::mutex> guard(m_impl->lock);
-    m_impl->floodPeriod = std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) / perSecond;
+    m_impl->floodPeriod =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) / perSecond;
     if (m_impl->floodLeft == 0)
         m_impl->floodNext = Clock::now();
     m_impl->floodLeft += count;
     m_impl->wake.notify_all();
 }
 
-void EmulatorBus::AddForeignInterface(const HidInterfaceInfo& info)
-{
+void EmulatorBus::AddForeignInterface(const HidInterfaceInfo& info) {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     m_impl->foreign.push_back(info);
 }
 
-void EmulatorBus::Advance(std::chrono::milliseconds elapsed)
-{
+void EmulatorBus::Advance(std::chrono::milliseconds elapsed) {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     if (!m_impl->plugged)
         return;
@@ -384,38 +358,32 @@ void EmulatorBus::Advance(std::chrono::milliseconds elapsed)
     m_impl->DeliverFirmwareOutput();
 }
 
-DeviceStatus EmulatorBus::FirmwareState() const
-{
+DeviceStatus EmulatorBus::FirmwareState() const {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     return m_impl->firmware.State();
 }
 
-DeviceStatus EmulatorBus::StoredState() const
-{
+DeviceStatus EmulatorBus::StoredState() const {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     return m_impl->firmware.Stored();
 }
 
-std::vector<protocol::Report> EmulatorBus::WrittenReports() const
-{
+std::vector<protocol::Report> EmulatorBus::WrittenReports() const {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     return m_impl->written;
 }
 
-void EmulatorBus::ClearWrittenReports()
-{
+void EmulatorBus::ClearWrittenReports() {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     m_impl->written.clear();
 }
 
-uint64_t EmulatorBus::DroppedReports() const
-{
+uint64_t EmulatorBus::DroppedReports() const {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     return m_impl->dropped;
 }
 
-void EmulatorBus::WithFirmware(const std::function<void(KeyboardFirmware&)>& change)
-{
+void EmulatorBus::WithFirmware(const std::function<void(KeyboardFirmware&)>& change) {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     change(m_impl->firmware);
     m_impl->DeliverFirmwareOutput();

@@ -37,7 +37,8 @@ public:
     ~EmulatorBus() override;
 
     std::vector<HidInterfaceInfo> enumerate() override;
-    std::unique_ptr<HidConnection> open(const std::string& path, HidOpenError* error = nullptr) override;
+    std::unique_ptr<HidConnection> open(const std::string& path,
+                                        HidOpenError* error = nullptr) override;
 
     // Plugging: unplugging makes every open connection fail its reads and
     // writes; plugging in presents the keyboard again (after a simulated
@@ -47,12 +48,12 @@ public:
     bool IsPlugged() const;
 
     // Faults on demand.
-    void SetDropReplies(bool drop);                          // no reply at all
-    void SetReplyDelay(std::chrono::milliseconds delay);     // late replies
-    void SetFailWrites(bool fail);                           // writes fail
-    void SetPermissionDenied(bool denied);                   // open() fails with PermissionDenied
-    void SendReport(const protocol::Report& report);         // any report, e.g. unknown type 12
-    void SendEvent();                                        // one event report (type 11)
+    void SetDropReplies(bool drop);                      // no reply at all
+    void SetReplyDelay(std::chrono::milliseconds delay); // late replies
+    void SetFailWrites(bool fail);                       // writes fail
+    void SetPermissionDenied(bool denied);               // open() fails with PermissionDenied
+    void SendReport(const protocol::Report& report);     // any report, e.g. unknown type 12
+    void SendEvent();                                    // one event report (type 11)
     // Sends `count` live-status reports at `perSecond` on a background thread.
     void Flood(int perSecond, int count);
     // Adds a foreign HID interface (another vendor or product) to enumerate().

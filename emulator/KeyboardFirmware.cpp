@@ -9,33 +9,25 @@ namespace {
 
 constexpr uint16_t MaxLevel = 255;
 
-uint16_t SensorCount(uint16_t productId)
-{
+uint16_t SensorCount(uint16_t productId) {
     return productId == ProductWithoutBeeper ? 2 : 4;
 }
 
 } // namespace
 
 KeyboardFirmware::KeyboardFirmware(uint16_t productId, uint32_t seed)
-    : m_productId(productId),
-      m_state(FactoryState(productId)),
-      m_stored(m_state),
-      m_random(seed == 0 ? 1 : seed)
-{
-}
+    : m_productId(productId), m_state(FactoryState(productId)), m_stored(m_state),
+      m_random(seed == 0 ? 1 : seed) {}
 
-bool KeyboardFirmware::HasBeeper() const
-{
+bool KeyboardFirmware::HasBeeper() const {
     return m_productId != ProductWithoutBeeper;
 }
 
-bool KeyboardFirmware::HasExtendedSwitches() const
-{
+bool KeyboardFirmware::HasExtendedSwitches() const {
     return m_productId != ProductWithoutBeeper;
 }
 
-DeviceStatus KeyboardFirmware::FactoryState(uint16_t productId)
-{
+DeviceStatus KeyboardFirmware::FactoryState(uint16_t productId) {
     DeviceStatus s;
     s.LowThreshold = 60;
     s.HighThreshold = 180;
@@ -54,14 +46,12 @@ DeviceStatus KeyboardFirmware::FactoryState(uint16_t productId)
     return s;
 }
 
-void KeyboardFirmware::SetState(const DeviceStatus& state)
-{
+void KeyboardFirmware::SetState(const DeviceStatus& state) {
     m_state = state;
     ApplyRestrictions(m_state);
 }
 
-void KeyboardFirmware::ApplyRestrictions(DeviceStatus& s) const
-{
+void KeyboardFirmware::ApplyRestrictions(DeviceStatus& s) const {
     // Read-only hardware facts and missing parts cannot be switched on.
     s.NumberOfSensors = SensorCount(m_productId);
     if (!HasBeeper()) {
@@ -77,8 +67,7 @@ void KeyboardFirmware::ApplyRestrictions(DeviceStatus& s) const
     }
 }
 
-void KeyboardFirmware::HandleOutputReport(const uint8_t* data, std::size_t length)
-{
+void KeyboardFirmware::HandleOutputReport(const uint8_t* data, std::size_t length) {
     if (data == nullptr || length < 2)
         return;
     Report report{};
@@ -110,8 +99,7 @@ void KeyboardFirmware::HandleOutputReport(const uint8_t* data, std::size_t lengt
     }
 }
 
-void KeyboardFirmware::Advance(Milliseconds elapsed)
-{
+void KeyboardFirmware::Advance(Milliseconds elapsed) {
     m_carry += elapsed;
     while (m_carry >= Tick) {
         m_carry -= Tick;
@@ -119,8 +107,7 @@ void KeyboardFirmware::Advance(Milliseconds elapsed)
     }
 }
 
-void KeyboardFirmware::Step()
-{
+void KeyboardFirmware::Step() {
     MoveSensors();
     if (!m_state.CleanActive && m_state.KeystrokeCount < 0xFFFF)
         m_state.KeystrokeCount = static_cast<uint16_t>(m_state.KeystrokeCount + Random() % 2);
@@ -137,8 +124,7 @@ void KeyboardFirmware::Step()
     }
 }
 
-void KeyboardFirmware::MoveSensors()
-{
+void KeyboardFirmware::MoveSensors() {
     const uint16_t count = m_state.NumberOfSensors;
     struct Sensor {
         uint16_t& level;
@@ -164,15 +150,15 @@ void KeyboardFirmware::MoveSensors()
     }
 }
 
-void KeyboardFirmware::UpdateAlarms()
-{
+void KeyboardFirmware::UpdateAlarms() {
     if (m_state.HostModeEnable) {
         // The host switches the indicators itself.
         m_state.LedAlarmOn = m_state.HostLedOn ? 1 : 0;
         m_state.BeeperAlarmOn = (m_state.HostBeeperOn && HasBeeper()) ? 1 : 0;
         return;
     }
-    const bool keystrokes = m_state.EnableKeystroke && m_state.KeystrokeCount >= m_state.KeystrokeAlarmTrigger;
+    const bool keystrokes =
+        m_state.EnableKeystroke && m_state.KeystrokeCount >= m_state.KeystrokeAlarmTrigger;
     const bool timer = m_state.EnableTimer && m_state.AlarmTimer > 0 &&
                        m_sinceClean >= std::chrono::minutes(m_state.AlarmTimer);
     const bool alarm = (keystrokes || timer) && !m_state.CleanActive;
@@ -184,8 +170,7 @@ void KeyboardFirmware::UpdateAlarms()
     m_state.BeeperAlarmOn = (alarm && m_state.BeeperEnableStatus && HasBeeper()) ? 1 : 0;
 }
 
-void KeyboardFirmware::UpdateCleaning()
-{
+void KeyboardFirmware::UpdateCleaning() {
     if (!m_state.CleanActive) {
         // The user answers an alarm by starting a cleaning run.
         if (m_alarm && m_alarmFor >= AlarmResponseTime) {
@@ -206,8 +191,7 @@ void KeyboardFirmware::UpdateCleaning()
     }
 }
 
-void KeyboardFirmware::PowerCycle()
-{
+void KeyboardFirmware::PowerCycle() {
     const DeviceStatus before = m_state;
     const DeviceStatus factory = FactoryState(m_productId);
     m_state = m_stored;
@@ -226,34 +210,31 @@ void KeyboardFirmware::PowerCycle()
     m_alarm = false;
 }
 
-void KeyboardFirmware::SendEvent(uint8_t code)
-{
+void KeyboardFirmware::SendEvent(uint8_t code) {
     Report report{};
     report[1] = protocol::TypeEvent;
     report[2] = code;
     report[3] = static_cast<uint8_t>(m_state.KeystrokeCount >> 8);
     report[4] = static_cast<uint8_t>(m_state.KeystrokeCount & 0xFF);
-    report[5] = static_cast<uint8_t>((m_state.LedAlarmOn ? 1 : 0) | (m_state.BeeperAlarmOn ? 2 : 0) |
-                                     (m_state.CleanActive ? 4 : 0));
+    report[5] =
+        static_cast<uint8_t>((m_state.LedAlarmOn ? 1 : 0) | (m_state.BeeperAlarmOn ? 2 : 0) |
+                             (m_state.CleanActive ? 4 : 0));
     Queue(report);
 }
 
-void KeyboardFirmware::PressKey()
-{
+void KeyboardFirmware::PressKey() {
     if (m_state.KeystrokeCount < 0xFFFF)
         ++m_state.KeystrokeCount;
     Queue(protocol::EncodeInputReport(protocol::TypeLiveStatus, m_state));
 }
 
-std::vector<KeyboardFirmware::Report> KeyboardFirmware::TakeOutput()
-{
+std::vector<KeyboardFirmware::Report> KeyboardFirmware::TakeOutput() {
     std::vector<Report> out(m_output.begin(), m_output.end());
     m_output.clear();
     return out;
 }
 
-uint32_t KeyboardFirmware::Random()
-{
+uint32_t KeyboardFirmware::Random() {
     // xorshift32: small, fast and the same on every platform.
     m_random ^= m_random << 13;
     m_random ^= m_random >> 17;

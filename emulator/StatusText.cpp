@@ -15,35 +15,61 @@ struct Field {
     uint8_t DeviceStatus::*narrow;
 };
 
-#define WIDE(f) Field{#f, &DeviceStatus::f, nullptr}
-#define NARROW(f) Field{#f, nullptr, &DeviceStatus::f}
+#define WIDE(f)                                                                                    \
+    Field {                                                                                        \
+#f, &DeviceStatus::f, nullptr                                                              \
+    }
+#define NARROW(f)                                                                                  \
+    Field {                                                                                        \
+#f, nullptr, &DeviceStatus::f                                                              \
+    }
 
 constexpr std::array<Field, 33> Fields = {
-    WIDE(LowThreshold),         WIDE(HighThreshold),      WIDE(LeftLevel),
-    WIDE(RightLevel),           WIDE(PressureLevel),      WIDE(Sensor4Level),
-    WIDE(IntervalTimer),        WIDE(AlarmTimer),         WIDE(CleanTimer),
-    WIDE(KeystrokeAlarmTrigger), WIDE(KeystrokeCount),    WIDE(IdNumber),
-    NARROW(CleanActive),        NARROW(EnableTimer),      NARROW(EnableKeystroke),
-    NARROW(LedEnableStatus),    NARROW(LedAlarmOn),       NARROW(BeeperEnableStatus),
-    NARROW(BeeperAlarmOn),      NARROW(PowerOnWipe),      NARROW(HostModeEnable),
-    NARROW(HostLedOn),          NARROW(HostBeeperOn),     WIDE(NumberOfSensors),
-    NARROW(DisableSensorLeft),  NARROW(DisableSensorReft), NARROW(DisableSensorPressure),
-    NARROW(DisableSensor4),     NARROW(DisableConfig),    NARROW(DisableBacklight),
-    NARROW(DisableAutoSense),   NARROW(Ps2Keyboard),      NARROW(EnableReEnumeration),
+    WIDE(LowThreshold),
+    WIDE(HighThreshold),
+    WIDE(LeftLevel),
+    WIDE(RightLevel),
+    WIDE(PressureLevel),
+    WIDE(Sensor4Level),
+    WIDE(IntervalTimer),
+    WIDE(AlarmTimer),
+    WIDE(CleanTimer),
+    WIDE(KeystrokeAlarmTrigger),
+    WIDE(KeystrokeCount),
+    WIDE(IdNumber),
+    NARROW(CleanActive),
+    NARROW(EnableTimer),
+    NARROW(EnableKeystroke),
+    NARROW(LedEnableStatus),
+    NARROW(LedAlarmOn),
+    NARROW(BeeperEnableStatus),
+    NARROW(BeeperAlarmOn),
+    NARROW(PowerOnWipe),
+    NARROW(HostModeEnable),
+    NARROW(HostLedOn),
+    NARROW(HostBeeperOn),
+    WIDE(NumberOfSensors),
+    NARROW(DisableSensorLeft),
+    NARROW(DisableSensorReft),
+    NARROW(DisableSensorPressure),
+    NARROW(DisableSensor4),
+    NARROW(DisableConfig),
+    NARROW(DisableBacklight),
+    NARROW(DisableAutoSense),
+    NARROW(Ps2Keyboard),
+    NARROW(EnableReEnumeration),
 };
 
 #undef WIDE
 #undef NARROW
 
-unsigned long Value(const Field& f, const DeviceStatus& s)
-{
+unsigned long Value(const Field& f, const DeviceStatus& s) {
     return f.wide ? s.*f.wide : s.*f.narrow;
 }
 
 } // namespace
 
-std::string FormatStatus(const DeviceStatus& status)
-{
+std::string FormatStatus(const DeviceStatus& status) {
     std::ostringstream out;
     for (const Field& f : Fields) {
         if (&f != &Fields.front())
@@ -53,8 +79,7 @@ std::string FormatStatus(const DeviceStatus& status)
     return out.str();
 }
 
-bool ParseStatus(const std::string& text, DeviceStatus& status)
-{
+bool ParseStatus(const std::string& text, DeviceStatus& status) {
     std::istringstream in(text);
     std::string pair;
     while (in >> pair) {
@@ -86,15 +111,15 @@ bool ParseStatus(const std::string& text, DeviceStatus& status)
     return true;
 }
 
-std::string StatusDifferences(const DeviceStatus& a, const DeviceStatus& b)
-{
+std::string StatusDifferences(const DeviceStatus& a, const DeviceStatus& b) {
     std::string out;
     for (const Field& f : Fields) {
         if (Value(f, a) == Value(f, b))
             continue;
         if (!out.empty())
             out += "; ";
-        out += std::string(f.name) + ": " + std::to_string(Value(f, a)) + " -> " + std::to_string(Value(f, b));
+        out += std::string(f.name) + ": " + std::to_string(Value(f, a)) + " -> " +
+               std::to_string(Value(f, b));
     }
     return out;
 }

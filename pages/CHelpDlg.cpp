@@ -39,7 +39,9 @@ CHelpDlg::CHelpDlg(QWidget* parent) : QDialog(parent), m_controls(HelpTemplate()
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-QPlainTextEdit* CHelpDlg::TextBox() const { return m_controls.get<QPlainTextEdit>(TextBoxId); }
+QPlainTextEdit* CHelpDlg::TextBox() const {
+    return m_controls.get<QPlainTextEdit>(TextBoxId);
+}
 
 // Read at every showing: the file may be edited while the program runs.
 void CHelpDlg::showEvent(QShowEvent* event) {

@@ -1,8 +1,8 @@
 #include "pages/CManufacturing.h"
 
 #include "app/CKeyboardConfigDlg.h"
-#include "pages/FitText.h"
 #include "device/DeviceIds.h"
+#include "pages/FitText.h"
 #include "pages/IdNumberText.h"
 
 #include <QCheckBox>
@@ -71,10 +71,16 @@ CManufacturing::CManufacturing(QWidget* parent)
     connect(Radio(Ps2Keyboard), &QRadioButton::clicked, this, &CManufacturing::OnInterfaceChosen);
 }
 
-QString CManufacturing::Title() const { return QString::fromUtf8(ManufacturingTemplate().caption); }
+QString CManufacturing::Title() const {
+    return QString::fromUtf8(ManufacturingTemplate().caption);
+}
 
-QCheckBox* CManufacturing::Box(int id) const { return m_controls.get<QCheckBox>(id); }
-QRadioButton* CManufacturing::Radio(int id) const { return m_controls.get<QRadioButton>(id); }
+QCheckBox* CManufacturing::Box(int id) const {
+    return m_controls.get<QCheckBox>(id);
+}
+QRadioButton* CManufacturing::Radio(int id) const {
+    return m_controls.get<QRadioButton>(id);
+}
 bool CManufacturing::Ticked(int id) const {
     return static_cast<QAbstractButton*>(m_controls.control(id))->isChecked();
 }

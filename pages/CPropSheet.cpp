@@ -3,8 +3,7 @@
 #include "app/CKeyboardConfigDlg.h"
 
 CPropSheet::CPropSheet(const QString& caption, CKeyboardConfigDlg* parent, int initialPage)
-    : QTabWidget(parent), m_pParent(parent)
-{
+    : QTabWidget(parent), m_pParent(parent) {
     setWindowTitle(caption); // never visible: the sheet is a child without a frame
 
     // Each page sets its minimum size from its template, so the sheet's size

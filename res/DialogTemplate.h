@@ -9,8 +9,8 @@
 enum class ControlKind {
     PushButton,
     DefaultPushButton,
-    CheckBox,      // automatic check box
-    RadioButton,   // automatic radio button
+    CheckBox,    // automatic check box
+    RadioButton, // automatic radio button
     GroupBox,
     Static,        // static text
     Edit,          // edit box

@@ -22,7 +22,8 @@ constexpr ControlTemplate kMainControls[] = {
     {1094, ControlKind::RadioButton, "2", 433, 144, 20, 10, NoFlags},
     {1095, ControlKind::RadioButton, "3", 433, 158, 20, 10, NoFlags},
     {1096, ControlKind::RadioButton, "4", 433, 170, 20, 10, NoFlags},
-    {1084, ControlKind::Static, "Control to locate tab control", 133, 14, 34, 26, Hidden | Disabled},
+    {1084, ControlKind::Static, "Control to locate tab control", 133, 14, 34, 26,
+     Hidden | Disabled},
     {1002, ControlKind::GroupBox, " Sensors ", 7, 21, 120, 169, NoFlags},
     {1007, ControlKind::Static, "", 12, 42, 20, 13, NumberField},
     {1009, ControlKind::Static, "", 33, 42, 19, 13, NumberField},
@@ -56,8 +57,7 @@ constexpr ControlTemplate kMainControls[] = {
 
 } // namespace
 
-const DialogTemplate& MainWindowTemplate()
-{
+const DialogTemplate& MainWindowTemplate() {
     static const DialogTemplate tmpl{102, "Quindle Keyboard Configuration Utility", 476, 368,
                                      kMainControls};
     return tmpl;

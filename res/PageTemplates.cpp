@@ -88,8 +88,18 @@ constexpr DialogTemplate kManufacturing{150, "Manufacturing", 176, 166, kManufac
 
 } // namespace
 
-const DialogTemplate& AboutTemplate() { return kAbout; }
-const DialogTemplate& HelpTemplate() { return kHelp; }
-const DialogTemplate& ThresholdTemplate() { return kThreshold; }
-const DialogTemplate& TimersTemplate() { return kTimers; }
-const DialogTemplate& ManufacturingTemplate() { return kManufacturing; }
+const DialogTemplate& AboutTemplate() {
+    return kAbout;
+}
+const DialogTemplate& HelpTemplate() {
+    return kHelp;
+}
+const DialogTemplate& ThresholdTemplate() {
+    return kThreshold;
+}
+const DialogTemplate& TimersTemplate() {
+    return kTimers;
+}
+const DialogTemplate& ManufacturingTemplate() {
+    return kManufacturing;
+}

@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test.
 #   scripts/test.sh             every test, plain build
 #   scripts/test.sh --sanitize  every test but the VM one, with ASan and UBSan
-#   scripts/test.sh --tsan      the tests of the threaded code, with TSan
+#   scripts/test.sh --tsan      the tests of the code without widgets, with TSan
 # Further arguments go to ctest (for example -R reader).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +11,7 @@ variant=plain
 ctest_args=()
 case "${1:-}" in
   --sanitize) variant=sanitize; shift; ctest_args=(-LE vm) ;;
-  --tsan)     variant=tsan;     shift; ctest_args=(-L threads) ;;
+  --tsan)     variant=tsan;     shift ;;
 esac
 
 scripts/install-deps.sh --with-vm

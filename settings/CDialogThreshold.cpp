@@ -33,9 +33,13 @@ constexpr int KeyLimitMax = 66; // thousands of keystrokes
 uint16_t ThresholdAtPosition(int position) {
     return static_cast<uint16_t>((25550 - 255 * position) / 100);
 }
-int PercentOfThreshold(uint16_t value) { return (100 * value + 128) / 256; }
+int PercentOfThreshold(uint16_t value) {
+    return (100 * value + 128) / 256;
+}
 
-QString Seconds(unsigned value) { return QStringLiteral("%1 sec").arg(value); }
+QString Seconds(unsigned value) {
+    return QStringLiteral("%1 sec").arg(value);
+}
 
 void RequestThresholds() {
     if (g_mainDialog)
@@ -83,10 +87,16 @@ CDialogThreshold::CDialogThreshold(QWidget* parent)
     SliderPaintHook::Install(Slider(CleanSlider), [this](int p) { OnCleanPainted(p); });
 }
 
-QString CDialogThreshold::Title() const { return QString::fromUtf8(ThresholdTemplate().caption); }
+QString CDialogThreshold::Title() const {
+    return QString::fromUtf8(ThresholdTemplate().caption);
+}
 
-QSlider* CDialogThreshold::Slider(int id) const { return m_controls.get<QSlider>(id); }
-QLabel* CDialogThreshold::Label(int id) const { return m_controls.get<QLabel>(id); }
+QSlider* CDialogThreshold::Slider(int id) const {
+    return m_controls.get<QSlider>(id);
+}
+QLabel* CDialogThreshold::Label(int id) const {
+    return m_controls.get<QLabel>(id);
+}
 
 void CDialogThreshold::EnableControls(bool enable, uint16_t /*productId*/) {
     for (int id : {LowSlider, HighSlider, IntervalSlider, KeyLimitSlider, CleanSlider})

@@ -31,7 +31,9 @@ QString AlarmText(uint16_t hours) {
     return hours == 0 ? QStringLiteral("1 min") : QStringLiteral("%1 hrs").arg(hours);
 }
 
-bool TestMode() { return g_mainDialog && g_mainDialog->m_bTestMode; }
+bool TestMode() {
+    return g_mainDialog && g_mainDialog->m_bTestMode;
+}
 
 } // namespace
 
@@ -58,11 +60,19 @@ CTimers::CTimers(QWidget* parent) : QWidget(parent), m_controls(TimersTemplate()
         connect(Box(id), &QCheckBox::clicked, this, [this, id] { OnSwitchClicked(id); });
 }
 
-QString CTimers::Title() const { return QString::fromUtf8(TimersTemplate().caption); }
+QString CTimers::Title() const {
+    return QString::fromUtf8(TimersTemplate().caption);
+}
 
-QSlider* CTimers::Slider() const { return m_controls.get<QSlider>(AlarmSlider); }
-QLabel* CTimers::ValueLabel() const { return m_controls.get<QLabel>(AlarmLabel); }
-QCheckBox* CTimers::Box(int id) const { return m_controls.get<QCheckBox>(id); }
+QSlider* CTimers::Slider() const {
+    return m_controls.get<QSlider>(AlarmSlider);
+}
+QLabel* CTimers::ValueLabel() const {
+    return m_controls.get<QLabel>(AlarmLabel);
+}
+QCheckBox* CTimers::Box(int id) const {
+    return m_controls.get<QCheckBox>(id);
+}
 
 // Enabling leaves the "1 Min" button hidden outside test mode.
 void CTimers::EnableControls(bool enable, uint16_t /*productId*/) {
@@ -112,9 +122,15 @@ void CTimers::OnPreset(uint16_t hours) {
 void CTimers::OnSwitchClicked(int id) {
     const uint8_t on = Box(id)->isChecked() ? 1 : 0;
     switch (id) {
-    case TimerBox: g_settings.EnableTimer = on; break;
-    case KeystrokeBox: g_settings.EnableKeystroke = on; break;
-    default: g_settings.PowerOnWipe = on; break;
+    case TimerBox:
+        g_settings.EnableTimer = on;
+        break;
+    case KeystrokeBox:
+        g_settings.EnableKeystroke = on;
+        break;
+    default:
+        g_settings.PowerOnWipe = on;
+        break;
     }
     if (!g_mainDialog)
         return;

@@ -13,9 +13,9 @@ class CHidDevice;
 // The 33 keyboard fields come first (the DeviceStatus base), then the reply state.
 class KeyboardSettings : public DeviceStatus {
 public:
-    std::string LastReportText;     // last input report as hex text
-    bool ReplyReceived = false;     // the last pull took over a reply
-    bool DevicePresent = false;     // the reader sees the keyboard answering
+    std::string LastReportText; // last input report as hex text
+    bool ReplyReceived = false; // the last pull took over a reply
+    bool DevicePresent = false; // the reader sees the keyboard answering
 
     // Report senders: build the payload from the record, write the message-log
     // line when `log` is open, then write to `device` unless it is null or

@@ -158,7 +158,8 @@ RecallResult RecallSettingsFile(const std::string& path, KeyboardSettings& setti
             if (!known) {
                 result.error = RecallError::IncompatibleFormat;
                 result.message =
-                    WithPath("Incompatible format in saved file \"%s\"\nVersion String = \"", path) +
+                    WithPath("Incompatible format in saved file \"%s\"\nVersion String = \"",
+                             path) +
                     piece + "\"";
                 break;
             }

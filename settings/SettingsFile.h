@@ -26,7 +26,7 @@ enum class RecallError { None, CannotOpen, NotEnoughLines, IncompatibleFormat, N
 
 struct RecallResult {
     RecallError error = RecallError::None;
-    std::string message; // the text to show the user; empty on success
+    std::string message;  // the text to show the user; empty on success
     int linesApplied = 0; // value lines stored into the record
     // A file that could be opened asks for the keyboard to be re-read, even
     // when its content was rejected.

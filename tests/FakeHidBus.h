@@ -31,8 +31,8 @@ public:
                 --remaining;
             }
             if (error) {
-                *error = deniedPaths.count(path) ? HidOpenError::PermissionDenied
-                                                 : HidOpenError::Other;
+                *error =
+                    deniedPaths.count(path) ? HidOpenError::PermissionDenied : HidOpenError::Other;
             }
             return nullptr;
         }

@@ -22,34 +22,29 @@ const QColor Green(64, 255, 64);
 const QColor Blue(64, 64, 255);
 const QColor Red(255, 64, 64);
 
-QProgressBar* Bar(AppHarness& h, int id)
-{
+QProgressBar* Bar(AppHarness& h, int id) {
     return static_cast<QProgressBar*>(h.Dlg().Control(id));
 }
 
-QColor BarColour(AppHarness& h, int id)
-{
+QColor BarColour(AppHarness& h, int id) {
     return Bar(h, id)->palette().color(QPalette::Highlight);
 }
 
 // The colour drawn near the bottom of a bar, where every non-empty bar is
 // filled.
-QColor DrawnColour(AppHarness& h, int id)
-{
+QColor DrawnColour(AppHarness& h, int id) {
     QProgressBar* bar = Bar(h, id);
     bar->repaint();
     const QImage image = bar->grab().toImage();
     return image.pixelColor(image.width() / 2, image.height() - 4);
 }
 
-bool Near(const QColor& a, const QColor& b)
-{
-    return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40
-        && std::abs(a.blue() - b.blue()) < 40;
+bool Near(const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
+           std::abs(a.blue() - b.blue()) < 40;
 }
 
-bool SameImage(const QLabel* label, const QPixmap& expected)
-{
+bool SameImage(const QLabel* label, const QPixmap& expected) {
     return label->pixmap().toImage() == expected.toImage();
 }
 
@@ -62,16 +57,16 @@ struct Level {
 
 } // namespace
 
-TEST(SensorDisplay, PercentAndColourFollowTheRawLevelAgainstTheThresholds)
-{
+TEST(SensorDisplay, PercentAndColourFollowTheRawLevelAgainstTheThresholds) {
     AppHarness h;
     h.Dlg().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&h.Dlg()));
     g_settings.LowThreshold = 100;
     g_settings.HighThreshold = 200;
     const Level levels[] = {
-        {200, "78", 78, Blue},  {201, "79", 79, Red},   {100, "39", 39, Green}, {101, "39", 39, Blue},
-        {255, "100", 100, Red}, {128, "50", 50, Blue}, {50, "20", 20, Green}, {1, "0", 0, Green},     {0, "0", 0, Green},
+        {200, "78", 78, Blue},   {201, "79", 79, Red},       {100, "39", 39, Green},
+        {101, "39", 39, Blue},   {255, "100", 100, Red},     {128, "50", 50, Blue},
+        {50, "20", 20, Green},   {1, "0", 0, Green},         {0, "0", 0, Green},
         {1000, "391", 100, Red}, {65535, "25600", 100, Red},
     };
     for (const Level& l : levels) {
@@ -87,8 +82,7 @@ TEST(SensorDisplay, PercentAndColourFollowTheRawLevelAgainstTheThresholds)
     }
 }
 
-TEST(SensorDisplay, EachColumnShowsItsOwnLevel)
-{
+TEST(SensorDisplay, EachColumnShowsItsOwnLevel) {
     AppHarness h;
     g_settings.LeftLevel = 26;     // 10
     g_settings.RightLevel = 51;    // 20
@@ -107,8 +101,7 @@ TEST(SensorDisplay, EachColumnShowsItsOwnLevel)
     EXPECT_EQ(BarColour(h, 1031), Red);
 }
 
-TEST(SensorDisplay, LowAboveHighNeverShowsBlue)
-{
+TEST(SensorDisplay, LowAboveHighNeverShowsBlue) {
     AppHarness h;
     g_settings.LowThreshold = 200;
     g_settings.HighThreshold = 100;
@@ -119,8 +112,7 @@ TEST(SensorDisplay, LowAboveHighNeverShowsBlue)
     }
 }
 
-TEST(SensorDisplay, RecolouringKeepsPositionsAndNumbers)
-{
+TEST(SensorDisplay, RecolouringKeepsPositionsAndNumbers) {
     AppHarness h;
     g_settings.LeftLevel = 150;
     g_settings.LowThreshold = 100;
@@ -135,8 +127,7 @@ TEST(SensorDisplay, RecolouringKeepsPositionsAndNumbers)
     EXPECT_EQ(Bar(h, 1028)->value(), 59);
 }
 
-TEST(KeystrokeDisplay, RedOnlyAboveTheTriggerNeverBlue)
-{
+TEST(KeystrokeDisplay, RedOnlyAboveTheTriggerNeverBlue) {
     AppHarness h;
     g_settings.KeystrokeAlarmTrigger = 1100;
     g_settings.LowThreshold = 0;
@@ -159,8 +150,7 @@ TEST(KeystrokeDisplay, RedOnlyAboveTheTriggerNeverBlue)
     EXPECT_EQ(BarColour(h, 1042), Green);
 }
 
-TEST(Display, DefaultsBeforeAnyReplyInSimulateMode)
-{
+TEST(Display, DefaultsBeforeAnyReplyInSimulateMode) {
     AppHarness h({.testMode = true, .pluggedIn = false});
     static_cast<QCheckBox*>(h.Dlg().Control(1088))->setChecked(true);
     h.Tick(); // state 2 to 0
@@ -178,8 +168,7 @@ TEST(Display, DefaultsBeforeAnyReplyInSimulateMode)
     EXPECT_FALSE(h.Ticked(1034));
 }
 
-TEST(Display, StatusLineShowsTheReportTextInTestMode)
-{
+TEST(Display, StatusLineShowsTheReportTextInTestMode) {
     AppHarness normal;
     ASSERT_TRUE(normal.Connect());
     ASSERT_TRUE(normal.StatusRound());
@@ -195,8 +184,7 @@ TEST(Display, StatusLineShowsTheReportTextInTestMode)
     EXPECT_TRUE(text.endsWith(' '));
 }
 
-TEST(AlarmIndicators, PicturesFollowEnablesArmingAndAlarms)
-{
+TEST(AlarmIndicators, PicturesFollowEnablesArmingAndAlarms) {
     AppHarness h;
     auto* led = static_cast<QLabel*>(h.Dlg().Control(1023));
     auto* beeper = static_cast<QLabel*>(h.Dlg().Control(1024));
@@ -221,8 +209,7 @@ TEST(AlarmIndicators, PicturesFollowEnablesArmingAndAlarms)
     }
 }
 
-TEST(AlarmIndicators, ProductWithoutBeeperAlwaysShowsTheDisabledBeeper)
-{
+TEST(AlarmIndicators, ProductWithoutBeeperAlwaysShowsTheDisabledBeeper) {
     AppHarness h({.productId = 0x0703});
     ASSERT_TRUE(h.WaitReading());
     g_settings.BeeperEnableStatus = 1;
@@ -232,8 +219,7 @@ TEST(AlarmIndicators, ProductWithoutBeeperAlwaysShowsTheDisabledBeeper)
     EXPECT_TRUE(SameImage(static_cast<QLabel*>(h.Dlg().Control(1024)), h.Dlg().m_hBeeperBitmap[2]));
 }
 
-TEST(AlarmIndicators, PicturesAreDrawnInTheirColours)
-{
+TEST(AlarmIndicators, PicturesAreDrawnInTheirColours) {
     const QImage ledOff = indicator::LedImage(0).toImage();
     const QImage ledOn = indicator::LedImage(1).toImage();
     const QImage ledDisabled = indicator::LedImage(2).toImage();
@@ -251,8 +237,7 @@ TEST(AlarmIndicators, PicturesAreDrawnInTheirColours)
     EXPECT_NE(indicator::BeeperImage(0).toImage(), beeperOn);
 }
 
-TEST(SensorColumns, RadioButtonsShowColumnsWithoutTouchingTheRecord)
-{
+TEST(SensorColumns, RadioButtonsShowColumnsWithoutTouchingTheRecord) {
     AppHarness h({.testMode = true});
     h.Dlg().show();
     h.Click(1095); // "3"

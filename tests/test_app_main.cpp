@@ -9,8 +9,7 @@
 
 #include <cstdlib>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);

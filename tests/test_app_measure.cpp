@@ -19,8 +19,7 @@
 
 namespace {
 
-void Screenshot(bool testMode, const QString& path)
-{
+void Screenshot(bool testMode, const QString& path) {
     AppHarness h({.testMode = testMode});
     h.Dlg().show();
     if (!QTest::qWaitForWindowExposed(&h.Dlg()))
@@ -32,8 +31,7 @@ void Screenshot(bool testMode, const QString& path)
     std::printf("screenshot %s: %s\n", saved ? "written" : "FAILED", qPrintable(path));
 }
 
-void TickCost()
-{
+void TickCost() {
     AppHarness h;
     h.Dlg().show();
     if (!QTest::qWaitForWindowExposed(&h.Dlg()))
@@ -46,22 +44,22 @@ void TickCost()
     QElapsedTimer timer;
     for (int i = 0; i < 500; ++i) {
         h.Bus().Advance(std::chrono::milliseconds(600)); // live values move
-        h.Tick(); // request
+        h.Tick();                                        // request
         h.WaitReply();
         timer.start();
-        h.Tick(); // take over the reply and redraw everything
+        h.Tick();                      // take over the reply and redraw everything
         QApplication::processEvents(); // the repaints the tick caused
         micros.push_back(timer.nsecsElapsed() / 1000.0);
     }
     std::sort(micros.begin(), micros.end());
-    std::printf("tick with reply, RefreshDisplay and the repaint it causes: median %.1f us, worst %.1f us (n=%zu)\n",
+    std::printf("tick with reply, RefreshDisplay and the repaint it causes: median %.1f us, worst "
+                "%.1f us (n=%zu)\n",
                 micros[micros.size() / 2], micros.back(), micros.size());
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
     if (!std::getenv("QT_QPA_PLATFORM"))
@@ -74,7 +72,8 @@ int main(int argc, char** argv)
         h.Dlg().show();
         if (!QTest::qWaitForWindowExposed(&h.Dlg()))
             std::fprintf(stderr, "window not exposed\n");
-        std::printf("start to window shown: %lld ms\n", static_cast<long long>(sinceStart.elapsed()));
+        std::printf("start to window shown: %lld ms\n",
+                    static_cast<long long>(sinceStart.elapsed()));
     }
     Screenshot(false, outDir + QStringLiteral("/main-normal.png"));
     Screenshot(true, outDir + QStringLiteral("/main-test.png"));

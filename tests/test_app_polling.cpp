@@ -18,8 +18,7 @@ using Codes = std::vector<int>;
 
 namespace {
 
-void SetFirmware(EmulatorBus& bus, const std::function<void(DeviceStatus&)>& change)
-{
+void SetFirmware(EmulatorBus& bus, const std::function<void(DeviceStatus&)>& change) {
     bus.WithFirmware([&](KeyboardFirmware& firmware) {
         DeviceStatus s = firmware.State();
         change(s);
@@ -27,8 +26,7 @@ void SetFirmware(EmulatorBus& bus, const std::function<void(DeviceStatus&)>& cha
     });
 }
 
-bool ReaderSees(const std::function<bool(const CReaderThread&)>& condition)
-{
+bool ReaderSees(const std::function<bool(const CReaderThread&)>& condition) {
     return QTest::qWaitFor(
         [&] {
             std::lock_guard lock(StatusLock);
@@ -39,8 +37,7 @@ bool ReaderSees(const std::function<bool(const CReaderThread&)>& condition)
 
 // Ticks until a report is written or `limit` ticks passed; returns the tick
 // numbers (from 1) at which each written report went out.
-std::vector<std::pair<int, int>> TickAndWatch(AppHarness& h, int ticks)
-{
+std::vector<std::pair<int, int>> TickAndWatch(AppHarness& h, int ticks) {
     std::vector<std::pair<int, int>> sent;
     for (int i = 1; i <= ticks; ++i) {
         h.Tick();
@@ -52,8 +49,7 @@ std::vector<std::pair<int, int>> TickAndWatch(AppHarness& h, int ticks)
 
 } // namespace
 
-TEST(Polling, ConnectionReadsTheWholeConfigurationThenPollsTheStatus)
-{
+TEST(Polling, ConnectionReadsTheWholeConfigurationThenPollsTheStatus) {
     AppHarness h;
     SetFirmware(h.Bus(), [](DeviceStatus& s) {
         s.IdNumber = 4321;
@@ -101,8 +97,7 @@ TEST(Polling, ConnectionReadsTheWholeConfigurationThenPollsTheStatus)
     EXPECT_EQ(h.TakeCommands(), Codes{801});
 }
 
-TEST(Polling, WithoutKeyboardEveryTickShowsNoDeviceAndWritesNothing)
-{
+TEST(Polling, WithoutKeyboardEveryTickShowsNoDeviceAndWritesNothing) {
     AppHarness h({.pluggedIn = false});
     for (int i = 0; i < 5; ++i) {
         h.Tick();
@@ -118,8 +113,7 @@ TEST(Polling, WithoutKeyboardEveryTickShowsNoDeviceAndWritesNothing)
     EXPECT_EQ(h.TakeCommands(), Codes{802});
 }
 
-TEST(Polling, PermissionProblemIsExplainedOnTheStatusLine)
-{
+TEST(Polling, PermissionProblemIsExplainedOnTheStatusLine) {
     AppHarness h({.pluggedIn = false});
     h.Bus().SetPermissionDenied(true);
     h.Bus().Plug();
@@ -129,8 +123,7 @@ TEST(Polling, PermissionProblemIsExplainedOnTheStatusLine)
     EXPECT_TRUE(h.Text(1014).contains("udev rule"));
 }
 
-TEST(Polling, UnlockedChangesGoOutInPriorityOrderEachAfterItsAnswer)
-{
+TEST(Polling, UnlockedChangesGoOutInPriorityOrderEachAfterItsAnswer) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.TakeWritten();
@@ -155,8 +148,8 @@ TEST(Polling, UnlockedChangesGoOutInPriorityOrderEachAfterItsAnswer)
         h.Tick(); // takes the answer, sends nothing
         EXPECT_EQ(h.TakeCommands(), Codes{});
     }
-    EXPECT_FALSE(h.Dlg().m_bOptionsPending || h.Dlg().m_bThresholdsPending || h.Dlg().m_bIdNumberPending
-                 || h.Dlg().m_bStorePending);
+    EXPECT_FALSE(h.Dlg().m_bOptionsPending || h.Dlg().m_bThresholdsPending ||
+                 h.Dlg().m_bIdNumberPending || h.Dlg().m_bStorePending);
     h.Tick();
     EXPECT_EQ(h.TakeCommands(), Codes{801});
 
@@ -166,8 +159,7 @@ TEST(Polling, UnlockedChangesGoOutInPriorityOrderEachAfterItsAnswer)
     EXPECT_EQ(stored.PowerOnWipe, 1);
 }
 
-TEST(Polling, LockedChangesAreNeverSent)
-{
+TEST(Polling, LockedChangesAreNeverSent) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.TakeWritten();
@@ -181,8 +173,7 @@ TEST(Polling, LockedChangesAreNeverSent)
     EXPECT_NE(h.Bus().FirmwareState().LowThreshold, 10);
 }
 
-TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty)
-{
+TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.TakeWritten();
@@ -210,8 +201,7 @@ TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty)
     EXPECT_EQ(store, (std::vector<std::pair<int, int>>{{1, 9}, {51, 9}, {101, 9}}));
 }
 
-TEST(Polling, UnansweredFullReadStartsOverFromRequestTwo)
-{
+TEST(Polling, UnansweredFullReadStartsOverFromRequestTwo) {
     AppHarness h;
     ASSERT_TRUE(h.WaitReading());
     h.Bus().SetDropReplies(true);
@@ -220,8 +210,7 @@ TEST(Polling, UnansweredFullReadStartsOverFromRequestTwo)
     EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{{1, 802}, {9, 802}, {17, 802}}));
 }
 
-TEST(Polling, UnplugWhileUnlockedLocksAndDropsWhatWasPending)
-{
+TEST(Polling, UnplugWhileUnlockedLocksAndDropsWhatWasPending) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.Click(6);
@@ -248,8 +237,7 @@ TEST(Polling, UnplugWhileUnlockedLocksAndDropsWhatWasPending)
     EXPECT_EQ(h.TakeCommands(), (Codes{802, 803, 804}));
 }
 
-TEST(Polling, UnknownReportTypeDuringAWaitRestartsTheFullRead)
-{
+TEST(Polling, UnknownReportTypeDuringAWaitRestartsTheFullRead) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.Bus().SetDropReplies(true);
@@ -269,8 +257,7 @@ TEST(Polling, UnknownReportTypeDuringAWaitRestartsTheFullRead)
     EXPECT_EQ(h.TakeCommands(), Codes{802});
 }
 
-TEST(Polling, EventReportDuringAWaitIsNotAReply)
-{
+TEST(Polling, EventReportDuringAWaitIsNotAReply) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     QFile::remove("eventlog.txt");
@@ -278,7 +265,8 @@ TEST(Polling, EventReportDuringAWaitIsNotAReply)
     h.Tick();
     ASSERT_EQ(h.Dlg().m_nPollState, 1);
     h.Bus().SendEvent();
-    ASSERT_TRUE(ReaderSees([](const CReaderThread& r) { return r.LastReportText.rfind("00 0B ", 0) == 0; }));
+    ASSERT_TRUE(ReaderSees(
+        [](const CReaderThread& r) { return r.LastReportText.rfind("00 0B ", 0) == 0; }));
 
     h.Tick();
     EXPECT_EQ(h.Dlg().m_nPollState, 1);
@@ -289,8 +277,7 @@ TEST(Polling, EventReportDuringAWaitIsNotAReply)
     EXPECT_TRUE(log.readAll().startsWith("00 0B "));
 }
 
-TEST(Polling, SimulateLogsOneLinePerTickAndSendsNothing)
-{
+TEST(Polling, SimulateLogsOneLinePerTickAndSendsNothing) {
     AppHarness h({.testMode = true});
     ASSERT_TRUE(h.Connect());
     h.TakeWritten();
@@ -322,8 +309,7 @@ TEST(Polling, SimulateLogsOneLinePerTickAndSendsNothing)
         EXPECT_EQ(lines[i], "WriteReport:  05 21 C8 03 18 32 03 E8") << i;
 }
 
-TEST(Polling, SensorCountOutsideTheRadioButtonsLeavesTheColumns)
-{
+TEST(Polling, SensorCountOutsideTheRadioButtonsLeavesTheColumns) {
     AppHarness h({.testMode = true});
     ASSERT_TRUE(h.WaitReading());
     auto fullReadWith = [&](uint16_t sensors) {

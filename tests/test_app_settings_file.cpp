@@ -13,8 +13,7 @@
 
 namespace {
 
-void WriteFile(const QString& path, const QByteArray& content)
-{
+void WriteFile(const QString& path, const QByteArray& content) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(content);
@@ -30,8 +29,7 @@ struct UnlockedWindow {
 
 } // namespace
 
-TEST(SaveButton, AsksForTheFileAndWritesTheRecord)
-{
+TEST(SaveButton, AsksForTheFileAndWritesTheRecord) {
     UnlockedWindow w;
     const QString path = w.h.Dir() + "mine.set";
     w.prompts().savePath = path;
@@ -51,15 +49,15 @@ TEST(SaveButton, AsksForTheFileAndWritesTheRecord)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray content = file.readAll();
-    EXPECT_TRUE(content.startsWith("6 Quindle Keyboard Configuration Utility Settings\r\n300 LowThreshold\r\n"));
+    EXPECT_TRUE(content.startsWith(
+        "6 Quindle Keyboard Configuration Utility Settings\r\n300 LowThreshold\r\n"));
     EXPECT_EQ(content.count("\r\n"), 21);
     EXPECT_TRUE(content.endsWith("1 EnableReEnumeration\r\n"));
     // Saving asks the keyboard nothing.
     EXPECT_FALSE(w.h.Dlg().m_bRereadPending || w.h.Dlg().m_bThresholdsPending);
 }
 
-TEST(SaveButton, FailureIsShownWithTheErrorIcon)
-{
+TEST(SaveButton, FailureIsShownWithTheErrorIcon) {
     UnlockedWindow w;
     const QString path = w.h.Dir() + "missing-dir/x.set";
     w.prompts().savePath = path;
@@ -70,8 +68,7 @@ TEST(SaveButton, FailureIsShownWithTheErrorIcon)
     EXPECT_TRUE(w.prompts().messages[0].text.contains("\"" + path + "\""));
 }
 
-TEST(SaveButton, CancelDoesNothing)
-{
+TEST(SaveButton, CancelDoesNothing) {
     UnlockedWindow w;
     w.h.Click(4);
     EXPECT_EQ(w.prompts().saveRequests.size(), 1u);
@@ -79,8 +76,7 @@ TEST(SaveButton, CancelDoesNothing)
     EXPECT_TRUE(QDir(w.h.Dir()).entryList({"*.set"}).isEmpty());
 }
 
-TEST(RecallButton, SaveThenRecallRestoresEveryKeyAndAsksForSendsAndReread)
-{
+TEST(RecallButton, SaveThenRecallRestoresEveryKeyAndAsksForSendsAndReread) {
     UnlockedWindow w;
     const QString path = w.h.Dir() + "round.set";
     KeyboardSettings chosen;
@@ -131,8 +127,7 @@ TEST(RecallButton, SaveThenRecallRestoresEveryKeyAndAsksForSendsAndReread)
     EXPECT_TRUE(dlg.m_bRereadPending);
 }
 
-TEST(RecallButton, LockedRecallOnlyAsksForTheReread)
-{
+TEST(RecallButton, LockedRecallOnlyAsksForTheReread) {
     UnlockedWindow w(false);
     const QString path = w.h.Dir() + "a.set";
     w.prompts().savePath = path;
@@ -152,8 +147,7 @@ TEST(RecallButton, LockedRecallOnlyAsksForTheReread)
     EXPECT_FALSE(dlg.m_bOptionsPending || dlg.m_bThresholdsPending || dlg.m_bIdNumberPending);
 }
 
-TEST(RecallButton, ErrorsAfterOpeningAskForTheRereadButNeverForSends)
-{
+TEST(RecallButton, ErrorsAfterOpeningAskForTheRereadButNeverForSends) {
     struct Broken {
         const char* name;
         QByteArray content;
@@ -161,7 +155,8 @@ TEST(RecallButton, ErrorsAfterOpeningAskForTheRereadButNeverForSends)
         uint16_t cleanTimerAfter;
     };
     const QByteArray v6 = "6 Quindle Keyboard Configuration Utility Settings\r\n";
-    const QByteArray fourLines = "1 LowThreshold\r\n2 HighThreshold\r\n3 IntervalTimer\r\n4 AlarmTimer\r\n";
+    const QByteArray fourLines =
+        "1 LowThreshold\r\n2 HighThreshold\r\n3 IntervalTimer\r\n4 AlarmTimer\r\n";
     const Broken cases[] = {
         {"short.set", "5 Quindle Keyboard Configuration Utility Settings\n" + fourLines,
          "Not enough lines in file", 50},
@@ -185,12 +180,12 @@ TEST(RecallButton, ErrorsAfterOpeningAskForTheRereadButNeverForSends)
 
         CKeyboardConfigDlg& dlg = w.h.Dlg();
         EXPECT_TRUE(dlg.m_bRereadPending) << c.name;
-        EXPECT_FALSE(dlg.m_bOptionsPending || dlg.m_bThresholdsPending || dlg.m_bIdNumberPending) << c.name;
+        EXPECT_FALSE(dlg.m_bOptionsPending || dlg.m_bThresholdsPending || dlg.m_bIdNumberPending)
+            << c.name;
     }
 }
 
-TEST(RecallButton, UnopenableFileOrCancelAsksForNothing)
-{
+TEST(RecallButton, UnopenableFileOrCancelAsksForNothing) {
     UnlockedWindow w;
     const QString path = w.h.Dir() + "absent.set";
     w.prompts().openPath = path;
@@ -204,24 +199,25 @@ TEST(RecallButton, UnopenableFileOrCancelAsksForNothing)
     w.h.Click(5);
     EXPECT_EQ(w.prompts().messages.size(), 1u);
     CKeyboardConfigDlg& dlg = w.h.Dlg();
-    EXPECT_FALSE(dlg.m_bRereadPending || dlg.m_bOptionsPending || dlg.m_bThresholdsPending
-                 || dlg.m_bIdNumberPending);
+    EXPECT_FALSE(dlg.m_bRereadPending || dlg.m_bOptionsPending || dlg.m_bThresholdsPending ||
+                 dlg.m_bIdNumberPending);
 }
 
-TEST(RecallButton, RecalledSettingsReachTheKeyboardAndAreReadBack)
-{
+TEST(RecallButton, RecalledSettingsReachTheKeyboardAndAreReadBack) {
     PromptsScope scope;
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.Click(6);
     const QString path = h.Dir() + "send.set";
-    WriteFile(path, "6 Quindle Keyboard Configuration Utility Settings\r\n"
-                    "42 LowThreshold\r\n142 HighThreshold\r\n5 IntervalTimer\r\n12 AlarmTimer\r\n"
-                    "60 CleanTimer\r\n2500 KeystrokeAlarmTrigger\r\n1 EnableTimer\r\n0 EnableKeystroke\r\n"
-                    "1 LedEnableStatus\r\n1 BeeperEnableStatus\r\n1 PowerOnWipe\r\n0 DisableSensorLeft\r\n"
-                    "0 DisableSensorReft\r\n0 DisableSensorPressure\r\n0 DisableSensor4\r\n"
-                    "0 DisableBacklight\r\n0 DisableConfig\r\n0 DisableAutoSense\r\n0 Ps2Keyboard\r\n"
-                    "0 EnableReEnumeration\r\n");
+    WriteFile(
+        path,
+        "6 Quindle Keyboard Configuration Utility Settings\r\n"
+        "42 LowThreshold\r\n142 HighThreshold\r\n5 IntervalTimer\r\n12 AlarmTimer\r\n"
+        "60 CleanTimer\r\n2500 KeystrokeAlarmTrigger\r\n1 EnableTimer\r\n0 EnableKeystroke\r\n"
+        "1 LedEnableStatus\r\n1 BeeperEnableStatus\r\n1 PowerOnWipe\r\n0 DisableSensorLeft\r\n"
+        "0 DisableSensorReft\r\n0 DisableSensorPressure\r\n0 DisableSensor4\r\n"
+        "0 DisableBacklight\r\n0 DisableConfig\r\n0 DisableAutoSense\r\n0 Ps2Keyboard\r\n"
+        "0 EnableReEnumeration\r\n");
     scope.prompts.openPath = path;
     h.Click(5);
     h.TakeWritten();

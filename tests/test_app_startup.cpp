@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(TestSwitch, TheWordTestInAnyCaseNeedsNoQuestion)
-{
+TEST(TestSwitch, TheWordTestInAnyCaseNeedsNoQuestion) {
     for (const char* text : {"TEST", "test", "TeSt", "tEST"}) {
         ScriptedPrompts prompts;
         EXPECT_TRUE(DecideTestMode(QString::fromLatin1(text), prompts)) << text;
@@ -14,8 +13,7 @@ TEST(TestSwitch, TheWordTestInAnyCaseNeedsNoQuestion)
     }
 }
 
-TEST(TestSwitch, OtherTextAsksAndTheAnswerDecides)
-{
+TEST(TestSwitch, OtherTextAsksAndTheAnswerDecides) {
     for (const char* text : {"-TEST", "TEST x", "TESTS", " TEST", "x"}) {
         ScriptedPrompts no;
         EXPECT_FALSE(DecideTestMode(QString::fromLatin1(text), no)) << text;
@@ -29,16 +27,14 @@ TEST(TestSwitch, OtherTextAsksAndTheAnswerDecides)
     }
 }
 
-TEST(TestSwitch, EmptyCommandLineAsksNothing)
-{
+TEST(TestSwitch, EmptyCommandLineAsksNothing) {
     ScriptedPrompts prompts;
     prompts.yes = true;
     EXPECT_FALSE(DecideTestMode(QString(), prompts));
     EXPECT_EQ(prompts.questions, 0);
 }
 
-TEST(TestSwitch, CommandLineTextKeepsTheWordsAsGiven)
-{
+TEST(TestSwitch, CommandLineTextKeepsTheWordsAsGiven) {
     char program[] = "/usr/bin/kbconfig";
     char first[] = "-platform";
     char second[] = "TEST";
@@ -47,8 +43,7 @@ TEST(TestSwitch, CommandLineTextKeepsTheWordsAsGiven)
     EXPECT_EQ(CommandLineText(1, argv), "");
 }
 
-TEST(ProgramDirectory, CutAfterTheLastSeparator)
-{
+TEST(ProgramDirectory, CutAfterTheLastSeparator) {
     EXPECT_EQ(ProgramDirectory("/usr/local/bin/kbconfig", '/'), "/usr/local/bin/");
     EXPECT_EQ(ProgramDirectory("/kbconfig", '/'), "/");
     EXPECT_EQ(ProgramDirectory("C:\\Tools\\Kb\\kbconfig.exe", '\\'), "C:\\Tools\\Kb\\");
@@ -56,8 +51,7 @@ TEST(ProgramDirectory, CutAfterTheLastSeparator)
     EXPECT_EQ(ProgramDirectory("C:\\Tools\\kbconfig.exe", '/'), "/");
 }
 
-TEST(ProgramDirectory, PathWithoutSeparatorGivesTheSeparatorAlone)
-{
+TEST(ProgramDirectory, PathWithoutSeparatorGivesTheSeparatorAlone) {
     EXPECT_EQ(ProgramDirectory("kbconfig", '/'), "/");
     EXPECT_EQ(ProgramDirectory("kbconfig.exe", '\\'), "\\");
     EXPECT_EQ(ProgramDirectory("", '/'), "/");

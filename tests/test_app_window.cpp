@@ -23,16 +23,14 @@
 
 namespace {
 
-QByteArray ReadAll(const QString& path)
-{
+QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
 
-TEST(MainWindowStartup, NormalModeHidesTheTestControls)
-{
+TEST(MainWindowStartup, NormalModeHidesTheTestControls) {
     AppHarness h;
     CKeyboardConfigDlg& dlg = h.Dlg();
     EXPECT_EQ(dlg.windowTitle(), "Quindle Keyboard Configuration Utility");
@@ -60,8 +58,7 @@ TEST(MainWindowStartup, NormalModeHidesTheTestControls)
     EXPECT_FALSE(h.Enabled(1034));
 }
 
-TEST(MainWindowStartup, TestModeShowsTheTestControls)
-{
+TEST(MainWindowStartup, TestModeShowsTheTestControls) {
     AppHarness h({.testMode = true});
     for (int id : {1088, 1091, 1092, 1093, 1094, 1095, 1096})
         EXPECT_TRUE(h.ShownIn(id)) << id;
@@ -69,8 +66,7 @@ TEST(MainWindowStartup, TestModeShowsTheTestControls)
     EXPECT_FALSE(h.Ticked(1088));
 }
 
-TEST(PropertySheet, PagesFollowTheTestMode)
-{
+TEST(PropertySheet, PagesFollowTheTestMode) {
     AppHarness normal;
     CPropSheet* sheet = normal.Dlg().m_pPropSheet;
     ASSERT_EQ(sheet->count(), 2);
@@ -87,14 +83,14 @@ TEST(PropertySheet, PagesFollowTheTestMode)
     EXPECT_EQ(sheet->currentIndex(), 0);
 }
 
-TEST(PropertySheet, SitsOnThePlaceholderAndFitsItsLargestPage)
-{
+TEST(PropertySheet, SitsOnThePlaceholderAndFitsItsLargestPage) {
     AppHarness h({.testMode = true});
     CPropSheet* sheet = h.Dlg().m_pPropSheet;
     EXPECT_EQ(sheet->parentWidget(), &h.Dlg());
     EXPECT_EQ(sheet->pos(), h.Dlg().Control(1084)->geometry().topLeft());
-    for (QWidget* page : {static_cast<QWidget*>(&sheet->m_timers), static_cast<QWidget*>(&sheet->m_threshold),
-                          static_cast<QWidget*>(&sheet->m_manufacturing)}) {
+    for (QWidget* page :
+         {static_cast<QWidget*>(&sheet->m_timers), static_cast<QWidget*>(&sheet->m_threshold),
+          static_cast<QWidget*>(&sheet->m_manufacturing)}) {
         EXPECT_GE(sheet->width(), page->minimumWidth());
         EXPECT_GE(sheet->height(), page->minimumHeight());
     }
@@ -103,8 +99,7 @@ TEST(PropertySheet, SitsOnThePlaceholderAndFitsItsLargestPage)
     EXPECT_LE(sheet->geometry().bottom(), h.Dlg().height());
 }
 
-TEST(PropertySheet, TabCyclesThroughWindowTabBarAndPageOnShow)
-{
+TEST(PropertySheet, TabCyclesThroughWindowTabBarAndPageOnShow) {
     AppHarness h;
     CKeyboardConfigDlg& dlg = h.Dlg();
     dlg.SetConfigurationUnlocked(true); // page controls take the focus only when enabled
@@ -145,8 +140,7 @@ TEST(PropertySheet, TabCyclesThroughWindowTabBarAndPageOnShow)
     EXPECT_EQ(std::vector<QWidget*>(backward.rbegin(), backward.rend()), forward);
 }
 
-TEST(ConfigurationLock, ConfigureDoesNothingWithoutKeyboardOrSimulate)
-{
+TEST(ConfigurationLock, ConfigureDoesNothingWithoutKeyboardOrSimulate) {
     AppHarness h({.testMode = true, .pluggedIn = false});
     h.Tick();
     h.Click(6);
@@ -166,8 +160,7 @@ TEST(ConfigurationLock, ConfigureDoesNothingWithoutKeyboardOrSimulate)
         EXPECT_FALSE(h.Enabled(id)) << id;
 }
 
-TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperDisabled)
-{
+TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperDisabled) {
     for (uint16_t product : {uint16_t(0x0703), uint16_t(0x0769)}) {
         AppHarness h({.productId = product});
         ASSERT_TRUE(h.WaitReading());
@@ -179,8 +172,7 @@ TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperDisabled)
     }
 }
 
-TEST(ConfigurationLock, RequestsMarkOnlyWhileUnlocked)
-{
+TEST(ConfigurationLock, RequestsMarkOnlyWhileUnlocked) {
     AppHarness h;
     CKeyboardConfigDlg& dlg = h.Dlg();
     dlg.RequestOptionsReport();
@@ -198,8 +190,7 @@ TEST(ConfigurationLock, RequestsMarkOnlyWhileUnlocked)
     EXPECT_TRUE(dlg.m_bIdNumberPending);
 }
 
-TEST(ConfigurationLock, AlarmBoxesWriteTheRecordAndRequestTheFlags)
-{
+TEST(ConfigurationLock, AlarmBoxesWriteTheRecordAndRequestTheFlags) {
     AppHarness h;
     ASSERT_TRUE(h.WaitReading());
     h.Click(6);
@@ -212,8 +203,7 @@ TEST(ConfigurationLock, AlarmBoxesWriteTheRecordAndRequestTheFlags)
     EXPECT_EQ(g_settings.BeeperEnableStatus, 1);
 }
 
-TEST(MessageLog, SecondSwitchOnKeepsTheFileAndSwitchingOffStartsAnew)
-{
+TEST(MessageLog, SecondSwitchOnKeepsTheFileAndSwitchingOffStartsAnew) {
     AppHarness h;
     CKeyboardConfigDlg& dlg = h.Dlg();
     const QString path = h.Dir() + "debug.txt";
@@ -231,18 +221,17 @@ TEST(MessageLog, SecondSwitchOnKeepsTheFileAndSwitchingOffStartsAnew)
     EXPECT_EQ(ReadAll(path), "");
 }
 
-TEST(MessageLog, UnwritableDirectoryLeavesLoggingOff)
-{
+TEST(MessageLog, UnwritableDirectoryLeavesLoggingOff) {
     g_settings = KeyboardSettings{};
-    auto bus = std::make_shared<EmulatorBus>(EmulatorBus::Options{.autonomous = false, .pluggedIn = false});
+    auto bus = std::make_shared<EmulatorBus>(
+        EmulatorBus::Options{.autonomous = false, .pluggedIn = false});
     CKeyboardConfigDlg dlg(false, "/nonexistent-directory/", bus);
     dlg.SetTimerRunning(false);
     EXPECT_FALSE(dlg.EnableMessageLog(true));
     EXPECT_EQ(g_messageLog, nullptr);
 }
 
-TEST(MessageLog, ClosingTheWindowLeavesACompleteLog)
-{
+TEST(MessageLog, ClosingTheWindowLeavesACompleteLog) {
     AppHarness h;
     const QString path = h.Dir() + "debug.txt";
     ASSERT_TRUE(h.Dlg().EnableMessageLog(true));
@@ -258,8 +247,7 @@ TEST(MessageLog, ClosingTheWindowLeavesACompleteLog)
     EXPECT_TRUE(log.endsWith(" \n"));
 }
 
-TEST(AboutEntry, MenuEntryAndButtonShowTheSameDialog)
-{
+TEST(AboutEntry, MenuEntryAndButtonShowTheSameDialog) {
     AppHarness h;
     QStringList shown;
     h.Dlg().m_runModal = [&](QDialog& d) { shown << d.metaObject()->className(); };
@@ -284,8 +272,7 @@ TEST(AboutEntry, MenuEntryAndButtonShowTheSameDialog)
     EXPECT_EQ(shown.last(), "CHelpDlg");
 }
 
-TEST(Shutdown, ClosingWhileTheReaderWaitsIsPrompt)
-{
+TEST(Shutdown, ClosingWhileTheReaderWaitsIsPrompt) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.Bus().SetDropReplies(true);

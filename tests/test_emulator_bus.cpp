@@ -20,43 +20,38 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-EmulatorBus::Options Manual(uint16_t productId = 0x0705)
-{
+EmulatorBus::Options Manual(uint16_t productId = 0x0705) {
     EmulatorBus::Options o;
     o.productId = productId;
     o.autonomous = false;
     return o;
 }
 
-std::string ConfigPath(EmulatorBus& bus)
-{
+std::string ConfigPath(EmulatorBus& bus) {
     for (const auto& info : bus.enumerate())
-        if (info.vendorId == KeyboardVendorId && info.usagePage == VendorUsagePage && info.usage == ConfigurationUsage)
+        if (info.vendorId == KeyboardVendorId && info.usagePage == VendorUsagePage &&
+            info.usage == ConfigurationUsage)
             return info.path;
     return {};
 }
 
-std::unique_ptr<HidConnection> OpenConfig(EmulatorBus& bus)
-{
+std::unique_ptr<HidConnection> OpenConfig(EmulatorBus& bus) {
     return bus.open(ConfigPath(bus));
 }
 
-Report Output(const protocol::Payload& p)
-{
+Report Output(const protocol::Payload& p) {
     Report r{};
     std::copy_n(p.bytes.begin(), p.length, r.begin() + 1);
     return r;
 }
 
-bool Write(HidConnection& c, const protocol::Payload& p)
-{
+bool Write(HidConnection& c, const protocol::Payload& p) {
     const Report r = Output(p);
     return c.write(r.data(), r.size());
 }
 
 // Reads one report; type 0 when none came within the timeout.
-Report ReadOne(HidConnection& c, int timeoutMs = 1000)
-{
+Report ReadOne(HidConnection& c, int timeoutMs = 1000) {
     Report r{};
     const int n = c.read(r.data(), r.size(), timeoutMs);
     if (n != static_cast<int>(r.size()))
@@ -66,8 +61,7 @@ Report ReadOne(HidConnection& c, int timeoutMs = 1000)
 
 } // namespace
 
-TEST(EmulatorBus, PresentsTheKeyboardsInterfacesWithTheConfigurationOneNotFirst)
-{
+TEST(EmulatorBus, PresentsTheKeyboardsInterfacesWithTheConfigurationOneNotFirst) {
     EmulatorBus bus(Manual(0x0703));
     HidInterfaceInfo foreign;
     foreign.path = "elsewhere";
@@ -93,7 +87,8 @@ TEST(EmulatorBus, PresentsTheKeyboardsInterfacesWithTheConfigurationOneNotFirst)
     }
     EXPECT_TRUE(keyboard);
     EXPECT_TRUE(vendor2);
-    EXPECT_GT(configIndex, 1) << "the configuration interface must not come first of the keyboard's";
+    EXPECT_GT(configIndex, 1)
+        << "the configuration interface must not come first of the keyboard's";
 
     // The program's search finds it among the others.
     auto device = std::make_unique<CHidDevice>(std::make_shared<EmulatorBus>(Manual(0x0769)));
@@ -106,8 +101,7 @@ TEST(EmulatorBus, PresentsTheKeyboardsInterfacesWithTheConfigurationOneNotFirst)
     EXPECT_NE(bus.open("elsewhere"), nullptr) << "foreign devices stay";
 }
 
-TEST(EmulatorBus, RequestsAndSettingsTravelAsWholeReports)
-{
+TEST(EmulatorBus, RequestsAndSettingsTravelAsWholeReports) {
     EmulatorBus bus(Manual());
     auto c = OpenConfig(bus);
     ASSERT_NE(c, nullptr);
@@ -144,8 +138,7 @@ TEST(EmulatorBus, RequestsAndSettingsTravelAsWholeReports)
     EXPECT_EQ(two[1], 3);
 }
 
-TEST(EmulatorBus, EveryOpenConfigurationConnectionGetsEachInputReport)
-{
+TEST(EmulatorBus, EveryOpenConfigurationConnectionGetsEachInputReport) {
     EmulatorBus bus(Manual());
     auto writer = OpenConfig(bus);
     auto reader = OpenConfig(bus);
@@ -166,8 +159,7 @@ TEST(EmulatorBus, EveryOpenConfigurationConnectionGetsEachInputReport)
     EXPECT_EQ(bus.WrittenReports().size(), 1u);
 }
 
-TEST(EmulatorBus, UnplugFailsOldConnectionsAndReplugPowerCycles)
-{
+TEST(EmulatorBus, UnplugFailsOldConnectionsAndReplugPowerCycles) {
     EmulatorBus bus(Manual());
     auto c = OpenConfig(bus);
     const std::string path = ConfigPath(bus);
@@ -209,8 +201,7 @@ TEST(EmulatorBus, UnplugFailsOldConnectionsAndReplugPowerCycles)
     EXPECT_EQ(ReadOne(*fresh), (Report{0, 3, 0, 77, 0, 0, 0, 0, 0}));
 }
 
-TEST(EmulatorBus, FaultsOnDemand)
-{
+TEST(EmulatorBus, FaultsOnDemand) {
     EmulatorBus bus(Manual());
     auto c = OpenConfig(bus);
     Report r{};
@@ -265,8 +256,7 @@ TEST(EmulatorBus, FaultsOnDemand)
     EXPECT_TRUE(device.PermissionDenied());
 }
 
-TEST(EmulatorBus, FloodKeepsItsRateAndAFullQueueDropsTheOldest)
-{
+TEST(EmulatorBus, FloodKeepsItsRateAndAFullQueueDropsTheOldest) {
     EmulatorBus bus(Manual());
     auto c = OpenConfig(bus);
     const uint16_t first = bus.FirmwareState().KeystrokeCount;
@@ -295,8 +285,7 @@ TEST(EmulatorBus, FloodKeepsItsRateAndAFullQueueDropsTheOldest)
     EXPECT_EQ(small.DroppedReports(), 6u);
 }
 
-TEST(EmulatorBus, AutonomousClockMovesValuesAndSendsEvents)
-{
+TEST(EmulatorBus, AutonomousClockMovesValuesAndSendsEvents) {
     EmulatorBus::Options o;
     o.autonomous = true;
     EmulatorBus bus(o);
@@ -315,8 +304,7 @@ TEST(EmulatorBus, AutonomousClockMovesValuesAndSendsEvents)
     EXPECT_EQ(ReadOne(*m)[1], protocol::TypeEvent);
 }
 
-TEST(EmulatorBus, ReaderAndWriterThreadsShareAConnectionPair)
-{
+TEST(EmulatorBus, ReaderAndWriterThreadsShareAConnectionPair) {
     EmulatorBus::Options o;
     o.autonomous = true; // the clock thread joins in
     EmulatorBus bus(o);
@@ -351,8 +339,7 @@ TEST(EmulatorBus, ReaderAndWriterThreadsShareAConnectionPair)
     EXPECT_EQ(bus.DroppedReports(), 0u) << "the unread writer connection does not count";
 }
 
-TEST(EmulatorBus, DestructorReturnsPromptlyWhileThreadsWait)
-{
+TEST(EmulatorBus, DestructorReturnsPromptlyWhileThreadsWait) {
     EmulatorBus::Options o;
     o.autonomous = true;
     auto bus = std::make_unique<EmulatorBus>(o);

@@ -15,29 +15,25 @@ using protocol::Report;
 namespace {
 
 // An output report as it reaches the keyboard: report ID 0, then the payload.
-Report Output(const protocol::Payload& p)
-{
+Report Output(const protocol::Payload& p) {
     Report r{};
     std::copy_n(p.bytes.begin(), p.length, r.begin() + 1);
     return r;
 }
 
-void Send(KeyboardFirmware& fw, const protocol::Payload& p)
-{
+void Send(KeyboardFirmware& fw, const protocol::Payload& p) {
     const Report r = Output(p);
     fw.HandleOutputReport(r.data(), r.size());
 }
 
-int CountType(const std::vector<Report>& reports, uint8_t type, int code = -1)
-{
+int CountType(const std::vector<Report>& reports, uint8_t type, int code = -1) {
     return static_cast<int>(std::count_if(reports.begin(), reports.end(), [&](const Report& r) {
         return r[1] == type && (code < 0 || r[2] == code);
     }));
 }
 
 // A state in which every setting differs from the factory's.
-DeviceStatus OtherSettings()
-{
+DeviceStatus OtherSettings() {
     DeviceStatus s;
     s.LowThreshold = 33;
     s.HighThreshold = 222;
@@ -68,8 +64,7 @@ DeviceStatus OtherSettings()
 
 } // namespace
 
-TEST(KeyboardFirmware, RequestsAreAnsweredWithTheirTypeFromTheState)
-{
+TEST(KeyboardFirmware, RequestsAreAnsweredWithTheirTypeFromTheState) {
     KeyboardFirmware fw;
     for (uint8_t type = 1; type <= 4; ++type) {
         Send(fw, protocol::EncodeRequest(type));
@@ -81,13 +76,13 @@ TEST(KeyboardFirmware, RequestsAreAnsweredWithTheirTypeFromTheState)
     DeviceStatus decoded;
     for (uint8_t type = 1; type <= 4; ++type) {
         Send(fw, protocol::EncodeRequest(type));
-        EXPECT_EQ(protocol::DecodeInputReport(fw.TakeOutput().at(0).data(), decoded), protocol::DecodeOutcome::Reply);
+        EXPECT_EQ(protocol::DecodeInputReport(fw.TakeOutput().at(0).data(), decoded),
+                  protocol::DecodeOutcome::Reply);
     }
     EXPECT_EQ(StatusDifferences(decoded, fw.State()), "");
 }
 
-TEST(KeyboardFirmware, ReportsWithoutMeaningGetNoAnswer)
-{
+TEST(KeyboardFirmware, ReportsWithoutMeaningGetNoAnswer) {
     KeyboardFirmware fw;
     const DeviceStatus before = fw.State();
     for (uint8_t type : {0, 5, 10, 11, 12, 255})
@@ -105,8 +100,7 @@ TEST(KeyboardFirmware, ReportsWithoutMeaningGetNoAnswer)
     EXPECT_EQ(fw.State(), before);
 }
 
-TEST(KeyboardFirmware, SettingsReportsChangeExactlyTheirFieldsAndAreAcknowledged)
-{
+TEST(KeyboardFirmware, SettingsReportsChangeExactlyTheirFieldsAndAreAcknowledged) {
     KeyboardFirmware fw(0x0705);
     const DeviceStatus wanted = OtherSettings();
     DeviceStatus expected = fw.State();
@@ -139,8 +133,7 @@ TEST(KeyboardFirmware, SettingsReportsChangeExactlyTheirFieldsAndAreAcknowledged
         EXPECT_EQ(r, (Report{0, protocol::TypeReply, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST(KeyboardFirmware, StoredSettingsSurviveAPowerCycleAndUnstoredOnesDoNot)
-{
+TEST(KeyboardFirmware, StoredSettingsSurviveAPowerCycleAndUnstoredOnesDoNot) {
     KeyboardFirmware fw;
     DeviceStatus s = fw.State();
     s.IdNumber = 1111;
@@ -173,8 +166,7 @@ TEST(KeyboardFirmware, StoredSettingsSurviveAPowerCycleAndUnstoredOnesDoNot)
     EXPECT_EQ(fw.State().CleanActive, 1);
 }
 
-TEST(KeyboardFirmware, ProductWithoutBeeperKeepsItsMissingPartsOff)
-{
+TEST(KeyboardFirmware, ProductWithoutBeeperKeepsItsMissingPartsOff) {
     DeviceStatus all = OtherSettings();
     all.EnableTimer = all.EnableKeystroke = all.LedEnableStatus = all.BeeperEnableStatus = 1;
 
@@ -211,8 +203,7 @@ TEST(KeyboardFirmware, ProductWithoutBeeperKeepsItsMissingPartsOff)
     EXPECT_EQ(small.State().BeeperAlarmOn, 0);
 }
 
-TEST(KeyboardFirmware, LiveValuesWanderWithinTheirRangeAndAreDeterministic)
-{
+TEST(KeyboardFirmware, LiveValuesWanderWithinTheirRangeAndAreDeterministic) {
     KeyboardFirmware a(0x0705, 7), b(0x0705, 7), c(0x0705, 8);
     DeviceStatus start = a.State();
     start.LeftLevel = 254; // near the top: the walk must not leave 0-255
@@ -238,14 +229,14 @@ TEST(KeyboardFirmware, LiveValuesWanderWithinTheirRangeAndAreDeterministic)
         moved = moved || s.PressureLevel != start.PressureLevel;
     }
     EXPECT_TRUE(moved);
-    EXPECT_GT(a.State().KeystrokeCount, start.KeystrokeCount + 50) << "about five keystrokes a second";
+    EXPECT_GT(a.State().KeystrokeCount, start.KeystrokeCount + 50)
+        << "about five keystrokes a second";
     EXPECT_EQ(a.State(), b.State());
     EXPECT_EQ(a.TakeOutput(), b.TakeOutput());
     EXPECT_NE(a.State(), c.State());
 }
 
-TEST(KeyboardFirmware, KeystrokeAlarmLeadsToCleaningWhichClearsIt)
-{
+TEST(KeyboardFirmware, KeystrokeAlarmLeadsToCleaningWhichClearsIt) {
     KeyboardFirmware fw(0x0705);
     fw.SetEventInterval(0ms);
     DeviceStatus s = fw.State();
@@ -261,7 +252,8 @@ TEST(KeyboardFirmware, KeystrokeAlarmLeadsToCleaningWhichClearsIt)
     ASSERT_EQ(fw.State().LedAlarmOn, 1);
     EXPECT_GE(fw.State().KeystrokeCount, 1000);
     EXPECT_EQ(fw.State().BeeperAlarmOn, 1);
-    EXPECT_EQ(CountType(fw.TakeOutput(), protocol::TypeEvent, KeyboardFirmware::EventAlarmRaised), 1);
+    EXPECT_EQ(CountType(fw.TakeOutput(), protocol::TypeEvent, KeyboardFirmware::EventAlarmRaised),
+              1);
 
     fw.Advance(KeyboardFirmware::AlarmResponseTime);
     EXPECT_EQ(fw.State().CleanActive, 1);
@@ -278,8 +270,7 @@ TEST(KeyboardFirmware, KeystrokeAlarmLeadsToCleaningWhichClearsIt)
     EXPECT_EQ(CountType(out, protocol::TypeEvent, KeyboardFirmware::EventCleaningFinished), 1);
 }
 
-TEST(KeyboardFirmware, AlarmFollowsItsSwitches)
-{
+TEST(KeyboardFirmware, AlarmFollowsItsSwitches) {
     DeviceStatus s = KeyboardFirmware::FactoryState(0x0705);
     s.KeystrokeCount = 5000; // far past the trigger
     s.EnableTimer = 0;
@@ -322,8 +313,7 @@ TEST(KeyboardFirmware, AlarmFollowsItsSwitches)
     EXPECT_EQ(host.State().BeeperAlarmOn, 0);
 }
 
-TEST(KeyboardFirmware, EventsComeNowAndThen)
-{
+TEST(KeyboardFirmware, EventsComeNowAndThen) {
     KeyboardFirmware fw;
     fw.SetEventInterval(2s);
     fw.Advance(10s);
@@ -346,8 +336,7 @@ TEST(KeyboardFirmware, EventsComeNowAndThen)
     EXPECT_EQ((requested[0][3] << 8) | requested[0][4], fw.State().KeystrokeCount);
 }
 
-TEST(KeyboardFirmware, KeyPressesSendConsecutiveCounts)
-{
+TEST(KeyboardFirmware, KeyPressesSendConsecutiveCounts) {
     KeyboardFirmware fw;
     const uint16_t start = fw.State().KeystrokeCount;
     for (int i = 0; i < 3; ++i)

@@ -15,27 +15,31 @@
 namespace {
 
 // Every field a different value, none equal to its default.
-DeviceStatus Distinct()
-{
+DeviceStatus Distinct() {
     DeviceStatus s;
     uint16_t wide = 300;
-    for (uint16_t* f : {&s.LowThreshold, &s.HighThreshold, &s.LeftLevel, &s.RightLevel, &s.PressureLevel,
-                        &s.Sensor4Level, &s.IntervalTimer, &s.AlarmTimer, &s.CleanTimer,
-                        &s.KeystrokeAlarmTrigger, &s.KeystrokeCount, &s.IdNumber, &s.NumberOfSensors})
+    for (uint16_t* f :
+         {&s.LowThreshold, &s.HighThreshold, &s.LeftLevel, &s.RightLevel, &s.PressureLevel,
+          &s.Sensor4Level, &s.IntervalTimer, &s.AlarmTimer, &s.CleanTimer, &s.KeystrokeAlarmTrigger,
+          &s.KeystrokeCount, &s.IdNumber, &s.NumberOfSensors})
         *f = wide += 1001;
-    for (uint8_t* f : {&s.CleanActive, &s.EnableTimer, &s.EnableKeystroke, &s.LedEnableStatus, &s.LedAlarmOn,
-                       &s.BeeperEnableStatus, &s.BeeperAlarmOn, &s.PowerOnWipe, &s.HostModeEnable, &s.HostLedOn,
-                       &s.HostBeeperOn, &s.DisableSensorLeft, &s.DisableSensorReft, &s.DisableSensorPressure,
-                       &s.DisableSensor4, &s.DisableConfig, &s.DisableBacklight, &s.DisableAutoSense,
-                       &s.Ps2Keyboard, &s.EnableReEnumeration})
+    for (uint8_t* f : {&s.CleanActive,       &s.EnableTimer,
+                       &s.EnableKeystroke,   &s.LedEnableStatus,
+                       &s.LedAlarmOn,        &s.BeeperEnableStatus,
+                       &s.BeeperAlarmOn,     &s.PowerOnWipe,
+                       &s.HostModeEnable,    &s.HostLedOn,
+                       &s.HostBeeperOn,      &s.DisableSensorLeft,
+                       &s.DisableSensorReft, &s.DisableSensorPressure,
+                       &s.DisableSensor4,    &s.DisableConfig,
+                       &s.DisableBacklight,  &s.DisableAutoSense,
+                       &s.Ps2Keyboard,       &s.EnableReEnumeration})
         *f = static_cast<uint8_t>(*f + 2);
     return s;
 }
 
 } // namespace
 
-TEST(StatusText, CarriesEveryFieldBothWays)
-{
+TEST(StatusText, CarriesEveryFieldBothWays) {
     const DeviceStatus s = Distinct();
     const std::string text = FormatStatus(s);
     EXPECT_EQ(text.rfind("LowThreshold=1301 HighThreshold=2302 ", 0), 0u) << text;
@@ -49,8 +53,7 @@ TEST(StatusText, CarriesEveryFieldBothWays)
     EXPECT_EQ(StatusDifferences(s, partial), "IdNumber: 12312 -> 16; Ps2Keyboard: 2 -> 0");
 }
 
-TEST(StatusText, RefusesWhatDoesNotFit)
-{
+TEST(StatusText, RefusesWhatDoesNotFit) {
     DeviceStatus s;
     for (const char* bad : {"Nope=1", "IdNumber", "IdNumber=", "IdNumber=65536", "CleanActive=256",
                             "IdNumber=-1", "IdNumber=12x", "=5"})
@@ -60,8 +63,7 @@ TEST(StatusText, RefusesWhatDoesNotFit)
     EXPECT_TRUE(ParseStatus("", s));
 }
 
-TEST(BusSelection, EmulatorOnlyWhenAskedFor)
-{
+TEST(BusSelection, EmulatorOnlyWhenAskedFor) {
     EXPECT_FALSE(EmulatorOptionsFrom(nullptr, "0x0703"));
     EXPECT_FALSE(EmulatorOptionsFrom("", nullptr));
     EXPECT_FALSE(EmulatorOptionsFrom("Emulator", nullptr));
@@ -75,8 +77,7 @@ TEST(BusSelection, EmulatorOnlyWhenAskedFor)
         EXPECT_EQ(EmulatorOptionsFrom("emulator", bad)->productId, standard) << bad;
 }
 
-TEST(BusSelection, EnvironmentPicksTheBus)
-{
+TEST(BusSelection, EnvironmentPicksTheBus) {
     setenv("KBCONFIG_DEVICE", "emulator", 1);
     setenv("KBCONFIG_EMULATOR_PRODUCT", "0x0703", 1);
     auto bus = CreateBusFromEnvironment();
@@ -92,11 +93,11 @@ TEST(BusSelection, EnvironmentPicksTheBus)
 }
 
 #ifdef __linux__
-TEST(UhidFront, OutputReportsLoseTheReportIdByteUhidKeeps)
-{
+TEST(UhidFront, OutputReportsLoseTheReportIdByteUhidKeeps) {
     const protocol::Report expected{0, 8, 3, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(ToFirmwareReport({0, 8, 3, 0, 0, 0, 0, 0, 0}), expected) << "as uhid hands it on";
-    EXPECT_EQ(ToFirmwareReport({8, 3, 0, 0, 0, 0, 0, 0}), std::nullopt) << "written without the report ID";
+    EXPECT_EQ(ToFirmwareReport({8, 3, 0, 0, 0, 0, 0, 0}), std::nullopt)
+        << "written without the report ID";
     EXPECT_EQ(ToFirmwareReport({1, 8, 3, 0, 0, 0, 0, 0, 0}), std::nullopt) << "no report IDs but 0";
     EXPECT_EQ(ToFirmwareReport({0, 8, 3}), std::nullopt);
     EXPECT_EQ(ToFirmwareReport(std::vector<uint8_t>(10, 0)), std::nullopt);

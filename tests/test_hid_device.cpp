@@ -89,7 +89,8 @@ TEST(HidDeviceOpen, SecondOpenFailingMovesOnAndDuplicatePathsOpenOnce) {
     // The first open of "a" works and the second fails: "a" is given up,
     // its first connection closed, and the search goes on with "b".
     auto flaky = std::make_shared<FakeHidBus>();
-    flaky->interfaces = {Interface("a", V, 0x0705, 0xFF00, 1), Interface("b", V, 0x0706, 0xFF00, 1)};
+    flaky->interfaces = {Interface("a", V, 0x0705, 0xFF00, 1),
+                         Interface("b", V, 0x0706, 0xFF00, 1)};
     flaky->failOpenCalls = {2};
     CHidDevice second(flaky);
     ASSERT_TRUE(second.Open());

@@ -58,8 +58,7 @@ TEST_F(HelpDialog, LongLinesAndALastLineWithoutLineEndAreShownWhole) {
 }
 
 TEST_F(HelpDialog, MissingFileShowsItsFullPathInTheBoxAndNoMessageBox) {
-    const QString expected =
-        QStringLiteral("Unable to open file \"%1Olvane_Help.txt\"").arg(Dir());
+    const QString expected = QStringLiteral("Unable to open file \"%1Olvane_Help.txt\"").arg(Dir());
     EXPECT_EQ(Shown(), expected);
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_EQ(qobject_cast<QMessageBox*>(w), nullptr);

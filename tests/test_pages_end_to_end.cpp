@@ -35,8 +35,7 @@ protected:
     }
 
     // Runs the polling state machine until `done` holds.
-    template <typename Done>
-    bool TickUntil(Done done) {
+    template <typename Done> bool TickUntil(Done done) {
         return QTest::qWaitFor(
             [&] {
                 m_app.Tick();

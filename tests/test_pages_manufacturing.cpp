@@ -12,14 +12,26 @@
 namespace {
 
 enum {
-    IdEdit = 1077, SetId = 1081, HostEnable = 1085, HostLed = 1086, HostBeeper = 1087,
-    MessageLog = 1027, Left = 1051, Right = 1052, Pressure = 1053, Sensor4 = 1054,
-    Backlight = 1098, ConfigSwitch = 1099, AutoSense = 1100, Usb = 1104, Ps2 = 1105,
+    IdEdit = 1077,
+    SetId = 1081,
+    HostEnable = 1085,
+    HostLed = 1086,
+    HostBeeper = 1087,
+    MessageLog = 1027,
+    Left = 1051,
+    Right = 1052,
+    Pressure = 1053,
+    Sensor4 = 1054,
+    Backlight = 1098,
+    ConfigSwitch = 1099,
+    AutoSense = 1100,
+    Usb = 1104,
+    Ps2 = 1105,
     ReEnumerate = 1106,
 };
-constexpr int kAllControls[] = {IdEdit, SetId, HostEnable, HostLed, HostBeeper, MessageLog,
-                                Left, Right, Pressure, Sensor4, Backlight, ConfigSwitch,
-                                AutoSense, Usb, Ps2, ReEnumerate};
+constexpr int kAllControls[] = {IdEdit,    SetId, HostEnable, HostLed,    HostBeeper, MessageLog,
+                                Left,      Right, Pressure,   Sensor4,    Backlight,  ConfigSwitch,
+                                AutoSense, Usb,   Ps2,        ReEnumerate};
 
 class ManufacturingPage : public PageFixture<CManufacturing> {
 protected:
@@ -49,12 +61,24 @@ TEST_F(ManufacturingPage, IdNumberTextIsReadLikeStrtoulAndCutTo16Bits) {
         uint16_t stored;
     };
     const Case cases[] = {
-        {"", 0},          {"12ab", 12},       {"65535", 65535},      {"65536", 0},
-        {"70000", 4464},  {"-1", 65535},      {"  42", 42},          {"+7", 7},
-        {"abc", 0},       {"-65536", 0},      {"0x10", 0},           {"00077", 77},
+        {"", 0},
+        {"12ab", 12},
+        {"65535", 65535},
+        {"65536", 0},
+        {"70000", 4464},
+        {"-1", 65535},
+        {"  42", 42},
+        {"+7", 7},
+        {"abc", 0},
+        {"-65536", 0},
+        {"0x10", 0},
+        {"00077", 77},
         // Too large for 32 bits: the largest value, whatever the sign.
-        {"4294967296", 65535}, {"99999999999", 65535}, {"-99999999999", 65535},
-        {"4294967295", 65535}, {"4294901760", 0},
+        {"4294967296", 65535},
+        {"99999999999", 65535},
+        {"-99999999999", 65535},
+        {"4294967295", 65535},
+        {"4294901760", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -235,13 +259,12 @@ TEST_F(ManufacturingPage, ShowSettingsSetsEveryBoxAndChangesNothingElse) {
     Unlock(true);
     m_page->ShowSettings(record);
 
-    for (auto [id, ticked] : {std::pair{Left, true}, std::pair{Right, false},
-                              std::pair{Pressure, false}, std::pair{Sensor4, true},
-                              std::pair{ReEnumerate, true}, std::pair{Backlight, false},
-                              std::pair{ConfigSwitch, true}, std::pair{AutoSense, true},
-                              std::pair{HostEnable, true}, std::pair{HostLed, false},
-                              std::pair{HostBeeper, true}, std::pair{Ps2, true},
-                              std::pair{Usb, false}, std::pair{MessageLog, false}})
+    for (auto [id, ticked] :
+         {std::pair{Left, true}, std::pair{Right, false}, std::pair{Pressure, false},
+          std::pair{Sensor4, true}, std::pair{ReEnumerate, true}, std::pair{Backlight, false},
+          std::pair{ConfigSwitch, true}, std::pair{AutoSense, true}, std::pair{HostEnable, true},
+          std::pair{HostLed, false}, std::pair{HostBeeper, true}, std::pair{Ps2, true},
+          std::pair{Usb, false}, std::pair{MessageLog, false}})
         EXPECT_EQ(Ticked(id), ticked) << id;
     EXPECT_EQ(qobject_cast<QLineEdit*>(m_page->Control(IdEdit))->text(), "321");
     EXPECT_FALSE(m_main->m_bOptionsPending);

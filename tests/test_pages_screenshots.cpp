@@ -40,10 +40,10 @@ int main(int argc, char** argv) {
 
     bool ok = Save(main, out + "/main_window.png");
     CPropSheet* sheet = main.m_pPropSheet;
-    const std::pair<QWidget*, const char*> pages[] = {{&sheet->m_timers, "page_timers.png"},
-                                                      {&sheet->m_threshold, "page_threshold.png"},
-                                                      {&sheet->m_manufacturing,
-                                                       "page_manufacturing.png"}};
+    const std::pair<QWidget*, const char*> pages[] = {
+        {&sheet->m_timers, "page_timers.png"},
+        {&sheet->m_threshold, "page_threshold.png"},
+        {&sheet->m_manufacturing, "page_manufacturing.png"}};
     for (auto [page, name] : pages) {
         sheet->setCurrentWidget(page);
         QTest::qWait(50);

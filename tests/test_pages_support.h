@@ -21,10 +21,11 @@
 #include <ostream>
 
 // Readable QString values in failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
-template <typename Page>
-class PageFixture : public ::testing::Test {
+template <typename Page> class PageFixture : public ::testing::Test {
 protected:
     void SetUpPage(bool testMode) {
         g_settings = KeyboardSettings{};

@@ -7,7 +7,13 @@
 namespace {
 
 enum { Low = 1004, High = 1005, Interval = 1006, KeyLimit = 1010, Clean = 1032 };
-enum { LowText = 1008, HighText = 1026, IntervalText = 1011, KeyLimitText = 1039, CleanText = 1033 };
+enum {
+    LowText = 1008,
+    HighText = 1026,
+    IntervalText = 1011,
+    KeyLimitText = 1039,
+    CleanText = 1033
+};
 
 class ThresholdPage : public PageFixture<CDialogThreshold> {
 protected:
@@ -68,8 +74,8 @@ TEST_F(ThresholdPage, RefreshShowsTheRecordAndThePaintWritesBackWhatTheSliderCan
         {&KeyboardSettings::HighThreshold, High, HighText, 1000, 0, "391", 255, "100"},
         {&KeyboardSettings::KeystrokeAlarmTrigger, KeyLimit, KeyLimitText, 1100, 65, "1100", 1000,
          "1000"},
-        {&KeyboardSettings::KeystrokeAlarmTrigger, KeyLimit, KeyLimitText, 65535, 1, "65535",
-         65000, "65000"},
+        {&KeyboardSettings::KeystrokeAlarmTrigger, KeyLimit, KeyLimitText, 65535, 1, "65535", 65000,
+         "65000"},
         {&KeyboardSettings::IntervalTimer, Interval, IntervalText, 90, 0, "90 sec", 60, "60 sec"},
         {&KeyboardSettings::IntervalTimer, Interval, IntervalText, 60, 0, "60 sec", 60, "60 sec"},
         {&KeyboardSettings::CleanTimer, Clean, CleanText, 300, 0, "300 sec", 255, "255 sec"},
@@ -135,9 +141,10 @@ TEST_F(ThresholdPage, SlidersAreOrdinaryVerticalSlidersWithTheirRangesAndNames) 
         int slider, maximum, tick;
         const char* name;
     };
-    for (const Expect& e : {Expect{Low, 100, 5, "Low"}, Expect{High, 100, 5, "High"},
-                            Expect{Interval, 60, 5, "Interval"},
-                            Expect{KeyLimit, 66, 6, "Key Limit"}, Expect{Clean, 255, 15, "Clean"}}) {
+    for (const Expect& e :
+         {Expect{Low, 100, 5, "Low"}, Expect{High, 100, 5, "High"},
+          Expect{Interval, 60, 5, "Interval"}, Expect{KeyLimit, 66, 6, "Key Limit"},
+          Expect{Clean, 255, 15, "Clean"}}) {
         SCOPED_TRACE(e.name);
         QSlider* s = Slider(e.slider);
         EXPECT_EQ(s->orientation(), Qt::Vertical);

@@ -65,8 +65,8 @@ TEST_F(TimersPage, RefreshShowsTheAlarmTimeAndThePaintStoresThePosition) {
 }
 
 TEST_F(TimersPage, SliderPositionsGiveHoursFromTheTop) {
-    for (auto [position, hours] : {std::pair{0, 48}, std::pair{45, 3}, std::pair{40, 8},
-                                   std::pair{48, 0}}) {
+    for (auto [position, hours] :
+         {std::pair{0, 48}, std::pair{45, 3}, std::pair{40, 8}, std::pair{48, 0}}) {
         SCOPED_TRACE(position);
         MoveAndPaint(AlarmSlider, position);
         EXPECT_EQ(g_settings.AlarmTimer, hours);

@@ -73,14 +73,22 @@ TEST(OutputReports, EachFlagHasItsOwnBit) {
         std::size_t byte;
         uint8_t mask;
     } cases[] = {
-        {&DeviceStatus::EnableTimer, 1, 0x02},       {&DeviceStatus::EnableKeystroke, 1, 0x04},
-        {&DeviceStatus::LedEnableStatus, 1, 0x08},   {&DeviceStatus::HostLedOn, 1, 0x10},
-        {&DeviceStatus::BeeperEnableStatus, 1, 0x20}, {&DeviceStatus::HostBeeperOn, 1, 0x40},
-        {&DeviceStatus::PowerOnWipe, 1, 0x80},       {&DeviceStatus::HostModeEnable, 2, 0x01},
-        {&DeviceStatus::Ps2Keyboard, 2, 0x02},       {&DeviceStatus::DisableBacklight, 2, 0x20},
-        {&DeviceStatus::DisableConfig, 2, 0x40},     {&DeviceStatus::DisableAutoSense, 2, 0x80},
-        {&DeviceStatus::DisableSensorLeft, 3, 0x01}, {&DeviceStatus::DisableSensorReft, 3, 0x02},
-        {&DeviceStatus::DisableSensorPressure, 3, 0x04}, {&DeviceStatus::DisableSensor4, 3, 0x08},
+        {&DeviceStatus::EnableTimer, 1, 0x02},
+        {&DeviceStatus::EnableKeystroke, 1, 0x04},
+        {&DeviceStatus::LedEnableStatus, 1, 0x08},
+        {&DeviceStatus::HostLedOn, 1, 0x10},
+        {&DeviceStatus::BeeperEnableStatus, 1, 0x20},
+        {&DeviceStatus::HostBeeperOn, 1, 0x40},
+        {&DeviceStatus::PowerOnWipe, 1, 0x80},
+        {&DeviceStatus::HostModeEnable, 2, 0x01},
+        {&DeviceStatus::Ps2Keyboard, 2, 0x02},
+        {&DeviceStatus::DisableBacklight, 2, 0x20},
+        {&DeviceStatus::DisableConfig, 2, 0x40},
+        {&DeviceStatus::DisableAutoSense, 2, 0x80},
+        {&DeviceStatus::DisableSensorLeft, 3, 0x01},
+        {&DeviceStatus::DisableSensorReft, 3, 0x02},
+        {&DeviceStatus::DisableSensorPressure, 3, 0x04},
+        {&DeviceStatus::DisableSensor4, 3, 0x08},
         {&DeviceStatus::EnableReEnumeration, 4, 0x01},
     };
     for (const Case& c : cases) {
@@ -88,7 +96,8 @@ TEST(OutputReports, EachFlagHasItsOwnBit) {
         s.*c.field = 1;
         const Payload p = EncodeConfigurationFlags(s);
         for (std::size_t i = 1; i < 5; ++i) {
-            EXPECT_EQ(p.bytes[i], i == c.byte ? c.mask : 0) << "byte " << i << " mask " << int(c.mask);
+            EXPECT_EQ(p.bytes[i], i == c.byte ? c.mask : 0)
+                << "byte " << i << " mask " << int(c.mask);
         }
         // The keyboard side reads back exactly that flag.
         Report r{};

@@ -224,8 +224,7 @@ TEST_F(SettingsFileTest, LongVersionLineIsReadInPieces) {
     // 99 characters are one piece; the rest of the line is the first value line.
     const std::string longLine = std::string(SettingsVersion6) + std::string(80, 'x');
     KeyboardSettings s = Distinct();
-    const RecallResult r =
-        RecallSettingsFile(Write("long.set", File(longLine, Values(20))), s);
+    const RecallResult r = RecallSettingsFile(Write("long.set", File(longLine, Values(20))), s);
     EXPECT_EQ(r.error, RecallError::NotANumber);
     EXPECT_EQ(s.Block(), Distinct().Block());
 }
@@ -254,12 +253,11 @@ TEST(KeyboardSettingsRecord, DefaultsAndNoClamping) {
     EXPECT_EQ(s.CleanTimer, 50);
     // Exactly three flags start set.
     int set = s.EnableTimer + s.EnableKeystroke + s.LedEnableStatus;
-    for (uint8_t f : {s.CleanActive, s.LedAlarmOn, s.BeeperEnableStatus, s.BeeperAlarmOn,
-                      s.PowerOnWipe, s.HostModeEnable, s.HostLedOn, s.HostBeeperOn,
-                      s.DisableSensorLeft, s.DisableSensorReft,
-                      s.DisableSensorPressure, s.DisableSensor4, s.DisableConfig,
-                      s.DisableBacklight, s.DisableAutoSense, s.Ps2Keyboard,
-                      s.EnableReEnumeration}) {
+    for (uint8_t f :
+         {s.CleanActive, s.LedAlarmOn, s.BeeperEnableStatus, s.BeeperAlarmOn, s.PowerOnWipe,
+          s.HostModeEnable, s.HostLedOn, s.HostBeeperOn, s.DisableSensorLeft, s.DisableSensorReft,
+          s.DisableSensorPressure, s.DisableSensor4, s.DisableConfig, s.DisableBacklight,
+          s.DisableAutoSense, s.Ps2Keyboard, s.EnableReEnumeration}) {
         set += f;
     }
     EXPECT_EQ(set, 3);

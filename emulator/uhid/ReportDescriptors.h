@@ -23,17 +23,17 @@ inline constexpr uint8_t KeyboardDescriptor[] = {
 
 // A vendor-defined interface of the given usage: 8-byte input and output
 // reports without report IDs. Usage 1 is the configuration interface.
-#define KB_VENDOR_DESCRIPTOR(usage)                                            \
-    {                                                                          \
-        0x06, 0x00, 0xFF,       /* Usage Page (vendor-defined 0xFF00) */       \
-        0x09, usage,            /* Usage */                                    \
-        0xA1, 0x01,             /* Collection (Application) */                 \
-        0x15, 0x00,             /*   Logical Minimum (0) */                    \
-        0x26, 0xFF, 0x00,       /*   Logical Maximum (255) */                  \
-        0x75, 0x08, 0x95, 0x08, /*   8 fields of 8 bits */                     \
-        0x09, 0x01, 0x81, 0x02, /*   Input (Data, Variable, Absolute) */       \
-        0x09, 0x01, 0x91, 0x02, /*   Output (Data, Variable, Absolute) */      \
-        0xC0,                   /* End Collection */                           \
+#define KB_VENDOR_DESCRIPTOR(usage)                                                                \
+    {                                                                                              \
+        0x06, 0x00, 0xFF,           /* Usage Page (vendor-defined 0xFF00) */                       \
+            0x09, usage,            /* Usage */                                                    \
+            0xA1, 0x01,             /* Collection (Application) */                                 \
+            0x15, 0x00,             /*   Logical Minimum (0) */                                    \
+            0x26, 0xFF, 0x00,       /*   Logical Maximum (255) */                                  \
+            0x75, 0x08, 0x95, 0x08, /*   8 fields of 8 bits */                                     \
+            0x09, 0x01, 0x81, 0x02, /*   Input (Data, Variable, Absolute) */                       \
+            0x09, 0x01, 0x91, 0x02, /*   Output (Data, Variable, Absolute) */                      \
+            0xC0,                   /* End Collection */                                           \
     }
 
 inline constexpr uint8_t ConfigurationDescriptor[] = KB_VENDOR_DESCRIPTOR(0x01);

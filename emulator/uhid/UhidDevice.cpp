@@ -8,8 +8,7 @@
 #include <unistd.h>
 
 bool UhidDevice::Create(const std::string& name, uint16_t vendorId, uint16_t productId,
-                        std::span<const uint8_t> descriptor, std::string* error)
-{
+                        std::span<const uint8_t> descriptor, std::string* error) {
     Destroy();
     m_fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
     if (m_fd < 0) {
@@ -39,8 +38,7 @@ bool UhidDevice::Create(const std::string& name, uint16_t vendorId, uint16_t pro
     return true;
 }
 
-void UhidDevice::Destroy()
-{
+void UhidDevice::Destroy() {
     if (m_fd < 0)
         return;
     uhid_event ev{};
@@ -50,8 +48,7 @@ void UhidDevice::Destroy()
     m_fd = -1;
 }
 
-bool UhidDevice::SendInput(const uint8_t* data, std::size_t size)
-{
+bool UhidDevice::SendInput(const uint8_t* data, std::size_t size) {
     if (m_fd < 0)
         return false;
     uhid_event ev{};
@@ -61,15 +58,15 @@ bool UhidDevice::SendInput(const uint8_t* data, std::size_t size)
     return WriteEvent(&ev, sizeof(ev));
 }
 
-bool UhidDevice::ReadEvent(std::vector<uint8_t>& output)
-{
+bool UhidDevice::ReadEvent(std::vector<uint8_t>& output) {
     uhid_event ev{};
     const ssize_t n = ::read(m_fd, &ev, sizeof(ev));
     if (n <= 0)
         return false;
     switch (ev.type) {
     case UHID_OUTPUT:
-        output.assign(ev.u.output.data, ev.u.output.data + std::min<std::size_t>(ev.u.output.size, UHID_DATA_MAX));
+        output.assign(ev.u.output.data,
+                      ev.u.output.data + std::min<std::size_t>(ev.u.output.size, UHID_DATA_MAX));
         return true;
     case UHID_GET_REPORT: {
         // The keyboard has no feature reports.
@@ -93,8 +90,7 @@ bool UhidDevice::ReadEvent(std::vector<uint8_t>& output)
     }
 }
 
-bool UhidDevice::WriteEvent(const void* event, std::size_t size)
-{
+bool UhidDevice::WriteEvent(const void* event, std::size_t size) {
     const ssize_t n = ::write(m_fd, event, size);
     return n == static_cast<ssize_t>(size);
 }

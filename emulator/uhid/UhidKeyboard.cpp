@@ -3,11 +3,10 @@
 #include "device/DeviceIds.h"
 #include "emulator/uhid/ReportDescriptors.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 
-std::optional<protocol::Report> ToFirmwareReport(const std::vector<uint8_t>& fromKernel)
-{
+std::optional<protocol::Report> ToFirmwareReport(const std::vector<uint8_t>& fromKernel) {
     // uhid keeps the report-ID byte in front of the 8 data bytes; a USB
     // keyboard would see only the 8. Anything else means the writer framed
     // the report wrongly (for example it left out the report ID), which a
@@ -19,8 +18,7 @@ std::optional<protocol::Report> ToFirmwareReport(const std::vector<uint8_t>& fro
     return report;
 }
 
-bool UhidKeyboard::Plug(std::string* error)
-{
+bool UhidKeyboard::Plug(std::string* error) {
     if (IsPlugged())
         return true;
     if (m_everPlugged)
@@ -28,8 +26,10 @@ bool UhidKeyboard::Plug(std::string* error)
     const uint16_t product = m_firmware.ProductId();
     // Created in this order, the configuration interface is listed last.
     if (!m_keyboard.Create("Keyboard", KeyboardVendorId, product, KeyboardDescriptor, error) ||
-        !m_vendor.Create("Keyboard Vendor", KeyboardVendorId, product, VendorUsage2Descriptor, error) ||
-        !m_config.Create("Keyboard Configuration", KeyboardVendorId, product, ConfigurationDescriptor, error)) {
+        !m_vendor.Create("Keyboard Vendor", KeyboardVendorId, product, VendorUsage2Descriptor,
+                         error) ||
+        !m_config.Create("Keyboard Configuration", KeyboardVendorId, product,
+                         ConfigurationDescriptor, error)) {
         Unplug();
         return false;
     }
@@ -37,15 +37,13 @@ bool UhidKeyboard::Plug(std::string* error)
     return true;
 }
 
-void UhidKeyboard::Unplug()
-{
+void UhidKeyboard::Unplug() {
     m_config.Destroy();
     m_vendor.Destroy();
     m_keyboard.Destroy();
 }
 
-std::vector<int> UhidKeyboard::Fds() const
-{
+std::vector<int> UhidKeyboard::Fds() const {
     std::vector<int> fds;
     for (const UhidDevice* d : {&m_keyboard, &m_vendor, &m_config})
         if (d->IsCreated())
@@ -53,8 +51,7 @@ std::vector<int> UhidKeyboard::Fds() const
     return fds;
 }
 
-void UhidKeyboard::HandleEvent(int fd)
-{
+void UhidKeyboard::HandleEvent(int fd) {
     std::vector<uint8_t> output;
     for (UhidDevice* d : {&m_keyboard, &m_vendor, &m_config}) {
         if (!d->IsCreated() || d->Fd() != fd || !d->ReadEvent(output) || d != &m_config)
@@ -63,14 +60,14 @@ void UhidKeyboard::HandleEvent(int fd)
             m_firmware.HandleOutputReport(report->data(), report->size());
         } else {
             ++m_unexpected;
-            std::fprintf(stderr, "uhid keyboard: output report of %zu bytes ignored\n", output.size());
+            std::fprintf(stderr, "uhid keyboard: output report of %zu bytes ignored\n",
+                         output.size());
         }
     }
     Flush();
 }
 
-void UhidKeyboard::Flush()
-{
+void UhidKeyboard::Flush() {
     for (const protocol::Report& report : m_firmware.TakeOutput()) {
         // On the wire the keyboard sends its 8 data bytes, no report ID.
         if (m_config.IsCreated() && !m_config.SendInput(report.data() + 1, report.size() - 1))

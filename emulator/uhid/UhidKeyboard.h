@@ -22,8 +22,8 @@ class UhidKeyboard {
 public:
     explicit UhidKeyboard(KeyboardFirmware& firmware) : m_firmware(firmware) {}
 
-    bool Plug(std::string* error);   // creates the devices (after a power cycle if replugged)
-    void Unplug();                   // destroys them
+    bool Plug(std::string* error); // creates the devices (after a power cycle if replugged)
+    void Unplug();                 // destroys them
     bool IsPlugged() const { return m_config.IsCreated(); }
 
     // The file descriptors to wait on for kernel events.

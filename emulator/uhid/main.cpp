@@ -40,8 +40,7 @@ struct Args {
     uint32_t seed = 1;
 };
 
-bool ParseArgs(int argc, char** argv, Args& args)
-{
+bool ParseArgs(int argc, char** argv, Args& args) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--product" && i + 1 < argc)
@@ -56,18 +55,17 @@ bool ParseArgs(int argc, char** argv, Args& args)
     return true;
 }
 
-void Answer(const std::string& line)
-{
+void Answer(const std::string& line) {
     std::fputs((line + "\n").c_str(), stdout);
     std::fflush(stdout);
 }
 
 class Front {
 public:
-    explicit Front(const Args& args) : m_firmware(args.productId, args.seed), m_keyboard(m_firmware), m_clock(args.clock) {}
+    explicit Front(const Args& args)
+        : m_firmware(args.productId, args.seed), m_keyboard(m_firmware), m_clock(args.clock) {}
 
-    bool Start()
-    {
+    bool Start() {
         std::string error;
         if (!m_keyboard.Plug(&error)) {
             Answer("error " + error);
@@ -78,8 +76,7 @@ public:
     }
 
     // Returns false when the program should end.
-    bool Command(const std::string& line)
-    {
+    bool Command(const std::string& line) {
         const auto space = line.find(' ');
         const std::string verb = line.substr(0, space);
         const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
@@ -112,7 +109,8 @@ public:
             m_firmware.Advance(std::chrono::milliseconds(std::strtol(rest.c_str(), nullptr, 10)));
             Answer("ok");
         } else if (verb == "events") {
-            m_firmware.SetEventInterval(std::chrono::milliseconds(std::strtol(rest.c_str(), nullptr, 10)));
+            m_firmware.SetEventInterval(
+                std::chrono::milliseconds(std::strtol(rest.c_str(), nullptr, 10)));
             Answer("ok");
         } else if (verb == "quit") {
             return false;
@@ -123,8 +121,7 @@ public:
         return true;
     }
 
-    int Run()
-    {
+    int Run() {
         sigset_t signals;
         sigemptyset(&signals);
         for (int s : {SIGUSR1, SIGUSR2, SIGINT, SIGTERM})
@@ -143,7 +140,8 @@ public:
                 fds.push_back({fd, POLLIN, 0});
             int timeout = -1;
             if (m_clock) {
-                const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_nextTick - Clock::now());
+                const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    m_nextTick - Clock::now());
                 timeout = static_cast<int>(std::max<long long>(wait.count(), 0));
             }
             if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
@@ -194,8 +192,7 @@ private:
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Args args;
     if (!ParseArgs(argc, argv, args)) {
         std::fprintf(stderr, "usage: %s [--product 0xNNNN] [--seed N] [--clock]\n", argv[0]);

@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
     std::sort(waits.begin(), waits.end());
     const unsigned expectedLast = std::min<unsigned>(firstCount + total, 0xFFFF);
     std::printf("sent %d reports at %d/s; decoded %llu; last keystroke count %u (expected %u)\n",
-                total, perSecond, static_cast<unsigned long long>(decoded),
-                settings.KeystrokeCount, expectedLast);
+                total, perSecond, static_cast<unsigned long long>(decoded), settings.KeystrokeCount,
+                expectedLast);
     std::printf("pulls %zu; lock wait median %.1f us, worst %.1f us\n", waits.size(),
                 waits[waits.size() / 2], waits.back());
     return decoded >= static_cast<uint64_t>(total) ? 0 : 1;

@@ -40,16 +40,15 @@ constexpr uint16_t StoredId = 0x2345;
 int g_passed = 0;
 int g_failed = 0;
 
-bool Check(bool ok, const std::string& what, const std::string& detail = {})
-{
+bool Check(bool ok, const std::string& what, const std::string& detail = {}) {
     (ok ? g_passed : g_failed)++;
-    std::printf("%s: %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : " -- ", detail.c_str());
+    std::printf("%s: %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : " -- ",
+                detail.c_str());
     std::fflush(stdout);
     return ok;
 }
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit)
-{
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
     while (!condition()) {
         if (Clock::now() >= deadline)
@@ -62,8 +61,7 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
 // The uhid keyboard program, driven through its standard input and output.
 class Front {
 public:
-    bool Start(const std::string& path)
-    {
+    bool Start(const std::string& path) {
         int toChild[2], fromChild[2];
         if (pipe(toChild) != 0 || pipe(fromChild) != 0)
             return false;
@@ -74,7 +72,8 @@ public:
             for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]})
                 close(fd);
             const std::string product = std::to_string(Product);
-            execl(path.c_str(), path.c_str(), "--product", product.c_str(), static_cast<char*>(nullptr));
+            execl(path.c_str(), path.c_str(), "--product", product.c_str(),
+                  static_cast<char*>(nullptr));
             _exit(127);
         }
         close(toChild[0]);
@@ -84,8 +83,7 @@ public:
         return m_pid > 0 && ReadLine() == "ready";
     }
 
-    ~Front()
-    {
+    ~Front() {
         if (m_in) {
             std::fputs("quit\n", m_in);
             std::fclose(m_in);
@@ -96,15 +94,13 @@ public:
             waitpid(m_pid, nullptr, 0);
     }
 
-    std::string Ask(const std::string& command)
-    {
+    std::string Ask(const std::string& command) {
         std::fputs((command + "\n").c_str(), m_in);
         std::fflush(m_in);
         return ReadLine();
     }
 
-    DeviceStatus Status(const char* which)
-    {
+    DeviceStatus Status(const char* which) {
         DeviceStatus s;
         const std::string line = Ask(which);
         const std::string prefix = std::string(which) + " ";
@@ -114,8 +110,7 @@ public:
     }
 
 private:
-    std::string ReadLine()
-    {
+    std::string ReadLine() {
         char line[4096];
         if (!m_out || !std::fgets(line, sizeof(line), m_out))
             return {};
@@ -138,8 +133,7 @@ struct ReaderView {
     DeviceStatus status;
 };
 
-ReaderView View(CHidDevice& device)
-{
+ReaderView View(CHidDevice& device) {
     std::lock_guard<std::mutex> lock(StatusLock);
     CReaderThread& r = *device.Reader;
     return {r.ReplyReceived != 0, r.DevicePresent != 0, r.LastReportText, r.Status};
@@ -147,8 +141,7 @@ ReaderView View(CHidDevice& device)
 
 // Sends one output report and waits for the reader to decode the answer, as
 // the polling state machine does: clear the reply flag, write, wait for it.
-bool Exchange(CHidDevice& device, const protocol::Payload& payload, ReaderView& answer)
-{
+bool Exchange(CHidDevice& device, const protocol::Payload& payload, ReaderView& answer) {
     {
         std::lock_guard<std::mutex> lock(StatusLock);
         device.Reader->ReplyReceived = 0;
@@ -160,16 +153,14 @@ bool Exchange(CHidDevice& device, const protocol::Payload& payload, ReaderView& 
     return answered;
 }
 
-std::string Hex(uint8_t b)
-{
+std::string Hex(uint8_t b) {
     char text[3];
     std::snprintf(text, sizeof(text), "%2.2X", b);
     return text;
 }
 
 // Every field differs from the reader's starting values.
-DeviceStatus Distinctive()
-{
+DeviceStatus Distinctive() {
     DeviceStatus s;
     s.LowThreshold = 17;
     s.HighThreshold = 243;
@@ -206,12 +197,11 @@ DeviceStatus Distinctive()
     return s;
 }
 
-void CheckEnumeration()
-{
+void CheckEnumeration() {
     int ours = 0, configAt = -1, index = 0;
     for (const HidInterfaceInfo& info : CreateHidapiBus()->enumerate()) {
-        std::printf("  hid: %s %04X:%04X usage %04X:%04X\n", info.path.c_str(), info.vendorId, info.productId,
-                    info.usagePage, info.usage);
+        std::printf("  hid: %s %04X:%04X usage %04X:%04X\n", info.path.c_str(), info.vendorId,
+                    info.productId, info.usagePage, info.usage);
         if (info.vendorId == KeyboardVendorId && info.productId == Product) {
             if (info.usagePage == VendorUsagePage && info.usage == ConfigurationUsage)
                 configAt = index;
@@ -219,88 +209,93 @@ void CheckEnumeration()
         }
         ++index;
     }
-    Check(ours == 3, "hidapi lists the keyboard's three interfaces", std::to_string(ours) + " found");
+    Check(ours == 3, "hidapi lists the keyboard's three interfaces",
+          std::to_string(ours) + " found");
     Check(configAt >= 0, "one of them is usage page 0xFF00, usage 1");
 }
 
-void FullRead(CHidDevice& device, Front& front)
-{
+void FullRead(CHidDevice& device, Front& front) {
     ReaderView answer;
     for (uint8_t type : {2, 3, 4, 1}) {
         const bool ok = Exchange(device, protocol::EncodeRequest(type), answer);
         Check(ok && answer.text.rfind("00 " + Hex(type) + " ", 0) == 0,
-              "request " + std::to_string(type) + " is answered with type " + std::to_string(type), answer.text);
+              "request " + std::to_string(type) + " is answered with type " + std::to_string(type),
+              answer.text);
     }
     const std::string differences = StatusDifferences(answer.status, front.Status("state"));
-    Check(differences.empty(), "requests 2, 3, 4 and 1 decode to the keyboard's every field", differences);
+    Check(differences.empty(), "requests 2, 3, 4 and 1 decode to the keyboard's every field",
+          differences);
 }
 
 // Sends one settings report and checks the keyboard changed exactly the
 // fields `change` names.
-void WriteAndCompare(CHidDevice& device, Front& front, const char* what, const protocol::Payload& payload,
-                     const std::function<void(DeviceStatus&)>& change)
-{
+void WriteAndCompare(CHidDevice& device, Front& front, const char* what,
+                     const protocol::Payload& payload,
+                     const std::function<void(DeviceStatus&)>& change) {
     DeviceStatus expected = front.Status("state");
     change(expected);
     ReaderView answer;
     const bool ok = Exchange(device, payload, answer);
-    Check(ok && answer.text.rfind("00 0A ", 0) == 0, std::string(what) + " is acknowledged with type 10",
-          answer.text);
+    Check(ok && answer.text.rfind("00 0A ", 0) == 0,
+          std::string(what) + " is acknowledged with type 10", answer.text);
     const std::string differences = StatusDifferences(expected, front.Status("state"));
     Check(differences.empty(), std::string(what) + " changes exactly its fields", differences);
 }
 
-void Writes(CHidDevice& device, Front& front, DeviceStatus& sent)
-{
+void Writes(CHidDevice& device, Front& front, DeviceStatus& sent) {
     sent.EnableTimer = 1;
     sent.EnableKeystroke = 1;
     sent.HostModeEnable = 0;
     sent.Ps2Keyboard = 0;
     sent.DisableSensor4 = 0;
     sent.EnableReEnumeration = 0;
-    WriteAndCompare(device, front, "report 7", protocol::EncodeConfigurationFlags(sent), [&](DeviceStatus& s) {
-        s.EnableTimer = s.EnableKeystroke = 1;
-        s.HostModeEnable = s.Ps2Keyboard = s.DisableSensor4 = s.EnableReEnumeration = 0;
-    });
+    WriteAndCompare(
+        device, front, "report 7", protocol::EncodeConfigurationFlags(sent), [&](DeviceStatus& s) {
+            s.EnableTimer = s.EnableKeystroke = 1;
+            s.HostModeEnable = s.Ps2Keyboard = s.DisableSensor4 = s.EnableReEnumeration = 0;
+        });
     sent.LowThreshold = 300; // travels as its low byte, 44
     sent.HighThreshold = 200;
     sent.IntervalTimer = 4;
     sent.AlarmTimer = 24;
     sent.CleanTimer = 50;
     sent.KeystrokeAlarmTrigger = 1100;
-    WriteAndCompare(device, front, "report 5", protocol::EncodeThresholdsAndTimers(sent), [](DeviceStatus& s) {
-        s.LowThreshold = 44;
-        s.HighThreshold = 200;
-        s.IntervalTimer = 4;
-        s.AlarmTimer = 24;
-        s.CleanTimer = 50;
-        s.KeystrokeAlarmTrigger = 1100;
-    });
+    WriteAndCompare(device, front, "report 5", protocol::EncodeThresholdsAndTimers(sent),
+                    [](DeviceStatus& s) {
+                        s.LowThreshold = 44;
+                        s.HighThreshold = 200;
+                        s.IntervalTimer = 4;
+                        s.AlarmTimer = 24;
+                        s.CleanTimer = 50;
+                        s.KeystrokeAlarmTrigger = 1100;
+                    });
     sent.IdNumber = StoredId;
     WriteAndCompare(device, front, "report 6", protocol::EncodeIdNumber(sent),
                     [](DeviceStatus& s) { s.IdNumber = StoredId; });
     WriteAndCompare(device, front, "report 9", protocol::EncodeStore(), [](DeviceStatus&) {});
-    const std::string differences = StatusDifferences(front.Status("state"), front.Status("stored"));
+    const std::string differences =
+        StatusDifferences(front.Status("state"), front.Status("stored"));
     Check(differences.empty(), "report 9 stores the settings", differences);
 }
 
-void EventReport(CHidDevice& device, Front& front)
-{
+void EventReport(CHidDevice& device, Front& front) {
     std::remove("eventlog.txt");
     front.Ask("event");
     std::string line;
-    WaitFor([&] {
-        std::ifstream log("eventlog.txt");
-        return static_cast<bool>(std::getline(log, line));
-    }, 2s);
+    WaitFor(
+        [&] {
+            std::ifstream log("eventlog.txt");
+            return static_cast<bool>(std::getline(log, line));
+        },
+        2s);
     // 27 characters of report text, a colon, 24 of time (the line end was cut).
     Check(line.size() == 52 && line.rfind("00 0B ", 0) == 0 && line[27] == ':' && line[36] != ' ',
           "an event report appends its event-log line", line);
-    Check(!View(device).reply && View(device).present, "an event is no reply and keeps the keyboard present");
+    Check(!View(device).reply && View(device).present,
+          "an event is no reply and keeps the keyboard present");
 }
 
-void UnplugAndReplug(CHidDevice& device, Front& front)
-{
+void UnplugAndReplug(CHidDevice& device, Front& front) {
     // A change that is not stored is lost with the power.
     DeviceStatus unstored = front.Status("state");
     unstored.IdNumber = 999;
@@ -315,8 +310,10 @@ void UnplugAndReplug(CHidDevice& device, Front& front)
     const auto plugged = Clock::now();
     front.Ask("plug");
     const bool found = WaitFor([&] { return device.IsReading() && View(device).present; }, 5s);
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - plugged).count();
-    Check(found && took < 2500, "the keyboard is found again after the replug", std::to_string(took) + " ms");
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - plugged).count();
+    Check(found && took < 2500, "the keyboard is found again after the replug",
+          std::to_string(took) + " ms");
 
     const bool ok = Exchange(device, protocol::EncodeRequest(3), answer);
     Check(ok && answer.text.rfind("00 03 ", 0) == 0 && answer.status.IdNumber == StoredId,
@@ -325,8 +322,7 @@ void UnplugAndReplug(CHidDevice& device, Front& front)
 
 // With its clock running the keyboard sends event reports of its own accord
 // and counts keystrokes (not while cleaning, so that is switched off first).
-void KeyboardClock(Front& front)
-{
+void KeyboardClock(Front& front) {
     std::remove("eventlog.txt");
     front.Ask("set CleanActive=0");
     const uint16_t countBefore = front.Status("state").KeystrokeCount;
@@ -334,23 +330,26 @@ void KeyboardClock(Front& front)
     front.Ask("clock on");
     int lines = 0;
     uint16_t count = countBefore;
-    WaitFor([&] {
-        std::ifstream log("eventlog.txt");
-        std::string line;
-        for (lines = 0; std::getline(log, line);)
-            ++lines;
-        count = front.Status("state").KeystrokeCount;
-        return lines >= 2 && count > countBefore;
-    }, 3s);
+    WaitFor(
+        [&] {
+            std::ifstream log("eventlog.txt");
+            std::string line;
+            for (lines = 0; std::getline(log, line);)
+                ++lines;
+            count = front.Status("state").KeystrokeCount;
+            return lines >= 2 && count > countBefore;
+        },
+        3s);
     front.Ask("clock off");
-    Check(lines >= 2, "the running keyboard sends events now and then", std::to_string(lines) + " lines");
-    Check(count > countBefore, "its keystroke count climbs", std::to_string(countBefore) + " -> " + std::to_string(count));
+    Check(lines >= 2, "the running keyboard sends events now and then",
+          std::to_string(lines) + " lines");
+    Check(count > countBefore, "its keystroke count climbs",
+          std::to_string(countBefore) + " -> " + std::to_string(count));
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::string frontPath = argc > 1 ? argv[1] : "/bin/kb_uhid_keyboard";
     std::signal(SIGPIPE, SIG_IGN);
     alarm(120); // never hang the VM
@@ -369,9 +368,11 @@ int main(int argc, char** argv)
         CHidDevice device(CreateHidapiBus());
         device.StartReader();
         const bool open = WaitFor([&] { return device.IsReading(); }, 3s);
-        Check(open && device.ProductId == Product && device.InterfaceKind == CHidDevice::KindConfiguration,
+        Check(open && device.ProductId == Product &&
+                  device.InterfaceKind == CHidDevice::KindConfiguration,
               "CHidDevice opens the configuration interface",
-              "product " + std::to_string(device.ProductId) + " kind " + std::to_string(device.InterfaceKind));
+              "product " + std::to_string(device.ProductId) + " kind " +
+                  std::to_string(device.InterfaceKind));
         if (open) {
             FullRead(device, front);
             Writes(device, front, sent);
@@ -381,7 +382,8 @@ int main(int argc, char** argv)
         }
         const auto start = Clock::now();
         device.Close();
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         Check(took < 500, "Close returns promptly", std::to_string(took) + " ms");
     }
 
