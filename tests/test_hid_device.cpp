@@ -162,12 +162,3 @@ TEST(HidDeviceWrite, LongerOutputReportsAreZeroFilled) {
     expected[3] = 0xD2;
     EXPECT_EQ(bus->Writes().at(0), expected);
 }
-
-TEST(HidDeviceClose, WithoutReaderKeepsConnections) {
-    auto bus = std::make_shared<FakeHidBus>();
-    bus->interfaces = {Interface("k", V, 0x0705, 0xFF00, 1)};
-    CHidDevice device(bus);
-    ASSERT_TRUE(device.Open());
-    device.Close();
-    EXPECT_NE(device.WriteHandle, nullptr);
-}

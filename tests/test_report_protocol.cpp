@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 using namespace protocol;
@@ -121,45 +122,40 @@ TEST(ReportText, NineBytesAsHexEachFollowedByBlank) {
     const std::string text = ReportText(r.data());
     EXPECT_EQ(text, "00 03 04 D2 00 00 00 00 00 ");
     EXPECT_EQ(text.size(), 27u);
-    const Report high = Input({0xFF, 0xAB, 0x0C});
-    EXPECT_EQ(ReportText(high.data()).substr(0, 9), "FF AB 0C ");
 }
 
-TEST(InputReports, LiveStatusTouchesOnlyLiveFields) {
-    DeviceStatus s;
-    DeviceStatus expected = s;
-    const Report r = Input({0, 1, 10, 20, 30, 40, 0x4E, 0x20, 0x07});
-    EXPECT_EQ(DecodeInputReport(r.data(), s), DecodeOutcome::Reply);
-    expected.LeftLevel = 10;
-    expected.RightLevel = 20;
-    expected.PressureLevel = 30;
-    expected.Sensor4Level = 40;
-    expected.KeystrokeCount = 20000;
-    expected.LedAlarmOn = expected.BeeperAlarmOn = expected.CleanActive = 1;
-    EXPECT_EQ(s, expected);
-}
-
-TEST(InputReports, ThresholdsWidenBytesAndTriggerIsBigEndian) {
-    DeviceStatus s;
-    DeviceStatus expected = s;
-    const Report r = Input({0, 2, 0x2C, 0xC8, 3, 24, 50, 0x04, 0x4C});
-    EXPECT_EQ(DecodeInputReport(r.data(), s), DecodeOutcome::Reply);
-    expected.LowThreshold = 44;
-    expected.HighThreshold = 200;
-    expected.IntervalTimer = 3;
-    expected.AlarmTimer = 24;
-    expected.CleanTimer = 50;
-    expected.KeystrokeAlarmTrigger = 1100;
-    EXPECT_EQ(s, expected);
-}
-
-TEST(InputReports, IdNumberIgnoresTrailingBytes) {
-    DeviceStatus s;
-    DeviceStatus expected = s;
-    const Report r = Input({0, 3, 0xFF, 0xFE, 9, 9, 9, 9, 9});
-    EXPECT_EQ(DecodeInputReport(r.data(), s), DecodeOutcome::Reply);
-    expected.IdNumber = 65534;
-    EXPECT_EQ(s, expected);
+TEST(InputReports, EachTypeStoresOnlyItsOwnFields) {
+    struct Case {
+        Report report;
+        std::function<void(DeviceStatus&)> expect;
+    } cases[] = {
+        {Input({0, 1, 10, 20, 30, 40, 0x4E, 0x20, 0x07}),
+         [](DeviceStatus& e) {
+             e.LeftLevel = 10;
+             e.RightLevel = 20;
+             e.PressureLevel = 30;
+             e.Sensor4Level = 40;
+             e.KeystrokeCount = 20000;
+             e.LedAlarmOn = e.BeeperAlarmOn = e.CleanActive = 1;
+         }},
+        {Input({0, 2, 0x2C, 0xC8, 3, 24, 50, 0x04, 0x4C}),
+         [](DeviceStatus& e) {
+             e.LowThreshold = 44; // one byte widened, nothing above it
+             e.HighThreshold = 200;
+             e.IntervalTimer = 3;
+             e.AlarmTimer = 24;
+             e.CleanTimer = 50;
+             e.KeystrokeAlarmTrigger = 1100;
+         }},
+        {Input({0, 3, 0xFF, 0xFE, 9, 9, 9, 9, 9}), [](DeviceStatus& e) { e.IdNumber = 65534; }},
+    };
+    for (const Case& c : cases) {
+        DeviceStatus s;
+        DeviceStatus expected;
+        c.expect(expected);
+        EXPECT_EQ(DecodeInputReport(c.report.data(), s), DecodeOutcome::Reply);
+        EXPECT_EQ(s, expected) << "type " << int(c.report[1]);
+    }
 }
 
 TEST(InputReports, ConfigurationFlagsIncludingReadOnlyItems) {
