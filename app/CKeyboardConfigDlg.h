@@ -139,6 +139,18 @@ private:
     void SetText(int id, const QString& text);
     uint16_t CurrentProductId() const;
 
+    // A setting changed while its report waits for the keyboard's answer must
+    // be sent again: each request is counted, and the answer clears the
+    // pending flag only when no request came after the report was sent.
+    struct RequestCount {
+        unsigned requested = 0;
+        unsigned sent = 0;
+    };
+    RequestCount m_optionsRequests;
+    RequestCount m_thresholdsRequests;
+    RequestCount m_idNumberRequests;
+    static void ClearUnlessRequestedAgain(bool& pending, const RequestCount& count);
+
     BuiltDialog m_controls;
     QTimer* m_timer = nullptr;
     QMenu* m_systemMenu = nullptr;

@@ -29,18 +29,29 @@ enum PollState : int {
 } // namespace
 
 void CKeyboardConfigDlg::RequestOptionsReport() {
-    if (m_bConfigUnlocked)
+    if (m_bConfigUnlocked) {
         m_bOptionsPending = true;
+        ++m_optionsRequests.requested;
+    }
 }
 
 void CKeyboardConfigDlg::RequestThresholdsReport() {
-    if (m_bConfigUnlocked)
+    if (m_bConfigUnlocked) {
         m_bThresholdsPending = true;
+        ++m_thresholdsRequests.requested;
+    }
 }
 
 void CKeyboardConfigDlg::RequestIdNumberReport() {
-    if (m_bConfigUnlocked)
+    if (m_bConfigUnlocked) {
         m_bIdNumberPending = true;
+        ++m_idNumberRequests.requested;
+    }
+}
+
+void CKeyboardConfigDlg::ClearUnlessRequestedAgain(bool& pending, const RequestCount& count) {
+    if (count.requested == count.sent)
+        pending = false;
 }
 
 int CKeyboardConfigDlg::GetReport(uint8_t type) {
@@ -161,11 +172,11 @@ void CKeyboardConfigDlg::OnTimer() {
         g_settings.PullLiveStatus(g_device, g_messageLog);
         if (CheckReply(ReplyTickLimit)) {
             if (m_nPollState == AwaitIdNumberAck)
-                m_bIdNumberPending = false;
+                ClearUnlessRequestedAgain(m_bIdNumberPending, m_idNumberRequests);
             else if (m_nPollState == AwaitThresholdsAck)
-                m_bThresholdsPending = false;
+                ClearUnlessRequestedAgain(m_bThresholdsPending, m_thresholdsRequests);
             else
-                m_bOptionsPending = false;
+                ClearUnlessRequestedAgain(m_bOptionsPending, m_optionsRequests);
             m_nPollState = Dispatch;
         }
         break;
@@ -197,12 +208,15 @@ void CKeyboardConfigDlg::DispatchStep() {
     int r = 0;
     if (m_bOptionsPending) {
         r = g_settings.SendConfigurationFlags(g_device, g_messageLog, false);
+        m_optionsRequests.sent = m_optionsRequests.requested;
         m_nPollState = AwaitConfigurationFlagsAck;
     } else if (m_bThresholdsPending) {
         r = g_settings.SendThresholdsAndTimers(g_device, g_messageLog, false);
+        m_thresholdsRequests.sent = m_thresholdsRequests.requested;
         m_nPollState = AwaitThresholdsAck;
     } else if (m_bIdNumberPending) {
         r = g_settings.SendIdNumber(g_device, g_messageLog, false);
+        m_idNumberRequests.sent = m_idNumberRequests.requested;
         m_nPollState = AwaitIdNumberAck;
     } else if (m_bStorePending) {
         r = g_settings.SendStore(g_device, g_messageLog, false);

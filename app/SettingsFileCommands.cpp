@@ -59,10 +59,11 @@ void CKeyboardConfigDlg::OnRecall() {
     }
     if (!result.FileOpened())
         return;
-    if (m_bConfigUnlocked && result.error == RecallError::None) {
-        m_bOptionsPending = true;
-        m_bThresholdsPending = true;
-        m_bIdNumberPending = true;
+    if (result.error == RecallError::None) {
+        // Each marks its report only while unlocked.
+        RequestOptionsReport();
+        RequestThresholdsReport();
+        RequestIdNumberReport();
     }
     m_bRereadPending = true;
 }
