@@ -3,7 +3,7 @@
 #   scripts/build.sh [plain|sanitize|tsan] [ninja targets...]
 # plain    -> build/        (the program and every test)
 # sanitize -> build-asan/   (AddressSanitizer and UndefinedBehaviorSanitizer)
-# tsan     -> build-tsan/   (ThreadSanitizer; the code without widgets only)
+# tsan     -> build-tsan/   (ThreadSanitizer)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +12,7 @@ shift || true
 case "$variant" in
   plain)    dir=build;      options=() ;;
   sanitize) dir=build-asan; options=(-DKBCONFIG_SANITIZE=ON) ;;
-  tsan)     dir=build-tsan; options=(-DKBCONFIG_TSAN=ON -DKBCONFIG_BUILD_UI=OFF) ;;
+  tsan)     dir=build-tsan; options=(-DKBCONFIG_TSAN=ON) ;;
   *) echo "unknown build variant: $variant" >&2; exit 2 ;;
 esac
 
