@@ -1,19 +1,15 @@
-# The settings pages, the Manufacturing page, Help and About.
+# The settings pages, the Manufacturing page and Help; then the pages in the
+# main window against the built-in keyboard.
 if(TARGET kb_ui)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   kbconfig_add_test(NAME test_pages
     SOURCES test_pages_main.cpp test_pages_threshold.cpp test_pages_timers.cpp
             test_pages_manufacturing.cpp test_pages_dialogs.cpp
-    LIBS kb_ui Qt6::Test
-    LABELS pages
-    OWN_MAIN)
-  # The pages in the main window, against the built-in keyboard.
+    LIBS kb_ui Qt6::Test LABELS pages OWN_MAIN)
   if(TARGET kb_app_test_support)
     kbconfig_add_test(NAME test_pages_end_to_end
       SOURCES test_pages_main.cpp test_pages_end_to_end.cpp
-      LIBS kb_app_test_support
-      LABELS pages
-      OWN_MAIN)
+      LIBS kb_app_test_support LABELS pages OWN_MAIN)
   endif()
 endif()
 

@@ -1,13 +1,11 @@
-// Test main for the page tests: a QApplication on the offscreen platform.
-#include <gtest/gtest.h>
-
+// main() of the page tests: a QApplication, offscreen unless told otherwise.
 #include <QApplication>
 
-#include <cstdlib>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
