@@ -6,14 +6,9 @@ if(TARGET kb_ui)
   target_link_libraries(kb_app_test_support PUBLIC kb_ui kb_emulator Qt6::Test)
   target_include_directories(kb_app_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   kbconfig_warnings(kb_app_test_support)
-
-  foreach(name startup window polling display settings_file)
-    kbconfig_add_test(NAME test_app_${name}
-      SOURCES test_app_${name}.cpp test_app_main.cpp
-      LIBS kb_app_test_support
-      LABELS app
-      OWN_MAIN)
-  endforeach()
+  kbconfig_add_test(NAME test_app
+    SOURCES test_app_main.cpp test_app_window.cpp test_app_polling.cpp
+    LIBS kb_app_test_support LABELS app OWN_MAIN)
 
   # Figures and screenshots for the notes; not a test.
   add_executable(app_measure test_app_measure.cpp)

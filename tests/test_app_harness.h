@@ -1,44 +1,42 @@
 #pragma once
 
-// Shared helpers of the main-window tests: the real main window against the
-// built-in keyboard, with the timer stopped so that tests drive each tick.
+// The real main window against the built-in keyboard, with its timer stopped
+// so that tests drive each tick.
 
 #include "app/CKeyboardConfigDlg.h"
 #include "app/Prompts.h"
-#include "device/ReportProtocol.h"
 #include "emulator/EmulatorBus.h"
 
-#include <QString>
-#include <QStringList>
+#include <QAbstractButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 #include <vector>
 
-// Answers every prompt from a script and records what was asked.
-class ScriptedPrompts : public Prompts {
-public:
-    struct Shown {
-        QString text, title;
-        Icon icon;
-    };
+// Answers every prompt from a script and records what was asked; installed
+// for its lifetime.
+struct ScriptedPrompts : Prompts {
     bool yes = false;
     QString savePath, openPath; // empty: the user cancels
-    std::vector<Shown> messages;
-    std::vector<FileDialogRequest> saveRequests, openRequests;
-    int questions = 0;
+    std::vector<std::pair<QString, Icon>> messages;
+    std::vector<FileDialogRequest> requests;
 
-    bool AskYesNo(QWidget*, const QString& text, const QString& title) override;
-    void Message(QWidget*, const QString& text, const QString& title, Icon icon) override;
-    QString SaveFileName(QWidget*, const FileDialogRequest& request) override;
-    QString OpenFileName(QWidget*, const FileDialogRequest& request) override;
-};
-
-// Installs ScriptedPrompts for its lifetime.
-struct PromptsScope {
-    ScriptedPrompts prompts;
-    PromptsScope() { SetPrompts(&prompts); }
-    ~PromptsScope() { SetPrompts(nullptr); }
+    ScriptedPrompts() { SetPrompts(this); }
+    ~ScriptedPrompts() override { SetPrompts(nullptr); }
+    bool AskYesNo(QWidget*, const QString& text, const QString&) override {
+        messages.emplace_back(text, Icon::Question);
+        return yes;
+    }
+    void Message(QWidget*, const QString& text, const QString&, Icon icon) override {
+        messages.emplace_back(text, icon);
+    }
+    QString SaveFileName(QWidget*, const FileDialogRequest& r) override { return Ask(r, savePath); }
+    QString OpenFileName(QWidget*, const FileDialogRequest& r) override { return Ask(r, openPath); }
+    QString Ask(const FileDialogRequest& r, const QString& path) {
+        requests.push_back(r);
+        return path;
+    }
 };
 
 class AppHarness {
@@ -50,39 +48,41 @@ public:
     };
     AppHarness();
     explicit AppHarness(Setup setup);
-    ~AppHarness();
+    ~AppHarness() { Destroy(); }
 
     CKeyboardConfigDlg& Dlg() { return *m_dlg; }
     EmulatorBus& Bus() { return *m_bus; }
     QString Dir() const { return m_dir.path() + QLatin1Char('/'); }
-
     void Tick() { m_dlg->OnTimer(); }
+    void Destroy() { m_dlg.reset(); } // as the application closes the window
+
     // Waits for the reader thread to open the keyboard (or to lose it).
     bool WaitReading(bool reading = true);
     // Waits until the reader has decoded a reply not yet taken over.
     bool WaitReply();
-    // Ticks through the full read that follows a connection: 4 ticks.
+    // The full read after a connection (4 ticks); forgets what was written.
     bool Connect();
-    // One status exchange: the request tick and the tick that takes the reply.
-    bool StatusRound();
-    // Closes the window as the application does.
-    void Destroy();
-
-    // Output reports written since the last call, command byte and data.
-    std::vector<protocol::Report> TakeWritten();
-    std::vector<int> TakeCommands(); // byte 1 (and byte 2 for requests: 8xx)
+    // The tick that requests the status and the tick that takes the reply.
+    bool StatusRound() {
+        Tick();
+        const bool replied = WaitReply();
+        Tick();
+        return replied && m_dlg->m_nPollState == 0;
+    }
+    // Reports written since the last call: the command, or 800 + type for a request.
+    std::vector<int> TakeCommands();
 
     QString Text(int id) const;
-    bool Ticked(int id) const;
-    bool Enabled(int id) const;
-    bool ShownIn(int id) const; // visible as far as the window is concerned
-    void Click(int id);
+    bool Ticked(int id) const { return Button(id)->isChecked(); }
+    bool Enabled(int id) const { return m_dlg->Control(id)->isEnabled(); }
+    bool ShownIn(int id) const { return m_dlg->Control(id)->isVisibleTo(m_dlg.get()); }
+    void Click(int id) { QTest::mouseClick(m_dlg->Control(id), Qt::LeftButton); }
+    QAbstractButton* Button(int id) const {
+        return static_cast<QAbstractButton*>(m_dlg->Control(id));
+    }
 
 private:
     QTemporaryDir m_dir;
     std::shared_ptr<EmulatorBus> m_bus;
     std::unique_ptr<CKeyboardConfigDlg> m_dlg;
 };
-
-// Encodes a request (command 8) as 800 + type, other commands as themselves.
-int CommandCode(const protocol::Report& report);

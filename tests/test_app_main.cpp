@@ -1,5 +1,5 @@
-// main() of the main-window tests: a QApplication on the offscreen platform,
-// run inside a temporary directory that receives "eventlog.txt".
+// main() of the main-window tests: offscreen, inside a temporary directory
+// that receives "eventlog.txt".
 
 #include <QApplication>
 #include <QDir>
@@ -7,18 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-
     QTemporaryDir workDir;
-    const QString previous = QDir::currentPath();
     QDir::setCurrent(workDir.path());
-    const int result = RUN_ALL_TESTS();
-    QDir::setCurrent(previous);
-    return result;
+    return RUN_ALL_TESTS();
 }

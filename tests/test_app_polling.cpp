@@ -1,44 +1,24 @@
-// The polling state machine end to end: the real main window against the
-// built-in keyboard, one tick at a time.
+// The polling state machine end to end, and the Save and Recall buttons whose
+// recall it carries out: the real main window against the built-in keyboard,
+// one tick at a time.
 
 #include "test_app_harness.h"
 
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
-#include "emulator/KeyboardFirmware.h"
 #include "settings/KeyboardSettings.h"
 
-#include <QCheckBox>
 #include <QFile>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
 using Codes = std::vector<int>;
+using Sent = std::vector<std::pair<int, int>>; // tick (from 1), command
 
 namespace {
 
-void SetFirmware(EmulatorBus& bus, const std::function<void(DeviceStatus&)>& change) {
-    bus.WithFirmware([&](KeyboardFirmware& firmware) {
-        DeviceStatus s = firmware.State();
-        change(s);
-        firmware.SetState(s);
-    });
-}
-
-bool ReaderSees(const std::function<bool(const CReaderThread&)>& condition) {
-    return QTest::qWaitFor(
-        [&] {
-            std::lock_guard lock(StatusLock);
-            return g_device && g_device->Reader && condition(*g_device->Reader);
-        },
-        3000);
-}
-
-// Ticks until a report is written or `limit` ticks passed; returns the tick
-// numbers (from 1) at which each written report went out.
-std::vector<std::pair<int, int>> TickAndWatch(AppHarness& h, int ticks) {
-    std::vector<std::pair<int, int>> sent;
+Sent TickAndWatch(AppHarness& h, int ticks) {
+    Sent sent;
     for (int i = 1; i <= ticks; ++i) {
         h.Tick();
         for (int code : h.TakeCommands())
@@ -47,54 +27,55 @@ std::vector<std::pair<int, int>> TickAndWatch(AppHarness& h, int ticks) {
     return sent;
 }
 
+bool ReaderSees(const std::function<bool(const CReaderThread&)>& condition) {
+    return QTest::qWaitFor([&] {
+        std::lock_guard lock(StatusLock);
+        return g_device && g_device->Reader && condition(*g_device->Reader);
+    });
+}
+
+bool NothingToSend(const CKeyboardConfigDlg& dlg) {
+    return !dlg.m_bOptionsPending && !dlg.m_bThresholdsPending && !dlg.m_bIdNumberPending;
+}
+
 } // namespace
 
 TEST(Polling, ConnectionReadsTheWholeConfigurationThenPollsTheStatus) {
-    AppHarness h;
-    SetFirmware(h.Bus(), [](DeviceStatus& s) {
+    AppHarness h({.testMode = true});
+    h.Bus().WithFirmware([](KeyboardFirmware& firmware) {
+        DeviceStatus s = firmware.State();
         s.IdNumber = 4321;
-        s.LowThreshold = 80;
-        s.AlarmTimer = 8;
-        s.LeftLevel = 128;
+        s.LeftLevel = 255;
+        firmware.SetState(s);
     });
+    auto columns = [&] {
+        QString shown;
+        for (int id : {1028, 1029, 1030, 1031, 1042})
+            shown += h.ShownIn(id) ? '1' : '0';
+        return shown;
+    };
+    h.Click(1095); // radio button "3" shows columns and leaves the record alone
+    EXPECT_EQ(columns(), "11101");
+    EXPECT_EQ(g_settings.NumberOfSensors, 2);
     ASSERT_TRUE(h.WaitReading());
-
-    h.Tick();
-    EXPECT_EQ(h.TakeCommands(), Codes{802});
-    EXPECT_EQ(h.Dlg().m_nPollState, 3);
-    // Requests 3 and 4 each go out on the tick that takes the previous reply.
-    for (int expected : {803, 804}) {
+    // Each request goes out on the tick that takes the previous reply.
+    for (int expected : {802, 803, 804}) {
+        EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, expected}}));
         ASSERT_TRUE(h.WaitReply());
-        h.Tick();
-        EXPECT_EQ(h.TakeCommands(), Codes{expected});
     }
-    EXPECT_EQ(h.Dlg().m_nPollState, 5);
-    ASSERT_TRUE(h.WaitReply());
-    h.Tick();
-    EXPECT_EQ(h.TakeCommands(), Codes{});
-    EXPECT_EQ(h.Dlg().m_nPollState, 0);
-
-    EXPECT_EQ(g_settings.IdNumber, 4321);
-    EXPECT_EQ(g_settings.LowThreshold, 80);
-    EXPECT_EQ(g_settings.AlarmTimer, 8);
-    EXPECT_EQ(g_settings.NumberOfSensors, 4);
+    EXPECT_EQ(TickAndWatch(h, 1), Sent{});
     EXPECT_EQ(h.Text(1082), "04321");
     EXPECT_EQ(h.Text(1101), "0x0705");
-    EXPECT_EQ(h.Text(1014), "Keyboard connected and active");
-    EXPECT_TRUE(h.Ticked(1096));
-    for (int id : {1028, 1029, 1030, 1031, 1042})
-        EXPECT_TRUE(h.ShownIn(id)) << id;
-
-    // Status every second tick, each reply redrawn.
-    SetFirmware(h.Bus(), [](DeviceStatus& s) { s.LeftLevel = 255; });
-    h.Tick();
-    EXPECT_EQ(h.TakeCommands(), Codes{801});
+    EXPECT_TRUE(h.Ticked(1096)); // the keyboard's four sensors
+    EXPECT_EQ(columns(), "11111");
+    // Status every second tick, each reply drawn.
+    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 801}}));
     ASSERT_TRUE(h.WaitReply());
-    h.Tick();
-    EXPECT_EQ(h.TakeCommands(), Codes{});
-    EXPECT_EQ(h.Text(1007), "100");
-    h.Tick();
-    EXPECT_EQ(h.TakeCommands(), Codes{801});
+    EXPECT_EQ(TickAndWatch(h, 2), (Sent{{2, 801}}));
+    EXPECT_EQ(QStringList({h.Text(1007), h.Text(1009), h.Text(1013), h.Text(1025)}),
+              QStringList({"100", "43", "27", "16"})); // each column its own level
+    const QString text = h.Text(1014);                 // in test mode, the text of the last report
+    EXPECT_TRUE(text.size() == 27 && text.startsWith("00 01 ")) << qPrintable(text);
 }
 
 TEST(Polling, WithoutKeyboardEveryTickShowsNoDeviceAndWritesNothing) {
@@ -103,111 +84,72 @@ TEST(Polling, WithoutKeyboardEveryTickShowsNoDeviceAndWritesNothing) {
         h.Tick();
         EXPECT_EQ(h.Text(1014), "No Device");
         EXPECT_EQ(h.Text(1101), "Unknown");
-        EXPECT_EQ(h.Dlg().m_nPollState, 2);
     }
-    EXPECT_TRUE(h.TakeWritten().empty());
-
+    EXPECT_EQ(h.TakeCommands(), Codes{});
     h.Bus().Plug();
     ASSERT_TRUE(h.WaitReading());
-    h.Tick();
-    EXPECT_EQ(h.TakeCommands(), Codes{802});
+    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 802}}));
+
+    // A keyboard that may not be opened is explained on the status line.
+    AppHarness denied({.pluggedIn = false});
+    denied.Bus().SetPermissionDenied(true);
+    denied.Bus().Plug();
+    ASSERT_TRUE(QTest::qWaitFor([] { return g_device->PermissionDenied(); }));
+    denied.Tick();
+    EXPECT_TRUE(denied.Text(1014).startsWith("No Device ") && denied.Text(1014).contains("udev"));
 }
 
-TEST(Polling, PermissionProblemIsExplainedOnTheStatusLine) {
-    AppHarness h({.pluggedIn = false});
-    h.Bus().SetPermissionDenied(true);
-    h.Bus().Plug();
-    ASSERT_TRUE(QTest::qWaitFor([] { return g_device->PermissionDenied(); }, 3000));
-    h.Tick();
-    EXPECT_TRUE(h.Text(1014).startsWith("No Device "));
-    EXPECT_TRUE(h.Text(1014).contains("udev rule"));
-}
-
-TEST(Polling, UnlockedChangesGoOutInPriorityOrderEachAfterItsAnswer) {
+TEST(Polling, LockedChangesAreNeverSentUnlockedOnesGoOutInOrderEachAfterItsAnswer) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
-    h.TakeWritten();
-    h.Click(6);
-    ASSERT_TRUE(h.Dlg().m_bConfigUnlocked);
-
-    g_settings.LowThreshold = 60;
+    g_settings.LowThreshold = 61;
     g_settings.IdNumber = 777;
     g_settings.PowerOnWipe = 1;
-    h.Dlg().RequestIdNumberReport();
-    h.Dlg().RequestThresholdsReport();
-    h.Dlg().RequestOptionsReport();
+    auto requestAll = [&] {
+        h.Dlg().RequestIdNumberReport();
+        h.Dlg().RequestThresholdsReport();
+        h.Dlg().RequestOptionsReport();
+    };
+    requestAll();
+    h.Dlg().KeystrokeTriggerChanged();
+    EXPECT_TRUE(NothingToSend(h.Dlg()));
+    ASSERT_TRUE(h.StatusRound() && h.StatusRound());
+    EXPECT_EQ(h.TakeCommands(), (Codes{801, 801}));
+
+    h.Click(6);
+    requestAll();
     h.Click(8); // Store
-
-    Codes sent;
     for (int expected : {7, 5, 6, 9}) {
-        h.Tick();
-        const Codes codes = h.TakeCommands();
-        ASSERT_EQ(codes, Codes{expected});
-        sent.push_back(codes[0]);
+        EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, expected}}));
         ASSERT_TRUE(h.WaitReply());
-        h.Tick(); // takes the answer, sends nothing
-        EXPECT_EQ(h.TakeCommands(), Codes{});
+        EXPECT_EQ(TickAndWatch(h, 1), Sent{}); // takes the answer, sends nothing
     }
-    EXPECT_FALSE(h.Dlg().m_bOptionsPending || h.Dlg().m_bThresholdsPending ||
-                 h.Dlg().m_bIdNumberPending || h.Dlg().m_bStorePending);
-    h.Tick();
-    EXPECT_EQ(h.TakeCommands(), Codes{801});
-
+    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 801}}));
     const DeviceStatus stored = h.Bus().StoredState();
-    EXPECT_EQ(stored.LowThreshold, 60);
+    EXPECT_EQ(stored.LowThreshold, 61);
     EXPECT_EQ(stored.IdNumber, 777);
     EXPECT_EQ(stored.PowerOnWipe, 1);
 }
 
-TEST(Polling, LockedChangesAreNeverSent) {
-    AppHarness h;
-    ASSERT_TRUE(h.Connect());
-    h.TakeWritten();
-    g_settings.LowThreshold = 10;
-    h.Dlg().RequestThresholdsReport();
-    h.Dlg().RequestOptionsReport();
-    h.Dlg().RequestIdNumberReport();
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(h.StatusRound());
-    EXPECT_EQ(h.TakeCommands(), (Codes{801, 801, 801}));
-    EXPECT_NE(h.Bus().FirmwareState().LowThreshold, 10);
-}
-
 TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
-    AppHarness h;
-    ASSERT_TRUE(h.Connect());
-    h.TakeWritten();
-    h.Click(6);
-    h.Bus().SetDropReplies(true);
-
-    h.Dlg().RequestThresholdsReport();
-    const auto thresholds = TickAndWatch(h, 20);
-    EXPECT_EQ(thresholds, (std::vector<std::pair<int, int>>{{1, 5}, {9, 5}, {17, 5}}));
-    EXPECT_TRUE(h.Dlg().m_bThresholdsPending);
-
-    // Let the thresholds through, then the store command goes unanswered.
-    h.Bus().SetDropReplies(false);
-    while (h.Dlg().m_bThresholdsPending) {
-        h.Tick();
-        h.WaitReply();
+    // The full read's first request, an ordinary change, the store command.
+    for (const auto& [code, period] : {std::pair{802, 8}, std::pair{5, 8}, std::pair{9, 50}}) {
+        AppHarness h;
+        if (code == 802) {
+            ASSERT_TRUE(h.WaitReading());
+        } else {
+            ASSERT_TRUE(h.Connect());
+            h.Click(6);
+        }
+        h.Bus().SetDropReplies(true);
+        if (code == 5)
+            h.Dlg().RequestThresholdsReport();
+        if (code == 9)
+            h.Click(8);
+        EXPECT_EQ(TickAndWatch(h, 2 * period + period / 2),
+                  (Sent{{1, code}, {period + 1, code}, {2 * period + 1, code}}))
+            << code;
     }
-    h.Tick(); // back in Dispatch: a status request
-    h.WaitReply();
-    h.Tick();
-    h.TakeWritten();
-    h.Bus().SetDropReplies(true);
-    h.Click(8);
-    const auto store = TickAndWatch(h, 110);
-    EXPECT_EQ(store, (std::vector<std::pair<int, int>>{{1, 9}, {51, 9}, {101, 9}}));
-}
-
-TEST(Polling, UnansweredFullReadStartsOverFromRequestTwo) {
-    AppHarness h;
-    ASSERT_TRUE(h.WaitReading());
-    h.Bus().SetDropReplies(true);
-    const auto sent = TickAndWatch(h, 17);
-    // Sent, 7 unanswered checks, then state 2 sends request 2 again.
-    EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{{1, 802}, {9, 802}, {17, 802}}));
 }
 
 TEST(Polling, UnplugWhileUnlockedLocksAndDropsWhatWasPending) {
@@ -216,135 +158,150 @@ TEST(Polling, UnplugWhileUnlockedLocksAndDropsWhatWasPending) {
     h.Click(6);
     h.Dlg().RequestThresholdsReport();
     h.Click(8);
-    h.TakeWritten();
-
     h.Bus().Unplug();
     ASSERT_TRUE(h.WaitReading(false));
     h.Tick();
     EXPECT_EQ(h.Text(6), "Configure");
-    EXPECT_FALSE(h.Dlg().m_bConfigUnlocked);
+    EXPECT_FALSE(h.Dlg().m_bConfigUnlocked || h.Enabled(4));
     EXPECT_FALSE(h.Dlg().m_bThresholdsPending || h.Dlg().m_bStorePending);
     EXPECT_EQ(h.Text(1014), "No Device");
     EXPECT_EQ(h.Text(1101), "Unknown");
-    EXPECT_FALSE(h.Enabled(4));
-
     h.Bus().Plug();
-    ASSERT_TRUE(h.WaitReading());
-    for (int i = 0; i < 3; ++i) {
-        h.Tick();
-        h.WaitReply();
-    }
-    EXPECT_EQ(h.TakeCommands(), (Codes{802, 803, 804}));
+    ASSERT_TRUE(h.Connect());
+    EXPECT_EQ(h.Text(1014), "Keyboard connected and active");
+    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 801}})); // nothing pending is left to send
 }
 
-TEST(Polling, UnknownReportTypeDuringAWaitRestartsTheFullRead) {
+TEST(Polling, DuringAWaitAnEventIsNoReplyAndAnUnknownTypeRestartsTheFullRead) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.Bus().SetDropReplies(true);
+    h.Tick(); // a status request never answered
+    h.Bus().SendEvent();
+    ASSERT_TRUE(ReaderSees(
+        [](const CReaderThread& r) { return r.LastReportText.rfind("00 0B ", 0) == 0; }));
     h.Tick();
-    ASSERT_EQ(h.Dlg().m_nPollState, 1);
+    EXPECT_EQ(h.Dlg().m_nPollState, 1);
+    EXPECT_EQ(h.Dlg().m_nWaitTicks, 1u);
+
     protocol::Report unknown{};
     unknown[1] = 12;
     h.Bus().SendReport(unknown);
     ASSERT_TRUE(ReaderSees([](const CReaderThread& r) { return r.DevicePresent.load() == 0; }));
-
     h.Tick();
     EXPECT_EQ(h.Text(1014), "No Device");
     EXPECT_EQ(h.Text(1101), "Unknown");
-    EXPECT_EQ(h.Dlg().m_nPollState, 2);
-    h.TakeWritten();
-    h.Tick();
-    EXPECT_EQ(h.TakeCommands(), Codes{802});
-}
-
-TEST(Polling, EventReportDuringAWaitIsNotAReply) {
-    AppHarness h;
-    ASSERT_TRUE(h.Connect());
-    QFile::remove("eventlog.txt");
-    h.Bus().SetDropReplies(true);
-    h.Tick();
-    ASSERT_EQ(h.Dlg().m_nPollState, 1);
-    h.Bus().SendEvent();
-    ASSERT_TRUE(ReaderSees(
-        [](const CReaderThread& r) { return r.LastReportText.rfind("00 0B ", 0) == 0; }));
-
-    h.Tick();
-    EXPECT_EQ(h.Dlg().m_nPollState, 1);
-    EXPECT_EQ(h.Dlg().m_nWaitTicks, 1u);
-    EXPECT_FALSE(g_settings.ReplyReceived);
-    QFile log("eventlog.txt");
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().startsWith("00 0B "));
+    h.TakeCommands();
+    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 802}}));
 }
 
 TEST(Polling, SimulateLogsOneLinePerTickAndSendsNothing) {
     AppHarness h({.testMode = true});
     ASSERT_TRUE(h.Connect());
-    h.TakeWritten();
     ASSERT_TRUE(h.Dlg().EnableMessageLog(true));
-    static_cast<QCheckBox*>(h.Dlg().Control(1088))->setChecked(true);
+    h.Button(1088)->setChecked(true);
     h.Click(6);
-    g_settings.LowThreshold = 33;
-    g_settings.HighThreshold = 200;
-    g_settings.IntervalTimer = 3;
-    g_settings.AlarmTimer = 24;
-    g_settings.CleanTimer = 50;
-    g_settings.KeystrokeAlarmTrigger = 1000;
-
     for (int i = 0; i < 5; ++i) {
         h.Dlg().RequestThresholdsReport();
         h.Click(8);
         h.Tick();
-        EXPECT_EQ(h.Dlg().m_nPollState, 0);
         EXPECT_FALSE(h.Dlg().m_bThresholdsPending || h.Dlg().m_bStorePending);
     }
     h.Dlg().EnableMessageLog(false);
-    EXPECT_TRUE(h.TakeWritten().empty());
-
+    EXPECT_EQ(h.TakeCommands(), Codes{});
     QFile log(h.Dir() + "debug.txt");
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = log.readAll().split('\n');
-    ASSERT_EQ(lines.size(), 6); // five lines and the empty rest after the last line end
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(lines[i], "WriteReport:  05 21 C8 03 18 32 03 E8") << i;
+    const QByteArray line = log.readLine();
+    EXPECT_TRUE(line.startsWith("WriteReport:  05 ")) << line.constData();
+    EXPECT_EQ(line + log.readAll(), line.repeated(5));
 }
 
-TEST(Polling, SensorCountOutsideTheRadioButtonsLeavesTheColumns) {
-    AppHarness h({.testMode = true});
-    ASSERT_TRUE(h.WaitReading());
-    auto fullReadWith = [&](uint16_t sensors) {
-        h.Dlg().m_nPollState = 2;
-        h.Tick();
-        h.WaitReply();
-        h.Tick();
-        h.WaitReply();
-        h.Bus().SetDropReplies(true);
-        h.Tick(); // request 4 sent, its answer dropped
-        DeviceStatus s = h.Bus().FirmwareState();
-        s.NumberOfSensors = sensors;
-        h.Bus().SendReport(protocol::EncodeInputReport(protocol::TypeConfigurationFlags, s));
-        h.WaitReply();
-        h.Bus().SetDropReplies(false);
-        h.Tick();
-        return h.Dlg().m_nPollState == 0;
+TEST(SaveAndRecall, EveryKeyComesBackReachesTheKeyboardAndIsReadBack) {
+    ScriptedPrompts prompts;
+    AppHarness h;
+    ASSERT_TRUE(h.Connect() && h.StatusRound()); // the live values too
+    h.Click(6);
+    const KeyboardSettings read = g_settings; // as the keyboard has it
+    g_settings.LowThreshold = 11;
+    g_settings.HighThreshold = 222;
+    g_settings.IntervalTimer = 7;
+    g_settings.AlarmTimer = 0;
+    g_settings.CleanTimer = 90;
+    g_settings.KeystrokeAlarmTrigger = 4000;
+    using S = DeviceStatus;
+    for (uint8_t S::*flag :
+         {&S::EnableTimer, &S::EnableKeystroke, &S::LedEnableStatus, &S::BeeperEnableStatus,
+          &S::PowerOnWipe, &S::DisableSensorLeft, &S::DisableSensorReft, &S::DisableSensorPressure,
+          &S::DisableSensor4, &S::DisableBacklight, &S::DisableConfig, &S::DisableAutoSense,
+          &S::Ps2Keyboard, &S::EnableReEnumeration})
+        g_settings.*flag = !(g_settings.*flag);
+    const DeviceStatus chosen = g_settings.Block();
+    prompts.savePath = prompts.openPath = h.Dir() + "round.set";
+    h.Click(4);
+    EXPECT_TRUE(NothingToSend(h.Dlg()) && !h.Dlg().m_bRereadPending); // saving asks nothing
+    QFile file(prompts.savePath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    EXPECT_TRUE(content.count("\r\n") == 21 && content.count('\n') == 21);
+
+    g_settings = read;
+    h.Click(5);
+    ASSERT_EQ(prompts.requests.size(), 2u);
+    EXPECT_TRUE(prompts.requests[0].initialDirectory == h.Dir() &&
+                prompts.requests[1].initialDirectory == h.Dir());
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(g_settings.Block(), chosen);
+    EXPECT_TRUE(h.Dlg().m_bOptionsPending && h.Dlg().m_bThresholdsPending &&
+                h.Dlg().m_bIdNumberPending && h.Dlg().m_bRereadPending);
+
+    h.TakeCommands();
+    for (int expected : {7, 5, 6, 802, 803, 804}) { // the sends, each answered, then the re-read
+        EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, expected}}));
+        ASSERT_TRUE(h.WaitReply());
+        if (expected < 800) {
+            EXPECT_EQ(TickAndWatch(h, 1), Sent{});
+        }
+    }
+    h.Tick();
+    EXPECT_EQ(h.Bus().FirmwareState(), chosen);
+    EXPECT_EQ(g_settings.Block(), chosen);
+}
+
+TEST(SaveAndRecall, ErrorsAskForTheRereadAtMostAndCancelAsksNothing) {
+    const QByteArray v6 =
+        "6 Quindle Keyboard Configuration Utility Settings\r\n"
+        "1 LowThreshold\r\n2 HighThreshold\r\n3 IntervalTimer\r\n4 AlarmTimer\r\n";
+    const struct {
+        const char* name;   // empty: the dialog is cancelled
+        QByteArray content; // empty: no such file
+        const char* message;
+        bool opened;
+        uint16_t lowThresholdAfter; // the values before the error stay
+    } cases[] = {
+        {"", "", nullptr, false, 1000},
+        {"absent.set", "", "Unable to open file", false, 1000},
+        {"short.set", "5" + v6.mid(1), "Not enough lines in file", true, 1},
+        {"letters.set", v6 + "abc CleanTimer\r\n", "Not a number in line of file", true, 1},
+        {"version.set", "7" + v6.mid(1), "Incompatible format in saved file", true, 1000},
     };
-
-    ASSERT_TRUE(fullReadWith(0));
-    EXPECT_TRUE(h.Ticked(1092));
-    for (int id : {1028, 1029, 1030, 1031})
-        EXPECT_FALSE(h.ShownIn(id)) << id;
-    EXPECT_TRUE(h.ShownIn(1042));
-
-    ASSERT_TRUE(fullReadWith(3));
-    EXPECT_TRUE(h.Ticked(1095));
-    for (int id : {1028, 1029, 1030})
-        EXPECT_TRUE(h.ShownIn(id)) << id;
-    EXPECT_FALSE(h.ShownIn(1031));
-
-    ASSERT_TRUE(fullReadWith(7));
-    for (int id = 1092; id <= 1096; ++id)
-        EXPECT_FALSE(h.Ticked(id)) << id;
-    for (int id : {1028, 1029, 1030})
-        EXPECT_TRUE(h.ShownIn(id)) << id;
-    EXPECT_FALSE(h.ShownIn(1031));
+    for (const auto& c : cases) {
+        ScriptedPrompts prompts;
+        AppHarness h({.testMode = true, .pluggedIn = false});
+        h.Dlg().SetConfigurationUnlocked(true);
+        QFile file(h.Dir() + c.name);
+        if (!c.content.isEmpty()) {
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.content) > 0);
+            file.close();
+        }
+        prompts.openPath = *c.name ? file.fileName() : QString();
+        h.Click(5);
+        ASSERT_EQ(prompts.messages.size(), c.message ? 1u : 0u) << c.name;
+        if (c.message) {
+            EXPECT_EQ(prompts.messages[0].second, Prompts::Icon::Error) << c.name;
+            EXPECT_TRUE(prompts.messages[0].first.startsWith(c.message)) << c.name;
+        }
+        EXPECT_EQ(g_settings.LowThreshold, c.lowThresholdAfter) << c.name;
+        EXPECT_EQ(h.Dlg().m_bRereadPending, c.opened) << c.name;
+        EXPECT_TRUE(NothingToSend(h.Dlg())) << c.name;
+    }
 }

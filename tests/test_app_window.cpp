@@ -1,285 +1,261 @@
-// The main window outside the polling: controls after start-up, the
-// configuration lock, the message log, the property sheet, the About entry
-// and shutdown.
+// Start-up and the main window outside the polling: the test switch, the
+// program directory, the controls and the property sheet, the configuration
+// lock, the status display, the message log and closing.
 
 #include "test_app_harness.h"
 
+#include "app/StartupOptions.h"
 #include "device/CHidDevice.h"
 #include "pages/CPropSheet.h"
 #include "settings/KeyboardSettings.h"
 
 #include <QApplication>
-#include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMenu>
+#include <QLabel>
 #include <QProgressBar>
 #include <QTabBar>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 namespace {
+
+const QColor Green(64, 255, 64), Blue(64, 64, 255), Red(255, 64, 64);
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+QProgressBar* Bar(AppHarness& h, int id) {
+    return static_cast<QProgressBar*>(h.Dlg().Control(id));
+}
+
+QColor BarColour(AppHarness& h, int id) {
+    return Bar(h, id)->palette().color(QPalette::Highlight);
+}
+
+// The colour drawn near the bottom of a bar, where every non-empty bar is filled.
+bool DrawnIn(AppHarness& h, int id, const QColor& c) {
+    const QImage image = Bar(h, id)->grab().toImage();
+    const QColor d = image.pixelColor(image.width() / 2, image.height() - 4);
+    const int off = std::abs(d.red() - c.red()) + std::abs(d.green() - c.green());
+    return off + std::abs(d.blue() - c.blue()) < 80;
+}
+
+QImage Shown(AppHarness& h, int id) {
+    return static_cast<QLabel*>(h.Dlg().Control(id))->pixmap().toImage();
+}
+
 } // namespace
 
-TEST(MainWindowStartup, NormalModeHidesTheTestControls) {
-    AppHarness h;
-    CKeyboardConfigDlg& dlg = h.Dlg();
-    EXPECT_EQ(dlg.windowTitle(), "Quindle Keyboard Configuration Utility");
-    EXPECT_EQ(g_mainDialog, &dlg);
-    EXPECT_EQ(dlg.m_nPollState, 2);
-    EXPECT_FALSE(dlg.m_bConfigUnlocked);
-    EXPECT_EQ(h.Text(1014), "Looking for keyboard");
-    EXPECT_EQ(h.Text(1101), "Unknown");
-    EXPECT_EQ(h.Text(6), "Configure");
-    for (int id : {1088, 1091, 1092, 1093, 1094, 1095, 1096, 1084})
-        EXPECT_FALSE(h.ShownIn(id)) << id;
-    EXPECT_FALSE(dlg.m_pPropSheet->m_timers.Control(1020)->isVisibleTo(&dlg));
-    // Two sensor columns and the keystroke column.
-    EXPECT_TRUE(h.Ticked(1094));
-    for (int id : {1007, 1055, 1028, 1009, 1056, 1029, 1041, 1075, 1042})
-        EXPECT_TRUE(h.ShownIn(id)) << id;
-    for (int id : {1013, 1057, 1030, 1025, 1058, 1031})
-        EXPECT_FALSE(h.ShownIn(id)) << id;
-    EXPECT_EQ(static_cast<QProgressBar*>(dlg.Control(1028))->maximum(), 100);
-    EXPECT_EQ(static_cast<QProgressBar*>(dlg.Control(1042))->maximum(), 65535);
-    // Locked: nothing editable but the Configure button.
-    for (int id : {1015, 1021, 5, 4, 8})
-        EXPECT_FALSE(h.Enabled(id)) << id;
-    EXPECT_TRUE(h.Enabled(6));
-    EXPECT_FALSE(h.Enabled(1034));
-}
-
-TEST(MainWindowStartup, TestModeShowsTheTestControls) {
-    AppHarness h({.testMode = true});
-    for (int id : {1088, 1091, 1092, 1093, 1094, 1095, 1096})
-        EXPECT_TRUE(h.ShownIn(id)) << id;
-    EXPECT_TRUE(h.Dlg().m_pPropSheet->m_timers.Control(1020)->isVisibleTo(&h.Dlg()));
-    EXPECT_FALSE(h.Ticked(1088));
-}
-
-TEST(PropertySheet, PagesFollowTheTestMode) {
-    AppHarness normal;
-    CPropSheet* sheet = normal.Dlg().m_pPropSheet;
-    ASSERT_EQ(sheet->count(), 2);
-    EXPECT_EQ(sheet->tabText(0), "Timers");
-    EXPECT_EQ(sheet->tabText(1), "Threshold");
-    EXPECT_EQ(sheet->currentIndex(), 0);
-    EXPECT_EQ(sheet->indexOf(&sheet->m_manufacturing), -1);
-    normal.Destroy();
-
-    AppHarness test({.testMode = true});
-    sheet = test.Dlg().m_pPropSheet;
-    ASSERT_EQ(sheet->count(), 3);
-    EXPECT_EQ(sheet->tabText(2), "Manufacturing");
-    EXPECT_EQ(sheet->currentIndex(), 0);
-}
-
-TEST(PropertySheet, SitsOnThePlaceholderAndFitsItsLargestPage) {
-    AppHarness h({.testMode = true});
-    CPropSheet* sheet = h.Dlg().m_pPropSheet;
-    EXPECT_EQ(sheet->parentWidget(), &h.Dlg());
-    EXPECT_EQ(sheet->pos(), h.Dlg().Control(1084)->geometry().topLeft());
-    for (QWidget* page :
-         {static_cast<QWidget*>(&sheet->m_timers), static_cast<QWidget*>(&sheet->m_threshold),
-          static_cast<QWidget*>(&sheet->m_manufacturing)}) {
-        EXPECT_GE(sheet->width(), page->minimumWidth());
-        EXPECT_GE(sheet->height(), page->minimumHeight());
+TEST(Startup, TestSwitchAsksOnlyAboutTextOtherThanTheWordTest) {
+    const struct {
+        const char* text;
+        bool answer, testMode;
+        std::size_t questions;
+    } cases[] = {{"TEST", false, true, 0},   {"tEsT", false, true, 0},  {"", true, false, 0},
+                 {"-TEST", false, false, 1}, {"TEST x", true, true, 1}, {"TESTS", false, false, 1},
+                 {" TEST", false, false, 1}};
+    for (const auto& c : cases) {
+        ScriptedPrompts prompts;
+        prompts.yes = c.answer;
+        EXPECT_EQ(DecideTestMode(QString::fromLatin1(c.text), prompts), c.testMode) << c.text;
+        EXPECT_EQ(prompts.messages.size(), c.questions) << c.text;
     }
-    // The sheet stays inside the window, left of the button column.
-    EXPECT_LE(sheet->geometry().right(), h.Dlg().Control(6)->geometry().left());
-    EXPECT_LE(sheet->geometry().bottom(), h.Dlg().height());
+    char program[] = "/usr/bin/kbconfig", first[] = "-platform", second[] = "TEST";
+    char* argv[] = {program, first, second};
+    EXPECT_EQ(CommandLineText(3, argv), "-platform TEST");
+    EXPECT_EQ(CommandLineText(1, argv), "");
 }
 
-TEST(PropertySheet, TabCyclesThroughWindowTabBarAndPageOnShow) {
-    AppHarness h;
-    CKeyboardConfigDlg& dlg = h.Dlg();
-    dlg.SetConfigurationUnlocked(true); // page controls take the focus only when enabled
-    dlg.show();
-    QApplication::setActiveWindow(&dlg);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
-    CPropSheet* sheet = dlg.m_pPropSheet;
-    QWidget* start = dlg.Control(6);
-    start->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return start->hasFocus(); }));
+TEST(Startup, ProgramDirectoryEndsAtTheLastSeparatorOrIsTheSeparatorAlone) {
+    EXPECT_EQ(ProgramDirectory("/usr/local/bin/kbconfig", '/'), "/usr/local/bin/");
+    EXPECT_EQ(ProgramDirectory("C:\\Tools\\Kb\\kbconfig.exe", '\\'), "C:\\Tools\\Kb\\");
+    EXPECT_EQ(ProgramDirectory("C:\\Tools\\kbconfig.exe", '/'), "/"); // only its own separator
+    EXPECT_EQ(ProgramDirectory("kbconfig", '/'), "/");
+    EXPECT_EQ(ProgramDirectory("kbconfig.exe", '\\'), "\\");
+}
 
-    auto cycle = [&](bool backwards) {
-        std::vector<QWidget*> order;
-        for (int i = 0; i < 200; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
-                            backwards ? Qt::ShiftModifier : Qt::NoModifier);
-            QWidget* now = QApplication::focusWidget();
-            if (now == start)
-                return order;
-            order.push_back(now);
-        }
-        return std::vector<QWidget*>{};
-    };
-    const std::vector<QWidget*> forward = cycle(false);
-    ASSERT_FALSE(forward.empty()) << "Tab never came back to the Configure button";
-    std::set<QWidget*> seen(forward.begin(), forward.end());
-    EXPECT_TRUE(seen.count(sheet->tabBar()));
-    EXPECT_TRUE(seen.count(dlg.Control(1)));
-    bool timersControl = false, thresholdControl = false;
-    for (QWidget* w : forward) {
-        timersControl |= sheet->m_timers.isAncestorOf(w);
-        thresholdControl |= sheet->m_threshold.isAncestorOf(w);
+TEST(MainWindow, WithoutKeyboardTestModeDecidesTheControlsAndOnlySimulateUnlocks) {
+    for (bool testMode : {false, true}) {
+        AppHarness h({.testMode = testMode, .pluggedIn = false});
+        CPropSheet* sheet = h.Dlg().m_pPropSheet;
+        for (int id : {1088, 1091, 1092, 1093, 1094, 1095, 1096})
+            EXPECT_EQ(h.ShownIn(id), testMode) << id;
+        EXPECT_EQ(sheet->m_timers.Control(1020)->isVisibleTo(&h.Dlg()), testMode);
+        EXPECT_EQ(sheet->indexOf(&sheet->m_manufacturing), testMode ? 2 : -1);
+        EXPECT_EQ(sheet->count(), testMode ? 3 : 2);
+        EXPECT_EQ(sheet->currentIndex(), 0);
+        EXPECT_EQ(sheet->pos(), h.Dlg().Control(1084)->geometry().topLeft());
+        for (int id : {1028, 1029, 1030, 1031, 1042}) // the record's default of two sensors
+            EXPECT_EQ(h.ShownIn(id), id != 1030 && id != 1031) << id;
+        h.Tick();
+        h.Click(6);
+        EXPECT_EQ(h.Text(6), "Configure");
+        for (int id : {1015, 1021, 5, 4, 8, 1034})
+            EXPECT_FALSE(h.Enabled(id)) << id;
     }
-    EXPECT_TRUE(timersControl) << "no control of the page on show";
-    EXPECT_FALSE(thresholdControl) << "a control of a hidden page";
-
-    const std::vector<QWidget*> backward = cycle(true);
-    EXPECT_EQ(std::vector<QWidget*>(backward.rbegin(), backward.rend()), forward);
-}
-
-TEST(ConfigurationLock, ConfigureDoesNothingWithoutKeyboardOrSimulate) {
+    // Simulate unlocks without a keyboard, and the display shows the
+    // record's defaults.
     AppHarness h({.testMode = true, .pluggedIn = false});
-    h.Tick();
-    h.Click(6);
-    EXPECT_EQ(h.Text(6), "Configure");
-    EXPECT_FALSE(h.Dlg().m_bConfigUnlocked);
-    EXPECT_FALSE(h.Enabled(4));
-
-    // Simulate is enough to unlock; a second press locks again.
-    static_cast<QCheckBox*>(h.Dlg().Control(1088))->setChecked(true);
-    h.Click(6);
-    EXPECT_EQ(h.Text(6), "Lock Config");
-    for (int id : {1015, 1021, 5, 4, 8})
-        EXPECT_TRUE(h.Enabled(id)) << id;
-    h.Click(6);
-    EXPECT_EQ(h.Text(6), "Configure");
-    for (int id : {1015, 1021, 5, 4, 8})
-        EXPECT_FALSE(h.Enabled(id)) << id;
+    h.Button(1088)->setChecked(true);
+    for (bool unlocked : {true, false}) {
+        h.Click(6);
+        EXPECT_EQ(h.Text(6), unlocked ? "Lock Config" : "Configure");
+        for (int id : {1015, 1021, 5, 4, 8})
+            EXPECT_EQ(h.Enabled(id), unlocked) << id;
+    }
+    h.Tick(); // state 2 to 0
+    h.Tick(); // simulated dispatch draws from the record
+    EXPECT_EQ(QStringList({h.Text(1007), h.Text(1009), h.Text(1041), h.Text(1082), h.Text(1101)}),
+              QStringList({"391", "391", "20000", "01234", "0x0000"}));
+    EXPECT_EQ(Bar(h, 1028)->value(), 100);
+    EXPECT_TRUE(BarColour(h, 1028) == Green && BarColour(h, 1042) == Red);
 }
 
-TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperDisabled) {
-    for (uint16_t product : {uint16_t(0x0703), uint16_t(0x0769)}) {
+TEST(MainWindow, TabCyclesThroughWindowTabBarAndPageOnShow) {
+    AppHarness h;
+    h.Dlg().SetConfigurationUnlocked(true); // page controls take the focus only when enabled
+    h.Dlg().show();
+    QApplication::setActiveWindow(&h.Dlg());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&h.Dlg()));
+    QWidget* start = h.Dlg().Control(6);
+    start->setFocus();
+    auto cycle = [&](Qt::KeyboardModifier modifier) {
+        std::vector<QWidget*> order;
+        do {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifier);
+            order.push_back(QApplication::focusWidget());
+        } while (order.back() != start && order.size() < 200);
+        return order;
+    };
+    const std::vector<QWidget*> forward = cycle(Qt::NoModifier);
+    auto reaches = [&](QWidget* w) {
+        return std::any_of(forward.begin(), forward.end(),
+                           [&](QWidget* f) { return f == w || w->isAncestorOf(f); });
+    };
+    CPropSheet* sheet = h.Dlg().m_pPropSheet;
+    ASSERT_EQ(forward.back(), start);
+    EXPECT_TRUE(reaches(sheet->tabBar()) && reaches(h.Dlg().Control(1)) &&
+                reaches(&sheet->m_timers));
+    EXPECT_FALSE(reaches(&sheet->m_threshold)); // not on show
+    std::vector<QWidget*> backward = cycle(Qt::ShiftModifier);
+    std::reverse(backward.begin(), backward.end() - 1);
+    EXPECT_EQ(backward, forward);
+}
+
+TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperOffAndShowsItDisabled) {
+    for (uint16_t product : {0x0703, 0x0705}) {
+        const bool beeper = product != 0x0703;
         AppHarness h({.productId = product});
         ASSERT_TRUE(h.WaitReading());
         h.Click(6);
-        ASSERT_TRUE(h.Dlg().m_bConfigUnlocked);
         for (int id : {1015, 5, 4, 8})
             EXPECT_TRUE(h.Enabled(id)) << id;
-        EXPECT_EQ(h.Enabled(1021), product != 0x0703) << std::hex << product;
+        EXPECT_EQ(h.Enabled(1021), beeper) << product;
+        g_settings.BeeperEnableStatus = g_settings.BeeperAlarmOn = g_settings.EnableTimer = 1;
+        h.Dlg().UpdateAlarmIndicators();
+        EXPECT_EQ(Shown(h, 1024), h.Dlg().m_hBeeperBitmap[beeper ? 1 : 2].toImage()) << product;
     }
 }
 
-TEST(ConfigurationLock, RequestsMarkOnlyWhileUnlocked) {
+TEST(StatusDisplay, PercentAndColourFollowTheRawLevelAgainstTheThresholds) {
     AppHarness h;
-    CKeyboardConfigDlg& dlg = h.Dlg();
-    dlg.RequestOptionsReport();
-    dlg.RequestThresholdsReport();
-    dlg.RequestIdNumberReport();
-    dlg.KeystrokeTriggerChanged();
-    EXPECT_FALSE(dlg.m_bOptionsPending || dlg.m_bThresholdsPending || dlg.m_bIdNumberPending);
-    dlg.SetConfigurationUnlocked(true);
-    dlg.RequestOptionsReport();
-    EXPECT_TRUE(dlg.m_bOptionsPending);
-    EXPECT_FALSE(dlg.m_bThresholdsPending);
-    dlg.KeystrokeTriggerChanged();
-    EXPECT_TRUE(dlg.m_bThresholdsPending);
-    dlg.RequestIdNumberReport();
-    EXPECT_TRUE(dlg.m_bIdNumberPending);
+    h.Dlg().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&h.Dlg()));
+    // Against Low 100 and High 200; Low above High is red above High, else green.
+    const struct {
+        uint16_t low, high, raw;
+        int number;
+        QColor colour;
+    } levels[] = {
+        {100, 200, 200, 78, Blue},  {100, 200, 201, 79, Red},      {100, 200, 100, 39, Green},
+        {100, 200, 101, 39, Blue},  {100, 200, 255, 100, Red},     {100, 200, 1, 0, Green},
+        {100, 200, 1000, 391, Red}, {100, 200, 65535, 25600, Red}, {200, 100, 150, 59, Red},
+        {200, 100, 100, 39, Green}, {100, 200, 150, 59, Blue}};
+    for (const auto& l : levels) {
+        g_settings.LowThreshold = l.low;
+        g_settings.HighThreshold = l.high;
+        g_settings.LeftLevel = l.raw;
+        h.Dlg().RefreshLiveStatus();
+        EXPECT_EQ(h.Text(1007), QString::number(l.number)) << l.raw;
+        EXPECT_EQ(Bar(h, 1028)->value(), std::min(l.number, 100)) << l.raw;
+        EXPECT_EQ(BarColour(h, 1028), l.colour) << l.raw;
+        EXPECT_TRUE(l.number < 5 || DrawnIn(h, 1028, l.colour)) << l.raw;
+    }
+    g_settings.HighThreshold = 120; // new thresholds recolour at once
+    h.Dlg().RecolourSensorBars();
+    EXPECT_TRUE(BarColour(h, 1028) == Red && DrawnIn(h, 1028, Red));
+
+    // The keystroke bar is red only above the trigger.
+    g_settings.KeystrokeAlarmTrigger = 1100;
+    for (uint16_t count : {1100, 1101, 65535}) {
+        g_settings.KeystrokeCount = count;
+        h.Dlg().RefreshLiveStatus();
+        EXPECT_EQ(h.Text(1041), QString::number(count));
+        EXPECT_EQ(Bar(h, 1042)->value(), count);
+        EXPECT_EQ(BarColour(h, 1042), count > 1100 ? Red : Green) << count;
+    }
+    g_settings.KeystrokeAlarmTrigger = 65535; // moving the trigger recolours at once
+    h.Dlg().KeystrokeTriggerChanged();
+    EXPECT_EQ(BarColour(h, 1042), Green);
 }
 
-TEST(ConfigurationLock, AlarmBoxesWriteTheRecordAndRequestTheFlags) {
+TEST(StatusDisplay, IndicatorPicturesFollowEnablesArmingAndAlarms) {
     AppHarness h;
-    ASSERT_TRUE(h.WaitReading());
-    h.Click(6);
-    g_settings.LedEnableStatus = 1;
-    static_cast<QCheckBox*>(h.Dlg().Control(1015))->setChecked(true);
-    h.Click(1015); // untick
-    EXPECT_EQ(g_settings.LedEnableStatus, 0);
-    EXPECT_TRUE(h.Dlg().m_bOptionsPending);
-    h.Click(1021); // tick
-    EXPECT_EQ(g_settings.BeeperEnableStatus, 1);
+    const struct {
+        uint8_t ledEnable, beeperEnable, timer, keystroke, ledOn, beeperOn;
+        int led, beeper;
+    } cases[] = {{1, 1, 1, 0, 0, 0, 0, 0}, {1, 1, 0, 1, 1, 1, 1, 1}, {1, 1, 0, 0, 1, 1, 2, 2},
+                 {0, 0, 1, 1, 1, 1, 2, 2}, {1, 0, 1, 1, 0, 1, 0, 2}, {0, 1, 1, 1, 1, 0, 2, 0}};
+    for (const auto& c : cases) {
+        g_settings.LedEnableStatus = c.ledEnable;
+        g_settings.BeeperEnableStatus = c.beeperEnable;
+        g_settings.EnableTimer = c.timer;
+        g_settings.EnableKeystroke = c.keystroke;
+        g_settings.LedAlarmOn = c.ledOn;
+        g_settings.BeeperAlarmOn = c.beeperOn;
+        h.Dlg().UpdateAlarmIndicators();
+        EXPECT_EQ(Shown(h, 1023), h.Dlg().m_hLedBitmap[c.led].toImage()) << c.led;
+        EXPECT_EQ(Shown(h, 1024), h.Dlg().m_hBeeperBitmap[c.beeper].toImage()) << c.beeper;
+    }
+    for (const auto& pictures : {h.Dlg().m_hLedBitmap, h.Dlg().m_hBeeperBitmap}) {
+        for (int i = 0; i < 3; ++i) { // three different pictures, 32 by 32
+            EXPECT_EQ(pictures[i].size(), QSize(32, 32));
+            EXPECT_NE(pictures[i].toImage(), pictures[(i + 1) % 3].toImage());
+        }
+    }
 }
 
-TEST(MessageLog, SecondSwitchOnKeepsTheFileAndSwitchingOffStartsAnew) {
+TEST(MessageLog, SecondSwitchOnKeepsTheFileAndClosingPromptlyLeavesItComplete) {
     AppHarness h;
     CKeyboardConfigDlg& dlg = h.Dlg();
     const QString path = h.Dir() + "debug.txt";
+    ASSERT_TRUE(QDir().mkdir(path)); // cannot be opened: logging stays off
+    EXPECT_FALSE(dlg.EnableMessageLog(true) || g_messageLog);
+    ASSERT_TRUE(QDir().rmdir(path));
     ASSERT_TRUE(dlg.EnableMessageLog(true));
     std::fputs("first line\n", g_messageLog);
     FILE* first = g_messageLog;
-    EXPECT_TRUE(dlg.EnableMessageLog(true));
-    EXPECT_EQ(g_messageLog, first);
-    EXPECT_FALSE(dlg.EnableMessageLog(false));
-    EXPECT_EQ(g_messageLog, nullptr);
+    EXPECT_TRUE(dlg.EnableMessageLog(true) && g_messageLog == first);
+    EXPECT_FALSE(dlg.EnableMessageLog(false) || g_messageLog);
     EXPECT_EQ(ReadAll(path), "first line\n");
 
-    ASSERT_TRUE(dlg.EnableMessageLog(true));
-    EXPECT_FALSE(dlg.EnableMessageLog(false));
-    EXPECT_EQ(ReadAll(path), "");
-}
-
-TEST(MessageLog, UnwritableDirectoryLeavesLoggingOff) {
-    g_settings = KeyboardSettings{};
-    auto bus = std::make_shared<EmulatorBus>(
-        EmulatorBus::Options{.autonomous = false, .pluggedIn = false});
-    CKeyboardConfigDlg dlg(false, "/nonexistent-directory/", bus);
-    dlg.SetTimerRunning(false);
-    EXPECT_FALSE(dlg.EnableMessageLog(true));
-    EXPECT_EQ(g_messageLog, nullptr);
-}
-
-TEST(MessageLog, ClosingTheWindowLeavesACompleteLog) {
-    AppHarness h;
-    const QString path = h.Dir() + "debug.txt";
-    ASSERT_TRUE(h.Dlg().EnableMessageLog(true));
-    ASSERT_TRUE(h.Connect());
-    h.Destroy();
-    EXPECT_EQ(g_messageLog, nullptr);
-    const QByteArray log = ReadAll(path);
-    // Each request and the reply it brought, whole lines to the end.
-    EXPECT_TRUE(log.startsWith("GetReport: 08 02\n")) << log.constData();
-    EXPECT_TRUE(log.contains("GetReport: 08 03\n"));
-    EXPECT_TRUE(log.contains("GetReport: 08 04\n"));
-    EXPECT_EQ(log.count('\n'), 6) << log.constData();
-    EXPECT_TRUE(log.endsWith(" \n"));
-}
-
-TEST(AboutEntry, MenuEntryAndButtonShowTheSameDialog) {
-    AppHarness h;
-    QStringList shown;
-    h.Dlg().m_runModal = [&](QDialog& d) { shown << d.metaObject()->className(); };
-
-    QMenu* menu = h.Dlg().SystemMenu();
-    ASSERT_NE(menu, nullptr);
-    const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 2);
-    EXPECT_TRUE(actions[0]->isSeparator());
-    EXPECT_EQ(actions[1]->text(), "&About Olvane...");
-    EXPECT_EQ(actions[1]->data().toUInt(), 16u);
-    actions[1]->trigger();
-    h.Click(3);
-    EXPECT_EQ(shown, QStringList({"CAboutDlg", "CAboutDlg"}));
-
-    // The command id's four low bits do not matter; other commands do nothing.
-    h.Dlg().OnSysCommand(0x1F);
-    h.Dlg().OnSysCommand(0x20);
-    EXPECT_EQ(shown.size(), 3);
-
-    h.Click(7);
-    EXPECT_EQ(shown.last(), "CHelpDlg");
-}
-
-TEST(Shutdown, ClosingWhileTheReaderWaitsIsPrompt) {
-    AppHarness h;
-    ASSERT_TRUE(h.Connect());
+    // Switched on again it starts anew. Closing the window while the reader
+    // waits for a reply that never comes is prompt and leaves whole lines.
+    ASSERT_TRUE(dlg.EnableMessageLog(true) && h.Connect());
     h.Bus().SetDropReplies(true);
-    h.Tick(); // a request the keyboard never answers: the reader blocks in its read
+    h.Tick();
     QElapsedTimer timer;
     timer.start();
     h.Destroy();
     EXPECT_LT(timer.elapsed(), 1000);
-    EXPECT_EQ(g_device, nullptr);
+    EXPECT_FALSE(g_device || g_messageLog);
+    const QByteArray log = ReadAll(path); // each request and the reply it brought
+    EXPECT_TRUE(log.startsWith("GetReport: 08 02\n")) << log.constData();
+    EXPECT_TRUE(log.contains("GetReport: 08 03\n") && log.contains("GetReport: 08 04\n"));
+    EXPECT_EQ(log.count('\n'), 7) << log.constData();
+    EXPECT_TRUE(log.endsWith("GetReport: 08 01\n"));
 }
