@@ -131,6 +131,25 @@ TEST(Polling, LockedChangesAreNeverSentUnlockedOnesGoOutInOrderEachAfterItsAnswe
     EXPECT_EQ(stored.PowerOnWipe, 1);
 }
 
+TEST(Polling, AChangeMadeWhileItsReportAwaitsTheAnswerIsSentAgain) {
+    AppHarness h;
+    ASSERT_TRUE(h.Connect());
+    h.Click(6);
+    g_settings.IdNumber = 100;
+    h.Dlg().RequestIdNumberReport();
+    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 6}}));
+    // The user changes the ID again before the keyboard has answered.
+    g_settings.IdNumber = 200;
+    h.Dlg().RequestIdNumberReport();
+    ASSERT_TRUE(h.WaitReply());
+    EXPECT_EQ(TickAndWatch(h, 1), Sent{});
+    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 6}}));
+    ASSERT_TRUE(h.WaitReply());
+    h.Tick();
+    EXPECT_TRUE(NothingToSend(h.Dlg()));
+    EXPECT_EQ(h.Bus().FirmwareState().IdNumber, 200);
+}
+
 TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
     // The full read's first request, an ordinary change, the store command.
     for (const auto& [code, period] : {std::pair{802, 8}, std::pair{5, 8}, std::pair{9, 50}}) {
