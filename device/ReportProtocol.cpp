@@ -1,5 +1,6 @@
 #include "device/ReportProtocol.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace protocol {
@@ -75,6 +76,24 @@ void ApplyFlagBytes(const uint8_t* b, DeviceStatus& s) {
     s.EnableReEnumeration = Flag(b[3], 0);
 }
 
+// Thresholds and timers, shared by output report 5 and input report 2, bytes
+// 2-8: Low, High, Interval, Alarm, Clean (low 8 bits each), then
+// KeystrokeAlarmTrigger big-endian.
+std::array<uint8_t, 7> ThresholdBytes(const DeviceStatus& s) {
+    return {Low8(s.LowThreshold),         Low8(s.HighThreshold), Low8(s.IntervalTimer),
+            Low8(s.AlarmTimer),           Low8(s.CleanTimer),    High8(s.KeystrokeAlarmTrigger),
+            Low8(s.KeystrokeAlarmTrigger)};
+}
+
+void ApplyThresholdBytes(const uint8_t* b, DeviceStatus& s) {
+    s.LowThreshold = b[0];
+    s.HighThreshold = b[1];
+    s.IntervalTimer = b[2];
+    s.AlarmTimer = b[3];
+    s.CleanTimer = b[4];
+    s.KeystrokeAlarmTrigger = BigEndian(b[5], b[6]);
+}
+
 std::string LogLine(const char* prefix, const Payload& p) {
     std::string line = prefix;
     char item[8];
@@ -88,12 +107,10 @@ std::string LogLine(const char* prefix, const Payload& p) {
 
 } // namespace
 
-// Output report 5: command, Low, High, Interval, Alarm, Clean (low 8 bits
-// each), KeystrokeAlarmTrigger big-endian.
+// Output report 5: command and the threshold bytes.
 Payload EncodeThresholdsAndTimers(const DeviceStatus& s) {
-    return MakePayload({CmdThresholdsAndTimers, Low8(s.LowThreshold), Low8(s.HighThreshold),
-                        Low8(s.IntervalTimer), Low8(s.AlarmTimer), Low8(s.CleanTimer),
-                        High8(s.KeystrokeAlarmTrigger), Low8(s.KeystrokeAlarmTrigger)});
+    const auto t = ThresholdBytes(s);
+    return MakePayload({CmdThresholdsAndTimers, t[0], t[1], t[2], t[3], t[4], t[5], t[6]});
 }
 
 // Output report 6: command, IdNumber big-endian.
@@ -146,13 +163,8 @@ DecodeOutcome DecodeInputReport(const uint8_t* r, DeviceStatus& s) {
         s.BeeperAlarmOn = Flag(r[8], 1);
         s.CleanActive = Flag(r[8], 2);
         return DecodeOutcome::Reply;
-    case TypeThresholdsAndTimers: // one byte each, trigger big-endian
-        s.LowThreshold = r[2];
-        s.HighThreshold = r[3];
-        s.IntervalTimer = r[4];
-        s.AlarmTimer = r[5];
-        s.CleanTimer = r[6];
-        s.KeystrokeAlarmTrigger = BigEndian(r[7], r[8]);
+    case TypeThresholdsAndTimers: // one byte each widened, trigger big-endian
+        ApplyThresholdBytes(r + 2, s);
         return DecodeOutcome::Reply;
     case TypeIdNumber:
         s.IdNumber = BigEndian(r[2], r[3]);
@@ -201,15 +213,11 @@ Report EncodeInputReport(uint8_t inputType, const DeviceStatus& s) {
         r[8] = static_cast<uint8_t>(Bit(s.LedAlarmOn, 0) | Bit(s.BeeperAlarmOn, 1) |
                                     Bit(s.CleanActive, 2));
         break;
-    case TypeThresholdsAndTimers:
-        r[2] = Low8(s.LowThreshold);
-        r[3] = Low8(s.HighThreshold);
-        r[4] = Low8(s.IntervalTimer);
-        r[5] = Low8(s.AlarmTimer);
-        r[6] = Low8(s.CleanTimer);
-        r[7] = High8(s.KeystrokeAlarmTrigger);
-        r[8] = Low8(s.KeystrokeAlarmTrigger);
+    case TypeThresholdsAndTimers: {
+        const auto t = ThresholdBytes(s);
+        std::copy(t.begin(), t.end(), r.begin() + 2);
         break;
+    }
     case TypeIdNumber:
         r[2] = High8(s.IdNumber);
         r[3] = Low8(s.IdNumber);
@@ -231,12 +239,7 @@ Report EncodeInputReport(uint8_t inputType, const DeviceStatus& s) {
 bool ApplyOutputReport(const uint8_t* r, DeviceStatus& s) {
     switch (r[1]) {
     case CmdThresholdsAndTimers:
-        s.LowThreshold = r[2];
-        s.HighThreshold = r[3];
-        s.IntervalTimer = r[4];
-        s.AlarmTimer = r[5];
-        s.CleanTimer = r[6];
-        s.KeystrokeAlarmTrigger = BigEndian(r[7], r[8]);
+        ApplyThresholdBytes(r + 2, s);
         return true;
     case CmdIdNumber:
         s.IdNumber = BigEndian(r[2], r[3]);
