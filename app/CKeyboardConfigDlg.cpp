@@ -262,13 +262,13 @@ void CKeyboardConfigDlg::ShowModal(QDialog& dialog) {
 }
 
 void CKeyboardConfigDlg::OnHelp() {
-    CHelpDlg help(nullptr);
+    CHelpDlg help(this);
     help.m_strDir = m_strDir;
     ShowModal(help);
 }
 
 void CKeyboardConfigDlg::OnAbout() {
-    CAboutDlg about(nullptr);
+    CAboutDlg about(this);
     ShowModal(about);
 }
 
