@@ -2,7 +2,6 @@
 
 #include "app/IndicatorImages.h"
 #include "app/ProgramIcon.h"
-#include "device/CHidDevice.h"
 #include "device/DeviceIds.h"
 #include "emulator/BusSelection.h"
 #include "pages/CAboutDlg.h"
@@ -22,10 +21,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-
-CKeyboardConfigDlg* g_mainDialog = nullptr;
-CHidDevice* g_device = nullptr;
-FILE* g_messageLog = nullptr;
 
 namespace {
 
@@ -78,7 +73,7 @@ CKeyboardConfigDlg::~CKeyboardConfigDlg() {
 // exist before anything enables or fills them, the device exists before the
 // timer can ask it anything.
 void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
-    g_mainDialog = this;
+    m_core = std::make_unique<PollingMachine>(std::move(bus));
 
     const DialogTemplate& tmpl = MainWindowTemplate();
     setWindowTitle(QString::fromUtf8(tmpl.caption));
@@ -100,10 +95,6 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
     m_clrAboveLow = QColor(64, 64, 255);
 
     setWindowIcon(ProgramIcon());
-
-    m_nPollState = 2;
-    m_bOptionsPending = m_bIdNumberPending = m_bThresholdsPending = false;
-    m_bStorePending = m_bRereadPending = false;
 
     for (int i = 0; i < 3; ++i) {
         m_hLedBitmap[i] = indicator::LedImage(i);
@@ -129,11 +120,11 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
         Control(id)->setHidden(!m_bTestMode);
 
     ConnectControls();
+    m_core->SetView(this);
     SetConfigurationUnlocked(false);
 
-    g_device = new CHidDevice(std::move(bus));
     SetText(1014, QStringLiteral("Looking for keyboard"));
-    g_device->StartReader();
+    m_core->Start();
 
     m_timer = new QTimer(this);
     m_timer->setTimerType(Qt::PreciseTimer);
@@ -151,7 +142,20 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
 // The sheet is a child placed with its top-left corner on the hidden
 // placeholder 1084; it keeps the size its largest page needs.
 void CKeyboardConfigDlg::CreatePropertySheet() {
-    m_pPropSheet = new CPropSheet(QStringLiteral("PropSheet"), this, 0);
+    m_pPropSheet = new CPropSheet(QStringLiteral("PropSheet"), this, m_bTestMode, 0);
+    CTimers& timers = m_pPropSheet->m_timers;
+    CDialogThreshold& threshold = m_pPropSheet->m_threshold;
+    CManufacturing& manufacturing = m_pPropSheet->m_manufacturing;
+    timers.SetRequests(m_core.get());
+    threshold.SetRequests(m_core.get());
+    manufacturing.SetRequests(m_core.get());
+    connect(&timers, &CTimers::alarmSwitchesChanged, this,
+            &CKeyboardConfigDlg::UpdateAlarmIndicators);
+    connect(&threshold, &CDialogThreshold::thresholdsChanged, this,
+            &CKeyboardConfigDlg::RecolourSensorBars);
+    connect(&threshold, &CDialogThreshold::keystrokeTriggerChanged, this,
+            &CKeyboardConfigDlg::KeystrokeTriggerChanged);
+    manufacturing.m_switchMessageLog = [this](bool on) { return EnableMessageLog(on); };
     m_pPropSheet->move(Control(1084)->geometry().topLeft());
     m_pPropSheet->show();
 
@@ -177,6 +181,8 @@ void CKeyboardConfigDlg::ConnectControls() {
     onClick(1021, &CKeyboardConfigDlg::OnEnableBeeper);
     connect(static_cast<QAbstractButton*>(Control(1)), &QAbstractButton::clicked, this,
             &QDialog::accept);
+    connect(static_cast<QAbstractButton*>(Control(1088)), &QAbstractButton::toggled, this,
+            [this](bool on) { m_core->SetSimulate(on); });
     for (int n = 0; n <= 4; ++n) {
         connect(static_cast<QAbstractButton*>(Control(1092 + n)), &QAbstractButton::clicked, this,
                 [this, n] { ShowSensorColumns(n); });
@@ -191,12 +197,8 @@ void CKeyboardConfigDlg::Shutdown() {
     m_shutDown = true;
     if (m_timer)
         m_timer->stop();
-    if (g_device) {
-        g_device->Close();
-        delete g_device;
-        g_device = nullptr;
-    }
-    EnableMessageLog(false);
+    m_core->SetView(nullptr);
+    m_core->Stop(); // the reader thread, the device and the message log
     delete m_pPropSheet;
     m_pPropSheet = nullptr;
 }
@@ -209,12 +211,15 @@ void CKeyboardConfigDlg::SetTimerRunning(bool running) {
 }
 
 uint16_t CKeyboardConfigDlg::CurrentProductId() const {
-    return g_device ? g_device->ProductId.load() : 0;
+    return m_core->ProductId();
 }
 
 void CKeyboardConfigDlg::SetConfigurationUnlocked(bool unlock) {
+    m_core->SetConfigurationUnlocked(unlock);
+}
+
+void CKeyboardConfigDlg::ShowConfigurationLock(bool unlock) {
     const uint16_t productId = CurrentProductId();
-    m_bConfigUnlocked = unlock;
     static_cast<QPushButton*>(Control(6))
         ->setText(unlock ? QStringLiteral("Lock Config") : QStringLiteral("Configure"));
 
@@ -229,29 +234,21 @@ void CKeyboardConfigDlg::SetConfigurationUnlocked(bool unlock) {
 }
 
 bool CKeyboardConfigDlg::EnableMessageLog(bool on) {
-    if (on && !g_messageLog) {
-        const QByteArray path = QFile::encodeName(m_strDir + QStringLiteral("debug.txt"));
-#ifdef Q_OS_WIN
-        g_messageLog = std::fopen(path.constData(), "wt");
-#else
-        g_messageLog = std::fopen(path.constData(), "w");
-#endif
-    } else if (!on && g_messageLog) {
-        std::fclose(g_messageLog);
-        g_messageLog = nullptr;
-    }
-    return g_messageLog != nullptr;
+    const QByteArray path = QFile::encodeName(m_strDir + QStringLiteral("debug.txt"));
+    return m_core->EnableMessageLog(on, path.toStdString());
 }
 
+void CKeyboardConfigDlg::OnTimer() {
+    m_core->Tick();
+}
+
+// Unlocking needs a keyboard being read, or Simulate.
 void CKeyboardConfigDlg::OnConfigure() {
-    if (m_bConfigUnlocked)
-        SetConfigurationUnlocked(false);
-    else if (g_device->IsReading() || SimulateTicked())
-        SetConfigurationUnlocked(true);
+    SetConfigurationUnlocked(!m_core->ConfigurationUnlocked());
 }
 
 void CKeyboardConfigDlg::OnStore() {
-    m_bStorePending = true;
+    m_core->RequestStore();
 }
 
 void CKeyboardConfigDlg::ShowModal(QDialog& dialog) {
@@ -284,14 +281,14 @@ void CKeyboardConfigDlg::contextMenuEvent(QContextMenuEvent* event) {
 void CKeyboardConfigDlg::OnEnableAlarm() {
     g_settings.LedEnableStatus =
         static_cast<QCheckBox*>(Control(1015))->checkState() != Qt::Unchecked;
-    RequestOptionsReport();
+    m_core->RequestOptionsReport();
     UpdateAlarmIndicators();
 }
 
 void CKeyboardConfigDlg::OnEnableBeeper() {
     g_settings.BeeperEnableStatus =
         static_cast<QCheckBox*>(Control(1021))->checkState() != Qt::Unchecked;
-    RequestOptionsReport();
+    m_core->RequestOptionsReport();
     UpdateAlarmIndicators();
 }
 

@@ -4,6 +4,8 @@
 // tests; the rest of the class is the main window's own business.
 
 #include "app/DialogBuilder.h"
+#include "core/CoreView.h"
+#include "core/PollingMachine.h"
 
 #include <QColor>
 #include <QDialog>
@@ -16,22 +18,15 @@
 #include <functional>
 #include <memory>
 
-class CHidDevice;
 class CPropSheet;
-class CKeyboardConfigDlg;
 class HidBus;
-class QCheckBox;
-class QLabel;
 class QMenu;
-class QProgressBar;
-class QPushButton;
 class QTimer;
 
-extern CKeyboardConfigDlg* g_mainDialog; // set first thing in initialisation
-extern CHidDevice* g_device;             // the one device object, owned by the main window
-extern FILE* g_messageLog;               // "debug.txt" while the message log is on, else null
-
-class CKeyboardConfigDlg : public QDialog {
+// The main window: a view of the polling machine. Its timer ticks the
+// machine; the machine tells it what to show; its buttons and the pages'
+// controls change the settings record and ask the machine for reports.
+class CKeyboardConfigDlg : public QDialog, private CoreView {
     Q_OBJECT
 public:
     // testMode and programDir (with its trailing separator) are decided by
@@ -43,12 +38,9 @@ public:
                        QWidget* parent = nullptr);
     ~CKeyboardConfigDlg() override;
 
-    // Pending-report requests: mark the report only while unlocked.
-    void RequestOptionsReport();
-    void RequestThresholdsReport();
-    void RequestIdNumberReport();
+    PollingMachine& Core() { return *m_core; }
 
-    // Display operations the pages call.
+    // Display operations the pages' changes lead to.
     void RecolourSensorBars();
     void KeystrokeTriggerChanged();
     void UpdateAlarmIndicators();
@@ -57,7 +49,7 @@ public:
     // the log is open afterwards.
     bool EnableMessageLog(bool on);
 
-    // One tick of the polling state machine (the 300 ms timer calls it).
+    // One tick of the polling machine (the 300 ms timer calls it).
     void OnTimer();
 
     // The configuration lock behind the "Configure" / "Lock Config" button.
@@ -79,9 +71,6 @@ public:
     // Shows the Help and About dialogs; tests replace it so nothing blocks.
     std::function<void(QDialog&)> m_runModal;
 
-    bool m_bOptionsPending = false;
-    bool m_bIdNumberPending = false;
-    bool m_bThresholdsPending = false;
     CPropSheet* m_pPropSheet = nullptr;
     QColor m_clrAboveLow;
     QColor m_clrNormal;
@@ -89,16 +78,7 @@ public:
     std::array<QPixmap, 3> m_hLedBitmap;    // enabled and off, on, disabled
     std::array<QPixmap, 3> m_hBeeperBitmap; // enabled and off, on, disabled
     QString m_strDir;
-    unsigned m_nWaitTicks = 0;
-    bool m_bStorePending = false;
-    bool m_bConfigUnlocked = false;
     bool m_bTestMode = false;
-    int m_nPollState = 2;
-    bool m_bRereadPending = false;
-
-    // Longest waits for a reply, in ticks.
-    static constexpr uint16_t ReplyTickLimit = 6;
-    static constexpr uint16_t StoreReplyTickLimit = 48;
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -120,11 +100,12 @@ private:
     void OnEnableAlarm();
     void OnEnableBeeper();
 
-    // Polling state machine steps.
-    int GetReport(uint8_t type);
-    bool CheckReply(uint16_t limit);
-    void DispatchStep();
-    void ShowNoDevice();
+    // What the polling machine asks to be shown.
+    void ShowRecord() override { RefreshDisplay(); }
+    void ShowNoDevice() override;
+    void ShowSensorCount(int count) override;
+    void ShowConfigurationLock(bool unlocked) override;
+
     bool SimulateTicked() const;
     void CheckRadioButton(int first, int last, int id);
 
@@ -139,18 +120,7 @@ private:
     void SetText(int id, const QString& text);
     uint16_t CurrentProductId() const;
 
-    // A setting changed while its report waits for the keyboard's answer must
-    // be sent again: each request is counted, and the answer clears the
-    // pending flag only when no request came after the report was sent.
-    struct RequestCount {
-        unsigned requested = 0;
-        unsigned sent = 0;
-    };
-    RequestCount m_optionsRequests;
-    RequestCount m_thresholdsRequests;
-    RequestCount m_idNumberRequests;
-    static void ClearUnlessRequestedAgain(bool& pending, const RequestCount& count);
-
+    std::unique_ptr<PollingMachine> m_core;
     BuiltDialog m_controls;
     QTimer* m_timer = nullptr;
     QMenu* m_systemMenu = nullptr;

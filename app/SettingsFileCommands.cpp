@@ -43,27 +43,18 @@ void CKeyboardConfigDlg::OnSave() {
     }
 }
 
-// A recall that opened its file always asks for the keyboard to be read
-// back, so the record ends up as the keyboard holds it. Only a file read
-// without error is sent to the keyboard: a broken file must never reach it.
+// The machine reads the file; a file that stops half-way changes nothing.
+// The message comes after the record is settled, so nothing that paints
+// while it is open can send a broken file's values.
 void CKeyboardConfigDlg::OnRecall() {
     Prompts& prompts = CurrentPrompts();
     const QString path = prompts.OpenFileName(
         this, SettingsFileRequest(QStringLiteral("Recall Configuration File"), m_strDir));
     if (path.isEmpty())
         return;
-    const RecallResult result = RecallSettingsFile(LocalPath(path), g_settings);
+    const RecallResult result = m_core->Recall(LocalPath(path));
     if (result.error != RecallError::None) {
         prompts.Message(this, UserText(result.message),
                         QStringLiteral("Error in Restore Configuration"), Prompts::Icon::Error);
     }
-    if (!result.FileOpened())
-        return;
-    if (result.error == RecallError::None) {
-        // Each marks its report only while unlocked.
-        RequestOptionsReport();
-        RequestThresholdsReport();
-        RequestIdNumberReport();
-    }
-    m_bRereadPending = true;
 }

@@ -3,7 +3,6 @@
 
 #include "app/CKeyboardConfigDlg.h"
 
-#include "device/CHidDevice.h"
 #include "device/DeviceIds.h"
 #include "pages/CPropSheet.h"
 #include "settings/KeyboardSettings.h"
@@ -50,8 +49,7 @@ void ShowIndicator(QWidget* picture, const QPixmap& image, int index) {
 } // namespace
 
 void CKeyboardConfigDlg::RefreshDisplay() {
-    const QString product = g_device ? QString::asprintf("0x%4.4hX", g_device->ProductId.load())
-                                     : QStringLiteral("Unknown");
+    const QString product = QString::asprintf("0x%4.4hX", CurrentProductId());
     const QString status = m_bTestMode ? QString::fromStdString(g_settings.LastReportText)
                                        : QStringLiteral("Keyboard connected and active");
     SetText(1014, status);
@@ -128,7 +126,6 @@ void CKeyboardConfigDlg::RecolourSensorBars() {
 }
 
 void CKeyboardConfigDlg::KeystrokeTriggerChanged() {
-    RequestThresholdsReport();
     ColourKeystrokeBar();
 }
 

@@ -65,8 +65,12 @@ void CReaderThread::Run() {
         if (ReaderState == Searching) {
             if (Device->Open()) {
                 {
+                    // A reply the previous connection left untaken is not an
+                    // answer to anything sent to this one.
                     std::lock_guard<std::mutex> lock(StatusLock);
                     DevicePresent = 1;
+                    ReplyReceived = 0;
+                    ++Connection;
                 }
                 ReaderState = Reading;
             } else {
@@ -80,6 +84,7 @@ void CReaderThread::Run() {
             {
                 std::lock_guard<std::mutex> lock(StatusLock);
                 DevicePresent = 0;
+                ReplyReceived = 0;
             }
             ReaderState = Searching;
             Device->CloseConnections();
@@ -107,6 +112,7 @@ void CReaderThread::DecodeReport(const uint8_t* report) {
     DevicePresent = 1;
     switch (protocol::DecodeInputReport(report, Status)) {
     case protocol::DecodeOutcome::Reply:
+        LastReplyType = report[1];
         break;
     case protocol::DecodeOutcome::Event:
         ReplyReceived = 0;

@@ -32,10 +32,15 @@ public:
     // Decodes one input report as the loop does; the caller holds StatusLock.
     void DecodeReport(const uint8_t* report);
 
-    // Under StatusLock (DevicePresent is also set without it after an open).
+    // Under StatusLock.
     std::atomic<uint8_t> ReplyReceived{0};
     std::atomic<uint8_t> DevicePresent{0};
     std::string LastReportText;
+    uint8_t LastReplyType = 0; // input type of the report that set ReplyReceived
+    // Counts the connections opened since the start: a keyboard unplugged and
+    // plugged in again (or another one) between two looks gets a new number.
+    // Written under StatusLock; read without it.
+    std::atomic<uint32_t> Connection{0};
     CHidDevice* Device;
     std::atomic<int> ReaderState{0}; // 0 searching, 1 reading
     DeviceStatus Status;

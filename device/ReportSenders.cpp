@@ -68,6 +68,7 @@ int Pull(KeyboardSettings& settings, CHidDevice* device, FILE* log, PullKind kin
             settings.CleanActive = s.CleanActive;
         }
         settings.LastReportText = reader->LastReportText;
+        settings.ReplyType = reader->LastReplyType;
         if (log) {
             std::fprintf(log, "%s\n", settings.LastReportText.c_str());
         }

@@ -1,6 +1,6 @@
 #include "pages/CManufacturing.h"
 
-#include "app/CKeyboardConfigDlg.h"
+#include "core/ReportRequests.h"
 #include "device/DeviceIds.h"
 #include "pages/FitText.h"
 #include "pages/IdNumberText.h"
@@ -46,11 +46,6 @@ constexpr FlagBox kFlagBoxes[] = {
     {ReEnumerate, &DeviceStatus::EnableReEnumeration},
 };
 
-void RequestOptions() {
-    if (g_mainDialog)
-        g_mainDialog->RequestOptionsReport();
-}
-
 } // namespace
 
 CManufacturing::CManufacturing(QWidget* parent)
@@ -73,6 +68,11 @@ CManufacturing::CManufacturing(QWidget* parent)
 
 QString CManufacturing::Title() const {
     return QString::fromUtf8(ManufacturingTemplate().caption);
+}
+
+void CManufacturing::RequestOptions() {
+    if (m_requests)
+        m_requests->RequestOptionsReport();
 }
 
 QCheckBox* CManufacturing::Box(int id) const {
@@ -128,8 +128,8 @@ void CManufacturing::ShowSettings(const KeyboardSettings& settings) {
 void CManufacturing::OnSetIdNumber() {
     const QString text = m_controls.get<QLineEdit>(IdEdit)->text();
     g_settings.IdNumber = IdNumberFromText(text.toStdString());
-    if (g_mainDialog)
-        g_mainDialog->RequestIdNumberReport();
+    if (m_requests)
+        m_requests->RequestIdNumberReport();
 }
 
 // Turning host mode off keeps the LED and beeper choices for the next time.
@@ -156,7 +156,7 @@ void CManufacturing::OnHostOutput(int id) {
 // A log that cannot be opened must not look switched on.
 void CManufacturing::OnMessageLog() {
     const bool wanted = Ticked(MessageLog);
-    const bool open = g_mainDialog ? g_mainDialog->EnableMessageLog(wanted) : false;
+    const bool open = m_switchMessageLog ? m_switchMessageLog(wanted) : false;
     if (wanted && !open)
         Box(MessageLog)->setChecked(false);
 }

@@ -5,6 +5,10 @@
 
 #include <QWidget>
 
+#include <functional>
+
+class ReportRequests;
+
 class QCheckBox;
 class QRadioButton;
 
@@ -17,6 +21,10 @@ public:
     QWidget* Control(int id) const { return m_controls.control(id); }
     void EnableControls(bool enable, uint16_t productId);
     void ShowSettings(const KeyboardSettings& settings);
+    // Where the page's changes ask for their report; none: they ask nothing.
+    void SetRequests(ReportRequests* requests) { m_requests = requests; }
+    // Switches the message log; returns whether it is open afterwards.
+    std::function<bool(bool on)> m_switchMessageLog;
 
 private:
     void OnSetIdNumber();
@@ -31,5 +39,8 @@ private:
     QRadioButton* Radio(int id) const;
     bool Ticked(int id) const;
 
+    void RequestOptions();
+
     BuiltDialog m_controls;
+    ReportRequests* m_requests = nullptr;
 };

@@ -1,12 +1,10 @@
 #pragma once
 
 #include "pages/CManufacturing.h"
-#include "settings/CDialogThreshold.h"
-#include "settings/CTimers.h"
+#include "pages/CDialogThreshold.h"
+#include "pages/CTimers.h"
 
 #include <QTabWidget>
-
-class CKeyboardConfigDlg;
 
 // The tabbed container of the settings pages, a child of the main window.
 // It holds the Timers and Threshold pages, and in test mode the
@@ -15,9 +13,8 @@ class CKeyboardConfigDlg;
 class CPropSheet : public QTabWidget {
     Q_OBJECT
 public:
-    CPropSheet(const QString& caption, CKeyboardConfigDlg* parent, int initialPage);
+    CPropSheet(const QString& caption, QWidget* parent, bool testMode, int initialPage);
 
-    CKeyboardConfigDlg* m_pParent;
     CTimers m_timers;
     CDialogThreshold m_threshold;
     CManufacturing m_manufacturing; // has no window outside test mode

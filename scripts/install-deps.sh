@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev
   libhidapi-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   xvfb xauth fonts-dejavu-core
 )
 # Extra packages for the test that boots a small VM with a real HID stack.

@@ -16,6 +16,7 @@ public:
     std::string LastReportText; // last input report as hex text
     bool ReplyReceived = false; // the last pull took over a reply
     bool DevicePresent = false; // the reader sees the keyboard answering
+    uint8_t ReplyType = 0;      // input type of the reply the last pull took over
 
     // Report senders: build the payload from the record, write the message-log
     // line when `log` is open, then write to `device` unless it is null or

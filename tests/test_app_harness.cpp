@@ -18,14 +18,15 @@ AppHarness::AppHarness(Setup setup) {
 }
 
 bool AppHarness::WaitReading(bool reading) {
-    return QTest::qWaitFor([&] { return g_device && g_device->IsReading() == reading; });
+    return QTest::qWaitFor([&] { return m_dlg->Core().KeyboardPresent() == reading; });
 }
 
 bool AppHarness::WaitReply() {
+    CHidDevice& device = m_dlg->Core().Device();
     return QTest::qWaitFor(
-        [] {
+        [&] {
             std::lock_guard lock(StatusLock);
-            return g_device && g_device->Reader && g_device->Reader->ReplyReceived.load() != 0;
+            return device.Reader && device.Reader->ReplyReceived.load() != 0;
         },
         3000);
 }
@@ -37,7 +38,7 @@ bool AppHarness::Connect() {
         ok = step == 3 || WaitReply();
     }
     TakeCommands();
-    return ok && m_dlg->m_nPollState == 0;
+    return ok && m_dlg->Core().PollState() == 0;
 }
 
 std::vector<int> AppHarness::TakeCommands() {

@@ -51,6 +51,7 @@ public:
     ~AppHarness() { Destroy(); }
 
     CKeyboardConfigDlg& Dlg() { return *m_dlg; }
+    PollingMachine& Core() { return m_dlg->Core(); }
     EmulatorBus& Bus() { return *m_bus; }
     QString Dir() const { return m_dir.path() + QLatin1Char('/'); }
     void Tick() { m_dlg->OnTimer(); }
@@ -67,7 +68,7 @@ public:
         Tick();
         const bool replied = WaitReply();
         Tick();
-        return replied && m_dlg->m_nPollState == 0;
+        return replied && m_dlg->Core().PollState() == 0;
     }
     // Reports written since the last call: the command, or 800 + type for a request.
     std::vector<int> TakeCommands();

@@ -27,15 +27,17 @@ Sent TickAndWatch(AppHarness& h, int ticks) {
     return sent;
 }
 
-bool ReaderSees(const std::function<bool(const CReaderThread&)>& condition) {
+bool ReaderSees(AppHarness& h, const std::function<bool(const CReaderThread&)>& condition) {
+    CHidDevice& device = h.Core().Device();
     return QTest::qWaitFor([&] {
         std::lock_guard lock(StatusLock);
-        return g_device && g_device->Reader && condition(*g_device->Reader);
+        return device.Reader && condition(*device.Reader);
     });
 }
 
-bool NothingToSend(const CKeyboardConfigDlg& dlg) {
-    return !dlg.m_bOptionsPending && !dlg.m_bThresholdsPending && !dlg.m_bIdNumberPending;
+bool NothingToSend(AppHarness& h) {
+    const auto& p = h.Core().PendingReports();
+    return !p.options && !p.thresholds && !p.idNumber;
 }
 
 } // namespace
@@ -94,7 +96,7 @@ TEST(Polling, WithoutKeyboardEveryTickShowsNoDeviceAndWritesNothing) {
     AppHarness denied({.pluggedIn = false});
     denied.Bus().SetPermissionDenied(true);
     denied.Bus().Plug();
-    ASSERT_TRUE(QTest::qWaitFor([] { return g_device->PermissionDenied(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return denied.Core().Device().PermissionDenied(); }));
     denied.Tick();
     EXPECT_TRUE(denied.Text(1014).startsWith("No Device ") && denied.Text(1014).contains("udev"));
 }
@@ -106,13 +108,13 @@ TEST(Polling, LockedChangesAreNeverSentUnlockedOnesGoOutInOrderEachAfterItsAnswe
     g_settings.IdNumber = 777;
     g_settings.PowerOnWipe = 1;
     auto requestAll = [&] {
-        h.Dlg().RequestIdNumberReport();
-        h.Dlg().RequestThresholdsReport();
-        h.Dlg().RequestOptionsReport();
+        h.Core().RequestIdNumberReport();
+        h.Core().RequestThresholdsReport();
+        h.Core().RequestOptionsReport();
     };
     requestAll();
-    h.Dlg().KeystrokeTriggerChanged();
-    EXPECT_TRUE(NothingToSend(h.Dlg()));
+    h.Core().RequestThresholdsReport();
+    EXPECT_TRUE(NothingToSend(h));
     ASSERT_TRUE(h.StatusRound() && h.StatusRound());
     EXPECT_EQ(h.TakeCommands(), (Codes{801, 801}));
 
@@ -136,17 +138,17 @@ TEST(Polling, AChangeMadeWhileItsReportAwaitsTheAnswerIsSentAgain) {
     ASSERT_TRUE(h.Connect());
     h.Click(6);
     g_settings.IdNumber = 100;
-    h.Dlg().RequestIdNumberReport();
+    h.Core().RequestIdNumberReport();
     EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 6}}));
     // The user changes the ID again before the keyboard has answered.
     g_settings.IdNumber = 200;
-    h.Dlg().RequestIdNumberReport();
+    h.Core().RequestIdNumberReport();
     ASSERT_TRUE(h.WaitReply());
     EXPECT_EQ(TickAndWatch(h, 1), Sent{});
     EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 6}}));
     ASSERT_TRUE(h.WaitReply());
     h.Tick();
-    EXPECT_TRUE(NothingToSend(h.Dlg()));
+    EXPECT_TRUE(NothingToSend(h));
     EXPECT_EQ(h.Bus().FirmwareState().IdNumber, 200);
 }
 
@@ -162,7 +164,7 @@ TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
         }
         h.Bus().SetDropReplies(true);
         if (code == 5)
-            h.Dlg().RequestThresholdsReport();
+            h.Core().RequestThresholdsReport();
         if (code == 9)
             h.Click(8);
         EXPECT_EQ(TickAndWatch(h, 2 * period + period / 2),
@@ -175,14 +177,14 @@ TEST(Polling, UnplugWhileUnlockedLocksAndDropsWhatWasPending) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.Click(6);
-    h.Dlg().RequestThresholdsReport();
+    h.Core().RequestThresholdsReport();
     h.Click(8);
     h.Bus().Unplug();
     ASSERT_TRUE(h.WaitReading(false));
     h.Tick();
     EXPECT_EQ(h.Text(6), "Configure");
-    EXPECT_FALSE(h.Dlg().m_bConfigUnlocked || h.Enabled(4));
-    EXPECT_FALSE(h.Dlg().m_bThresholdsPending || h.Dlg().m_bStorePending);
+    EXPECT_FALSE(h.Core().ConfigurationUnlocked() || h.Enabled(4));
+    EXPECT_FALSE(h.Core().PendingReports().thresholds || h.Core().PendingReports().store);
     EXPECT_EQ(h.Text(1014), "No Device");
     EXPECT_EQ(h.Text(1101), "Unknown");
     h.Bus().Plug();
@@ -197,16 +199,15 @@ TEST(Polling, DuringAWaitAnEventIsNoReplyAndAnUnknownTypeRestartsTheFullRead) {
     h.Bus().SetDropReplies(true);
     h.Tick(); // a status request never answered
     h.Bus().SendEvent();
-    ASSERT_TRUE(ReaderSees(
+    ASSERT_TRUE(ReaderSees(h,
         [](const CReaderThread& r) { return r.LastReportText.rfind("00 0B ", 0) == 0; }));
     h.Tick();
-    EXPECT_EQ(h.Dlg().m_nPollState, 1);
-    EXPECT_EQ(h.Dlg().m_nWaitTicks, 1u);
+    EXPECT_EQ(h.Core().PollState(), 1);
 
     protocol::Report unknown{};
     unknown[1] = 12;
     h.Bus().SendReport(unknown);
-    ASSERT_TRUE(ReaderSees([](const CReaderThread& r) { return r.DevicePresent.load() == 0; }));
+    ASSERT_TRUE(ReaderSees(h, [](const CReaderThread& r) { return r.DevicePresent.load() == 0; }));
     h.Tick();
     EXPECT_EQ(h.Text(1014), "No Device");
     EXPECT_EQ(h.Text(1101), "Unknown");
@@ -221,10 +222,10 @@ TEST(Polling, SimulateLogsOneLinePerTickAndSendsNothing) {
     h.Button(1088)->setChecked(true);
     h.Click(6);
     for (int i = 0; i < 5; ++i) {
-        h.Dlg().RequestThresholdsReport();
+        h.Core().RequestThresholdsReport();
         h.Click(8);
         h.Tick();
-        EXPECT_FALSE(h.Dlg().m_bThresholdsPending || h.Dlg().m_bStorePending);
+        EXPECT_FALSE(h.Core().PendingReports().thresholds || h.Core().PendingReports().store);
     }
     h.Dlg().EnableMessageLog(false);
     EXPECT_EQ(h.TakeCommands(), Codes{});
@@ -257,7 +258,7 @@ TEST(SaveAndRecall, EveryKeyComesBackReachesTheKeyboardAndIsReadBack) {
     const DeviceStatus chosen = g_settings.Block();
     prompts.savePath = prompts.openPath = h.Dir() + "round.set";
     h.Click(4);
-    EXPECT_TRUE(NothingToSend(h.Dlg()) && !h.Dlg().m_bRereadPending); // saving asks nothing
+    EXPECT_TRUE(NothingToSend(h) && !h.Core().PendingReports().reread); // saving asks nothing
     QFile file(prompts.savePath);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray content = file.readAll();
@@ -270,8 +271,8 @@ TEST(SaveAndRecall, EveryKeyComesBackReachesTheKeyboardAndIsReadBack) {
                 prompts.requests[1].initialDirectory == h.Dir());
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(g_settings.Block(), chosen);
-    EXPECT_TRUE(h.Dlg().m_bOptionsPending && h.Dlg().m_bThresholdsPending &&
-                h.Dlg().m_bIdNumberPending && h.Dlg().m_bRereadPending);
+    EXPECT_TRUE(h.Core().PendingReports().options && h.Core().PendingReports().thresholds &&
+                h.Core().PendingReports().idNumber && h.Core().PendingReports().reread);
 
     h.TakeCommands();
     for (int expected : {7, 5, 6, 802, 803, 804}) { // the sends, each answered, then the re-read
@@ -295,17 +296,17 @@ TEST(SaveAndRecall, ErrorsAskForTheRereadAtMostAndCancelAsksNothing) {
         QByteArray content; // empty: no such file
         const char* message;
         bool opened;
-        uint16_t lowThresholdAfter; // the values before the error stay
     } cases[] = {
-        {"", "", nullptr, false, 1000},
-        {"absent.set", "", "Unable to open file", false, 1000},
-        {"short.set", "5" + v6.mid(1), "Not enough lines in file", true, 1},
-        {"letters.set", v6 + "abc CleanTimer\r\n", "Not a number in line of file", true, 1},
-        {"version.set", "7" + v6.mid(1), "Incompatible format in saved file", true, 1000},
+        {"", "", nullptr, false},
+        {"absent.set", "", "Unable to open file", false},
+        {"short.set", "5" + v6.mid(1), "Not enough lines in file", true},
+        {"letters.set", v6 + "abc CleanTimer\r\n", "Not a number in line of file", true},
+        {"version.set", "7" + v6.mid(1), "Incompatible format in saved file", true},
     };
     for (const auto& c : cases) {
         ScriptedPrompts prompts;
         AppHarness h({.testMode = true, .pluggedIn = false});
+        h.Button(1088)->setChecked(true); // Simulate: unlocked without a keyboard
         h.Dlg().SetConfigurationUnlocked(true);
         QFile file(h.Dir() + c.name);
         if (!c.content.isEmpty()) {
@@ -319,8 +320,9 @@ TEST(SaveAndRecall, ErrorsAskForTheRereadAtMostAndCancelAsksNothing) {
             EXPECT_EQ(prompts.messages[0].second, Prompts::Icon::Error) << c.name;
             EXPECT_TRUE(prompts.messages[0].first.startsWith(c.message)) << c.name;
         }
-        EXPECT_EQ(g_settings.LowThreshold, c.lowThresholdAfter) << c.name;
-        EXPECT_EQ(h.Dlg().m_bRereadPending, c.opened) << c.name;
-        EXPECT_TRUE(NothingToSend(h.Dlg())) << c.name;
+        // Not even the values before the error reach the record.
+        EXPECT_EQ(g_settings.Block(), KeyboardSettings{}.Block()) << c.name;
+        EXPECT_EQ(h.Core().PendingReports().reread, c.opened) << c.name;
+        EXPECT_TRUE(NothingToSend(h)) << c.name;
     }
 }

@@ -117,6 +117,7 @@ TEST(MainWindow, WithoutKeyboardTestModeDecidesTheControlsAndOnlySimulateUnlocks
 
 TEST(MainWindow, TabCyclesThroughWindowTabBarAndPageOnShow) {
     AppHarness h;
+    ASSERT_TRUE(h.WaitReading());
     h.Dlg().SetConfigurationUnlocked(true); // page controls take the focus only when enabled
     h.Dlg().show();
     QApplication::setActiveWindow(&h.Dlg());
@@ -234,13 +235,13 @@ TEST(MessageLog, SecondSwitchOnKeepsTheFileAndClosingPromptlyLeavesItComplete) {
     CKeyboardConfigDlg& dlg = h.Dlg();
     const QString path = h.Dir() + "debug.txt";
     ASSERT_TRUE(QDir().mkdir(path)); // cannot be opened: logging stays off
-    EXPECT_FALSE(dlg.EnableMessageLog(true) || g_messageLog);
+    EXPECT_FALSE(dlg.EnableMessageLog(true) || h.Core().MessageLogStream());
     ASSERT_TRUE(QDir().rmdir(path));
     ASSERT_TRUE(dlg.EnableMessageLog(true));
-    std::fputs("first line\n", g_messageLog);
-    FILE* first = g_messageLog;
-    EXPECT_TRUE(dlg.EnableMessageLog(true) && g_messageLog == first);
-    EXPECT_FALSE(dlg.EnableMessageLog(false) || g_messageLog);
+    std::fputs("first line\n", h.Core().MessageLogStream());
+    FILE* first = h.Core().MessageLogStream();
+    EXPECT_TRUE(dlg.EnableMessageLog(true) && h.Core().MessageLogStream() == first);
+    EXPECT_FALSE(dlg.EnableMessageLog(false) || h.Core().MessageLogStream());
     EXPECT_EQ(ReadAll(path), "first line\n");
 
     // Switched on again it starts anew. Closing the window while the reader
@@ -252,7 +253,6 @@ TEST(MessageLog, SecondSwitchOnKeepsTheFileAndClosingPromptlyLeavesItComplete) {
     timer.start();
     h.Destroy();
     EXPECT_LT(timer.elapsed(), 1000);
-    EXPECT_FALSE(g_device || g_messageLog);
     const QByteArray log = ReadAll(path); // each request and the reply it brought
     EXPECT_TRUE(log.startsWith("GetReport: 08 02\n")) << log.constData();
     EXPECT_TRUE(log.contains("GetReport: 08 03\n") && log.contains("GetReport: 08 04\n"));

@@ -19,7 +19,7 @@ TEST(PagesAgainstKeyboard, SliderAndBoxChangesReachTheKeyboardFlagsFirst) {
     app.Dlg().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.Dlg()) && app.Connect());
     app.Click(6); // "Configure"
-    ASSERT_TRUE(app.Dlg().m_bConfigUnlocked);
+    ASSERT_TRUE(app.Dlg().Core().ConfigurationUnlocked());
     app.TakeCommands();
     CPropSheet* sheet = app.Dlg().m_pPropSheet;
 
@@ -34,7 +34,8 @@ TEST(PagesAgainstKeyboard, SliderAndBoxChangesReachTheKeyboardFlagsFirst) {
         QTest::mouseClick(sheet->m_manufacturing.Control(id), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] {
         app.Tick();
-        return !app.Dlg().m_bOptionsPending && !app.Dlg().m_bThresholdsPending;
+        const auto& pending = app.Dlg().Core().PendingReports();
+        return !pending.options && !pending.thresholds;
     }));
 
     // Low, Clean On Power Up, host mode, LED and beeper on the keyboard.

@@ -1,8 +1,11 @@
 // The Manufacturing page: the ID number text, what is enabled for which product,
 // host mode, the interface choice, refreshes and the message log switch.
 
+#include "core/MessageLog.h"
 #include "pages/CManufacturing.h"
 #include "test_pages_support.h"
+
+#include <QFileInfo>
 
 #include <QLineEdit>
 
@@ -22,8 +25,15 @@ protected:
         SetUpPage(true);
         Unlock(true);
         m_page->EnableControls(true, 0x0705);
+        m_logPath = m_dir.filePath("debug.txt").toStdString();
+        m_page->m_switchMessageLog = [this](bool on) {
+            if (!on)
+                m_log.Close();
+            return on && m_log.Open(m_logPath);
+        };
     }
-    void TearDown() override { m_main->EnableMessageLog(false); }
+    ::MessageLog m_log;
+    std::string m_logPath;
     bool Enabled(int id) const { return m_page->Control(id)->isEnabled(); }
     bool Ticked(int id) const { return Button(id)->isChecked(); }
 };
@@ -118,14 +128,14 @@ TEST_F(ManufacturingPage, EachBoxShowsAndWritesItsOwnField) {
 
 TEST_F(ManufacturingPage, MessageLogSwitchOpensTheLogOrUnticksItself) {
     Click(MessageLog);
-    EXPECT_TRUE(Ticked(MessageLog) && g_messageLog);
+    EXPECT_TRUE(Ticked(MessageLog) && m_log.Stream());
     EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("debug.txt")));
     Click(MessageLog);
-    EXPECT_FALSE(Ticked(MessageLog) || g_messageLog);
+    EXPECT_FALSE(Ticked(MessageLog) || m_log.Stream());
     // The program directory cannot take the file: the box does not stay ticked.
-    m_main->m_strDir = m_dir.filePath("missing") + "/";
+    m_logPath = m_dir.filePath("missing/debug.txt").toStdString();
     Click(MessageLog);
-    EXPECT_FALSE(Ticked(MessageLog) || g_messageLog);
+    EXPECT_FALSE(Ticked(MessageLog) || m_log.Stream());
 }
 
 } // namespace

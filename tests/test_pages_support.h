@@ -1,10 +1,10 @@
 #pragma once
 
-// Shared set-up for the page tests: a fresh record, a main window for the
-// pages to call back into, and the page shown on its own so its sliders paint.
+// Shared set-up for the page tests: a fresh record, a recorder of the
+// reports the page asks for, and the page shown on its own so its sliders
+// paint.
 
-#include "app/CKeyboardConfigDlg.h"
-#include "emulator/EmulatorBus.h"
+#include "core/ReportRequests.h"
 #include "settings/KeyboardSettings.h"
 
 #include <gtest/gtest.h>
@@ -19,17 +19,22 @@
 #include <memory>
 #include <string>
 
+// Marks a report only while "unlocked", as the polling machine does.
+struct RecordingRequests : ReportRequests {
+    bool unlocked = false;
+    bool thresholds = false, options = false, idNumber = false;
+    void RequestOptionsReport() override { options = options || unlocked; }
+    void RequestThresholdsReport() override { thresholds = thresholds || unlocked; }
+    void RequestIdNumberReport() override { idNumber = idNumber || unlocked; }
+};
+
 template <typename Page> class PageFixture : public ::testing::Test {
 protected:
     void SetUpPage(bool testMode) {
-        // A quiet built-in keyboard and no timer: nothing consumes the
-        // pending marks the tests look at.
-        EmulatorBus::Options options;
-        options.autonomous = false;
-        m_main = std::make_unique<CKeyboardConfigDlg>(testMode, m_dir.path() + "/",
-                                                      std::make_shared<EmulatorBus>(options));
-        m_main->SetTimerRunning(false);
         m_page = std::make_unique<Page>();
+        m_page->SetRequests(&m_requests);
+        if constexpr (requires { m_page->SetTestMode(testMode); })
+            m_page->SetTestMode(testMode);
         m_page->show();
         // Activation and losing the focus repaint the sliders; let that
         // happen now, then start from a clean record.
@@ -42,15 +47,12 @@ protected:
         ClearPending();
     }
 
-    void Unlock(bool unlocked) { m_main->m_bConfigUnlocked = unlocked; }
-    void ClearPending() {
-        m_main->m_bThresholdsPending = m_main->m_bOptionsPending = false;
-        m_main->m_bIdNumberPending = false;
-    }
+    void Unlock(bool unlocked) { m_requests.unlocked = unlocked; }
+    void ClearPending() { m_requests.thresholds = m_requests.options = m_requests.idNumber = false; }
     // The reports asked for: T thresholds and timers, O flags, I ID number.
     std::string Pending() const {
-        return std::string(m_main->m_bThresholdsPending ? "T" : "") +
-               (m_main->m_bOptionsPending ? "O" : "") + (m_main->m_bIdNumberPending ? "I" : "");
+        return std::string(m_requests.thresholds ? "T" : "") + (m_requests.options ? "O" : "") +
+               (m_requests.idNumber ? "I" : "");
     }
 
     QSlider* Slider(int id) const { return qobject_cast<QSlider*>(m_page->Control(id)); }
@@ -63,6 +65,6 @@ protected:
     void Click(int id) { QTest::mouseClick(Button(id), Qt::LeftButton); }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<CKeyboardConfigDlg> m_main; // destroyed after the page
+    RecordingRequests m_requests; // destroyed after the page
     std::unique_ptr<Page> m_page;
 };

@@ -1,7 +1,7 @@
 // The Threshold page: what a refresh shows, what each slider position writes
 // back into the record, and when a change is asked to be sent.
 
-#include "settings/CDialogThreshold.h"
+#include "pages/CDialogThreshold.h"
 #include "test_pages_support.h"
 
 #include <tuple>

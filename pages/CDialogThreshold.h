@@ -3,6 +3,8 @@
 #include "app/DialogBuilder.h"
 #include "settings/KeyboardSettings.h"
 
+class ReportRequests;
+
 #include <QWidget>
 
 class QLabel;
@@ -19,6 +21,13 @@ public:
     QWidget* Control(int id) const { return m_controls.control(id); }
     void EnableControls(bool enable, uint16_t productId);
     void ShowSettings(const KeyboardSettings& settings);
+    // Where the page's changes ask for their report; none: they ask nothing.
+    void SetRequests(ReportRequests* requests) { m_requests = requests; }
+
+signals:
+    // A threshold or the keystroke trigger changed: the bars need new colours.
+    void thresholdsChanged();
+    void keystrokeTriggerChanged();
 
 private:
     // Run whenever the slider paints; write the value of its position.
@@ -31,5 +40,8 @@ private:
     QSlider* Slider(int id) const;
     QLabel* Label(int id) const;
 
+    void RequestThresholds();
+
     BuiltDialog m_controls;
+    ReportRequests* m_requests = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "settings/SliderPaintHook.h"
+#include "pages/SliderPaintHook.h"
 
 #include <QEvent>
 #include <QSlider>

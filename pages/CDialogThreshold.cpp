@@ -1,8 +1,8 @@
-#include "settings/CDialogThreshold.h"
+#include "pages/CDialogThreshold.h"
 
-#include "app/CKeyboardConfigDlg.h"
+#include "core/ReportRequests.h"
 #include "pages/FitText.h"
-#include "settings/SliderPaintHook.h"
+#include "pages/SliderPaintHook.h"
 
 #include <QLabel>
 #include <QSlider>
@@ -39,11 +39,6 @@ int PercentOfThreshold(uint16_t value) {
 
 QString Seconds(unsigned value) {
     return QStringLiteral("%1 sec").arg(value);
-}
-
-void RequestThresholds() {
-    if (g_mainDialog)
-        g_mainDialog->RequestThresholdsReport();
 }
 
 } // namespace
@@ -91,6 +86,11 @@ QString CDialogThreshold::Title() const {
     return QString::fromUtf8(ThresholdTemplate().caption);
 }
 
+void CDialogThreshold::RequestThresholds() {
+    if (m_requests)
+        m_requests->RequestThresholdsReport();
+}
+
 QSlider* CDialogThreshold::Slider(int id) const {
     return m_controls.get<QSlider>(id);
 }
@@ -130,16 +130,14 @@ void CDialogThreshold::ShowSettings(const KeyboardSettings& settings) {
 void CDialogThreshold::OnLowPainted(int position) {
     g_settings.LowThreshold = ThresholdAtPosition(position);
     Label(LowLabel)->setText(QString::number(PercentMax - position));
-    if (g_mainDialog)
-        g_mainDialog->RecolourSensorBars();
+    emit thresholdsChanged();
     RequestThresholds();
 }
 
 void CDialogThreshold::OnHighPainted(int position) {
     g_settings.HighThreshold = ThresholdAtPosition(position);
     Label(HighLabel)->setText(QString::number(PercentMax - position));
-    if (g_mainDialog)
-        g_mainDialog->RecolourSensorBars();
+    emit thresholdsChanged();
     RequestThresholds();
 }
 
@@ -154,8 +152,8 @@ void CDialogThreshold::OnKeyLimitPainted(int position) {
     g_settings.KeystrokeAlarmTrigger =
         static_cast<uint16_t>((KeyLimitMax - std::max(position, 1)) * 1000);
     Label(KeyLimitLabel)->setText(QString::number(g_settings.KeystrokeAlarmTrigger));
-    if (g_mainDialog)
-        g_mainDialog->KeystrokeTriggerChanged();
+    RequestThresholds();
+    emit keystrokeTriggerChanged();
 }
 
 void CDialogThreshold::OnCleanPainted(int position) {

@@ -1,8 +1,8 @@
-#include "settings/CTimers.h"
+#include "pages/CTimers.h"
 
-#include "app/CKeyboardConfigDlg.h"
+#include "core/ReportRequests.h"
 #include "pages/FitText.h"
-#include "settings/SliderPaintHook.h"
+#include "pages/SliderPaintHook.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -29,10 +29,6 @@ constexpr int MaxHours = 48;
 // An alarm time of 0 is the one-minute alarm used in service.
 QString AlarmText(uint16_t hours) {
     return hours == 0 ? QStringLiteral("1 min") : QStringLiteral("%1 hrs").arg(hours);
-}
-
-bool TestMode() {
-    return g_mainDialog && g_mainDialog->m_bTestMode;
 }
 
 } // namespace
@@ -103,20 +99,20 @@ void CTimers::ShowAlarmTime(uint16_t hours) {
 // The bottom end is 0 hours; in test mode it reads as the one-minute alarm.
 void CTimers::OnSliderPainted(int position) {
     const auto hours = static_cast<uint16_t>(MaxHours - position);
-    if (position == MaxHours && TestMode())
+    if (position == MaxHours && m_testMode)
         ValueLabel()->setText(AlarmText(0));
     else
         ValueLabel()->setText(QStringLiteral("%1 hrs").arg(hours));
     g_settings.AlarmTimer = hours;
-    if (g_mainDialog)
-        g_mainDialog->RequestThresholdsReport();
+    if (m_requests)
+        m_requests->RequestThresholdsReport();
 }
 
 void CTimers::OnPreset(uint16_t hours) {
     ShowAlarmTime(hours);
     g_settings.AlarmTimer = hours;
-    if (g_mainDialog)
-        g_mainDialog->RequestThresholdsReport();
+    if (m_requests)
+        m_requests->RequestThresholdsReport();
 }
 
 void CTimers::OnSwitchClicked(int id) {
@@ -132,9 +128,8 @@ void CTimers::OnSwitchClicked(int id) {
         g_settings.PowerOnWipe = on;
         break;
     }
-    if (!g_mainDialog)
-        return;
-    g_mainDialog->RequestOptionsReport();
+    if (m_requests)
+        m_requests->RequestOptionsReport();
     if (id != CleanOnPowerUpBox)
-        g_mainDialog->UpdateAlarmIndicators();
+        emit alarmSwitchesChanged();
 }

@@ -3,6 +3,8 @@
 #include "app/DialogBuilder.h"
 #include "settings/KeyboardSettings.h"
 
+class ReportRequests;
+
 #include <QWidget>
 
 class QCheckBox;
@@ -19,6 +21,14 @@ public:
     QWidget* Control(int id) const { return m_controls.control(id); }
     void EnableControls(bool enable, uint16_t productId);
     void ShowSettings(const KeyboardSettings& settings);
+    // Where the page's changes ask for their report; none: they ask nothing.
+    void SetRequests(ReportRequests* requests) { m_requests = requests; }
+    // In test mode the bottom of the slider reads as the one-minute alarm.
+    void SetTestMode(bool testMode) { m_testMode = testMode; }
+
+signals:
+    // The timer or keystroke alarm was switched: the indicators change.
+    void alarmSwitchesChanged();
 
 private:
     void ShowAlarmTime(uint16_t hours);
@@ -31,4 +41,6 @@ private:
     QCheckBox* Box(int id) const;
 
     BuiltDialog m_controls;
+    ReportRequests* m_requests = nullptr;
+    bool m_testMode = false;
 };

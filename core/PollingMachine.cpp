@@ -1,0 +1,297 @@
+#include "core/PollingMachine.h"
+
+#include "core/CoreView.h"
+#include "device/CHidDevice.h"
+#include "device/CReaderThread.h"
+#include "device/ReportProtocol.h"
+#include "settings/KeyboardSettings.h"
+
+PollingMachine::PollingMachine(std::shared_ptr<HidBus> bus)
+    : m_device(std::make_unique<CHidDevice>(std::move(bus))) {}
+
+PollingMachine::~PollingMachine() {
+    Stop();
+}
+
+bool PollingMachine::Start() {
+    return m_device->StartReader();
+}
+
+void PollingMachine::Stop() {
+    m_device->Close();
+    m_log.Close();
+}
+
+bool PollingMachine::KeyboardPresent() const {
+    return m_device->IsReading();
+}
+
+uint16_t PollingMachine::ProductId() const {
+    return m_device->ProductId.load();
+}
+
+uint32_t PollingMachine::CurrentConnection() const {
+    return m_device->Reader ? m_device->Reader->Connection.load() : 0;
+}
+
+bool PollingMachine::ConfigurationVerified() const {
+    return m_verifiedConnection != 0 && m_verifiedConnection == CurrentConnection();
+}
+
+void PollingMachine::RequestOptionsReport() {
+    if (m_unlocked) {
+        m_pending.options = true;
+        ++m_optionsRequests.requested;
+    }
+}
+
+void PollingMachine::RequestThresholdsReport() {
+    if (m_unlocked) {
+        m_pending.thresholds = true;
+        ++m_thresholdsRequests.requested;
+    }
+}
+
+void PollingMachine::RequestIdNumberReport() {
+    if (m_unlocked) {
+        m_pending.idNumber = true;
+        ++m_idNumberRequests.requested;
+    }
+}
+
+void PollingMachine::ClearUnlessRequestedAgain(bool& pending, const RequestCount& count) {
+    if (count.requested == count.sent)
+        pending = false;
+}
+
+bool PollingMachine::SetConfigurationUnlocked(bool unlock) {
+    if (unlock && !KeyboardPresent() && !m_simulate)
+        return m_unlocked;
+    m_unlocked = unlock;
+    if (m_view)
+        m_view->ShowConfigurationLock(unlock);
+    return m_unlocked;
+}
+
+bool PollingMachine::EnableMessageLog(bool on, const std::string& path) {
+    if (on)
+        return m_log.Open(path);
+    m_log.Close();
+    return false;
+}
+
+// The file is read into a copy, so that a file that stops half-way leaves
+// the record (and with it the keyboard) as it was. The display is refreshed
+// last, so that nothing can paint the old values over the recalled ones.
+RecallResult PollingMachine::Recall(const std::string& path) {
+    KeyboardSettings recalled = g_settings;
+    RecallResult result = RecallSettingsFile(path, recalled);
+    if (!result.FileOpened())
+        return result;
+    const bool complete = result.error == RecallError::None;
+    if (complete) {
+        g_settings = recalled;
+        RequestOptionsReport();
+        RequestThresholdsReport();
+        RequestIdNumberReport();
+    }
+    m_pending.reread = true;
+    if (complete)
+        ShowRecord();
+    return result;
+}
+
+void PollingMachine::ShowRecord() {
+    if (m_view)
+        m_view->ShowRecord();
+}
+
+void PollingMachine::ShowNoDevice() {
+    if (m_view)
+        m_view->ShowNoDevice();
+}
+
+int PollingMachine::GetReport(uint8_t type) {
+    const protocol::Payload payload = protocol::EncodeRequest(type);
+    if (FILE* log = m_log.Stream())
+        std::fputs(protocol::GetReportLogLine(payload).c_str(), log);
+    return m_device->WriteReport(payload.bytes.data(), payload.length);
+}
+
+// Request 2 opens a full read; the connection it went to must still be the
+// one open when request 4 is answered.
+bool PollingMachine::StartFullReadRequest() {
+    if (GetReport(protocol::TypeThresholdsAndTimers) != 0)
+        return false;
+    m_fullReadConnection = CurrentConnection();
+    return true;
+}
+
+// A reply is any report the reader decoded since the last pull, except
+// events and unknown types; during a full read it must also be of the type
+// asked for, or a late answer to an earlier request would stand in for it.
+bool PollingMachine::CheckReply(uint16_t limit, uint8_t expectedType) {
+    if (g_settings.ReplyReceived && (expectedType == 0 || g_settings.ReplyType == expectedType))
+        return true;
+    if (++m_waitTicks > limit)
+        m_state = Dispatch;
+    if (!g_settings.DevicePresent) {
+        ShowNoDevice();
+        m_state = StartFullRead;
+    }
+    return false;
+}
+
+void PollingMachine::NoKeyboard() {
+    m_state = StartFullRead;
+    ClearPending();
+    if (m_unlocked)
+        SetConfigurationUnlocked(false);
+    ShowNoDevice();
+}
+
+void PollingMachine::Tick() {
+    ++m_ticks;
+    if (!KeyboardPresent() && !m_simulate) {
+        NoKeyboard();
+        return;
+    }
+
+    FILE* log = m_log.Stream();
+    CHidDevice* device = m_device.get();
+    switch (m_state) {
+    case Dispatch:
+        DispatchStep();
+        break;
+
+    case AwaitStatus:
+        g_settings.PullLiveStatus(device, log);
+        if (CheckReply(ReplyTickLimit)) {
+            ShowRecord();
+            m_state = Dispatch;
+        }
+        break;
+
+    case StartFullRead:
+        if (m_simulate) {
+            m_state = Dispatch;
+        } else if (StartFullReadRequest()) {
+            m_state = AwaitThresholds;
+            m_waitTicks = 0;
+        } else {
+            m_state = Dispatch;
+        }
+        break;
+
+    // A full read that does not complete starts again from request 2: the
+    // record must not keep another keyboard's ID number and switches.
+    case AwaitThresholds:
+    case AwaitIdNumber:
+    case AwaitConfigurationFlags: {
+        static constexpr uint8_t expected[] = {protocol::TypeThresholdsAndTimers,
+                                               protocol::TypeIdNumber,
+                                               protocol::TypeConfigurationFlags};
+        const int step = m_state - AwaitThresholds;
+        g_settings.PullFullStatus(device, log);
+        const bool tookOver = g_settings.ReplyReceived;
+        if (!CheckReply(ReplyTickLimit, expected[step])) {
+            if (tookOver)
+                ShowRecord();
+            if (m_state == Dispatch)
+                m_state = StartFullRead;
+            break;
+        }
+        ShowRecord();
+        if (m_state == AwaitConfigurationFlags) {
+            if (CurrentConnection() == m_fullReadConnection) {
+                m_verifiedConnection = m_fullReadConnection;
+                if (m_view)
+                    m_view->ShowSensorCount(g_settings.NumberOfSensors);
+                m_state = Dispatch;
+            } else {
+                m_state = StartFullRead; // the keyboard was replaced mid-read
+            }
+        } else if (GetReport(expected[step + 1]) == 0) {
+            m_state = m_state + 1;
+            m_waitTicks = 0;
+        } else {
+            m_state = StartFullRead;
+        }
+        break;
+    }
+
+    case AwaitIdNumberAck:
+    case AwaitThresholdsAck:
+    case AwaitConfigurationFlagsAck:
+        g_settings.PullLiveStatus(device, log);
+        if (CheckReply(ReplyTickLimit)) {
+            if (m_state == AwaitIdNumberAck)
+                ClearUnlessRequestedAgain(m_pending.idNumber, m_idNumberRequests);
+            else if (m_state == AwaitThresholdsAck)
+                ClearUnlessRequestedAgain(m_pending.thresholds, m_thresholdsRequests);
+            else
+                ClearUnlessRequestedAgain(m_pending.options, m_optionsRequests);
+            m_state = Dispatch;
+        }
+        break;
+
+    case AwaitStoreAck:
+        g_settings.PullLiveStatus(device, log);
+        if (CheckReply(StoreReplyTickLimit)) {
+            m_pending.store = false;
+            m_state = Dispatch;
+        }
+        break;
+
+    default:
+        m_state = StartFullRead;
+        break;
+    }
+}
+
+// Send the most urgent pending report, or ask for the live status. A keyboard
+// whose configuration was not read on this connection is read first: until
+// then the record may hold another keyboard's values, and none of them may
+// reach this one.
+void PollingMachine::DispatchStep() {
+    FILE* log = m_log.Stream();
+    if (m_simulate) {
+        g_settings.SendThresholdsAndTimers(m_device.get(), log, true);
+        ClearPending();
+        ShowRecord();
+        return;
+    }
+
+    CHidDevice* device = m_device.get();
+    int r = 0;
+    if (!ConfigurationVerified()) {
+        r = StartFullReadRequest() ? 0 : 1;
+        m_state = AwaitThresholds;
+    } else if (m_pending.options) {
+        r = g_settings.SendConfigurationFlags(device, log, false);
+        m_optionsRequests.sent = m_optionsRequests.requested;
+        m_state = AwaitConfigurationFlagsAck;
+    } else if (m_pending.thresholds) {
+        r = g_settings.SendThresholdsAndTimers(device, log, false);
+        m_thresholdsRequests.sent = m_thresholdsRequests.requested;
+        m_state = AwaitThresholdsAck;
+    } else if (m_pending.idNumber) {
+        r = g_settings.SendIdNumber(device, log, false);
+        m_idNumberRequests.sent = m_idNumberRequests.requested;
+        m_state = AwaitIdNumberAck;
+    } else if (m_pending.store) {
+        r = g_settings.SendStore(device, log, false);
+        m_state = AwaitStoreAck;
+    } else if (m_pending.reread) {
+        r = StartFullReadRequest() ? 0 : 1;
+        if (r == 0)
+            m_pending.reread = false;
+        m_state = AwaitThresholds;
+    } else {
+        r = GetReport(protocol::TypeLiveStatus);
+        m_state = AwaitStatus;
+    }
+    m_waitTicks = 0;
+    if (r != 0)
+        m_state = Dispatch;
+}
