@@ -67,6 +67,8 @@ void PollingMachine::ClearUnlessRequestedAgain(bool& pending, const RequestCount
 bool PollingMachine::SetConfigurationUnlocked(bool unlock) {
     if (unlock && !KeyboardPresent() && !m_simulate)
         return m_unlocked;
+    if (unlock)
+        m_connection = CurrentConnection();
     m_unlocked = unlock;
     if (m_view)
         m_view->ShowConfigurationLock(unlock);
@@ -119,11 +121,13 @@ int PollingMachine::GetReport(uint8_t type) {
 }
 
 // Request 2 opens a full read; the connection it went to must still be the
-// one open when request 4 is answered.
+// one open when request 4 is answered. Until then the record may mix fresh
+// replies with older ones, so nothing is sent from it.
 bool PollingMachine::StartFullReadRequest() {
     if (GetReport(protocol::TypeThresholdsAndTimers) != 0)
         return false;
     m_fullReadConnection = CurrentConnection();
+    m_verifiedConnection = 0;
     return true;
 }
 
@@ -150,9 +154,22 @@ void PollingMachine::NoKeyboard() {
     ShowNoDevice();
 }
 
+// A keyboard unplugged and plugged in again (or replaced) between two ticks
+// is a keyboard lost: the unlock and the changes were meant for the old one.
+bool PollingMachine::KeyboardReplaced() {
+    const uint32_t connection = CurrentConnection();
+    if (connection == m_connection)
+        return false;
+    m_connection = connection;
+    const Pending& p = m_pending;
+    return !m_simulate &&
+           (m_unlocked || p.options || p.thresholds || p.idNumber || p.store || p.reread);
+}
+
 void PollingMachine::Tick() {
     ++m_ticks;
-    if (!KeyboardPresent() && !m_simulate) {
+    const bool replaced = KeyboardReplaced();
+    if (replaced || (!KeyboardPresent() && !m_simulate)) {
         NoKeyboard();
         return;
     }

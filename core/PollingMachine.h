@@ -102,7 +102,7 @@ public:
     // The product ID of the open keyboard, 0 without one.
     uint16_t ProductId() const;
     // The keyboard's configuration was read completely on this connection,
-    // so reports 5, 6 and 7 may be sent to it.
+    // and no full read has started since, so reports 5, 6 and 7 may be sent.
     bool ConfigurationVerified() const;
 
     int PollState() const { return m_state; }
@@ -114,6 +114,7 @@ private:
     bool CheckReply(uint16_t limit, uint8_t expectedType = 0);
     void DispatchStep();
     void NoKeyboard();
+    bool KeyboardReplaced();
     void ClearPending() { m_pending = Pending{}; }
     uint32_t CurrentConnection() const;
 
@@ -147,4 +148,6 @@ private:
     // whose configuration was last read completely (0: none).
     uint32_t m_fullReadConnection = 0;
     uint32_t m_verifiedConnection = 0;
+    // The connection the unlock and the pending changes belong to.
+    uint32_t m_connection = 0;
 };

@@ -79,26 +79,31 @@ void CHidDevice::QueryCapabilities(const HidInterfaceInfo& info) {
 }
 
 bool CHidDevice::ReadReport(uint8_t* buffer) {
-    HidConnection* connection = ReadHandle.get();
-    if (!connection) {
-        return false;
-    }
-    const std::size_t length = InputReportLength;
     for (;;) {
         if (Reader && !Reader->KeepRunning) {
             return false;
         }
-        const int n = connection->read(buffer, length, ReadPollMs);
-        if (n < 0) {
-            return false;
-        }
-        if (n > 0) {
-            // A short report reads as if zero-filled to the full length.
-            std::fill(buffer + std::min<std::size_t>(static_cast<std::size_t>(n), length),
-                      buffer + length, uint8_t{0});
-            return true;
+        const int n = ReadReport(buffer, ReadPollMs);
+        if (n != 0) {
+            return n > 0;
         }
     }
+}
+
+int CHidDevice::ReadReport(uint8_t* buffer, int timeoutMs) {
+    HidConnection* connection = ReadHandle.get();
+    if (!connection) {
+        return -1;
+    }
+    const std::size_t length = InputReportLength;
+    const int n = connection->read(buffer, length, timeoutMs);
+    if (n <= 0) {
+        return n < 0 ? -1 : 0;
+    }
+    // A short report reads as if zero-filled to the full length.
+    std::fill(buffer + std::min<std::size_t>(static_cast<std::size_t>(n), length), buffer + length,
+              uint8_t{0});
+    return 1;
 }
 
 int CHidDevice::WriteReport(const uint8_t* payload, std::size_t length) {

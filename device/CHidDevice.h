@@ -40,6 +40,9 @@ public:
     // InputReportLength bytes). False when the read failed or the reader is
     // being stopped. Reader thread only.
     bool ReadReport(uint8_t* buffer);
+    // Waits at most `timeoutMs` for one report: 1 read, 0 none came, -1 the
+    // read failed (no connection, or the keyboard is gone).
+    int ReadReport(uint8_t* buffer, int timeoutMs);
     // Writes one output report: report ID 0, then at most 8 payload bytes,
     // zero-filled to the output report length. 0 written, 1 write failed,
     // 2 not the configuration interface, 3 no connection.

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <ctime>
 #include <system_error>
-#include <vector>
 
 std::mutex StatusLock;
 
@@ -60,44 +59,53 @@ void CReaderThread::Stop() {
 
 void CReaderThread::Run() {
     Stopped = 0;
-    std::vector<uint8_t> buffer;
     while (KeepRunning) {
-        if (ReaderState == Searching) {
-            if (Device->Open()) {
-                {
-                    // A reply the previous connection left untaken is not an
-                    // answer to anything sent to this one.
-                    std::lock_guard<std::mutex> lock(StatusLock);
-                    DevicePresent = 1;
-                    ReplyReceived = 0;
-                    ++Connection;
-                }
-                ReaderState = Reading;
-            } else {
-                WaitBeforeNextSearch();
-            }
-            continue;
+        if (Step(CHidDevice::ReadPollMs) == StepResult::NotFound) {
+            WaitBeforeNextSearch();
         }
-
-        buffer.assign(std::max<std::size_t>(Device->InputReportLength, ReportLength), 0);
-        if (!Device->ReadReport(buffer.data())) {
-            {
-                std::lock_guard<std::mutex> lock(StatusLock);
-                DevicePresent = 0;
-                ReplyReceived = 0;
-            }
-            ReaderState = Searching;
-            Device->CloseConnections();
-            continue;
-        }
-        if (!KeepRunning) {
-            break; // a report read while stopping is dropped
-        }
-        std::lock_guard<std::mutex> lock(StatusLock);
-        DecodeReport(buffer.data());
-        ++ReportsDecoded;
     }
     Stopped = 1;
+}
+
+CReaderThread::StepResult CReaderThread::Step(int readTimeoutMs) {
+    if (ReaderState == Searching) {
+        if (!Device->Open()) {
+            return StepResult::NotFound;
+        }
+        {
+            // A reply the previous connection left untaken is not an answer
+            // to anything sent to this one.
+            std::lock_guard<std::mutex> lock(StatusLock);
+            DevicePresent = 1;
+            ReplyReceived = 0;
+            ++Connection;
+        }
+        ReaderState = Reading;
+        return StepResult::Opened;
+    }
+
+    m_buffer.assign(std::max<std::size_t>(Device->InputReportLength, ReportLength), 0);
+    const int read = Device->ReadReport(m_buffer.data(), readTimeoutMs);
+    if (read < 0) {
+        {
+            std::lock_guard<std::mutex> lock(StatusLock);
+            DevicePresent = 0;
+            ReplyReceived = 0;
+        }
+        ReaderState = Searching;
+        Device->CloseConnections();
+        return StepResult::Lost;
+    }
+    if (read == 0) {
+        return StepResult::NothingRead;
+    }
+    if (!KeepRunning) {
+        return StepResult::Stopping; // a report read while stopping is dropped
+    }
+    std::lock_guard<std::mutex> lock(StatusLock);
+    DecodeReport(m_buffer.data());
+    ++ReportsDecoded;
+    return StepResult::Decoded;
 }
 
 void CReaderThread::WaitBeforeNextSearch() {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class CHidDevice;
 
@@ -31,6 +32,12 @@ public:
 
     // Decodes one input report as the loop does; the caller holds StatusLock.
     void DecodeReport(const uint8_t* report);
+
+    // One pass of the loop: a search while no keyboard is open, else one read
+    // that waits at most `readTimeoutMs`. The thread runs it over and over;
+    // tests that want no thread run it themselves.
+    enum class StepResult { Opened, NotFound, Decoded, NothingRead, Lost, Stopping };
+    StepResult Step(int readTimeoutMs);
 
     // Under StatusLock.
     std::atomic<uint8_t> ReplyReceived{0};
@@ -56,6 +63,7 @@ private:
     void Run();
     void WaitBeforeNextSearch();
 
+    std::vector<uint8_t> m_buffer;
     std::thread m_thread;
     std::mutex m_wakeLock;
     std::condition_variable m_wake;

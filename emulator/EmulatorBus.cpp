@@ -61,6 +61,8 @@ struct EmulatorBus::Impl {
     uint64_t dropped = 0;
 
     bool dropReplies = false;
+    bool holdReplies = false;
+    std::vector<protocol::Report> held;
     bool failWrites = false;
     bool permissionDenied = false;
     std::chrono::milliseconds replyDelay{0};
@@ -108,7 +110,9 @@ struct EmulatorBus::Impl {
         for (const auto& report : firmware.TakeOutput()) {
             if (dropReplies)
                 continue;
-            if (replyDelay.count() > 0) {
+            if (holdReplies)
+                held.push_back(report);
+            else if (replyDelay.count() > 0) {
                 delayed.emplace(Clock::now() + replyDelay, report);
                 wake.notify_all();
             } else {
@@ -190,8 +194,10 @@ public:
         auto ready = [&] { return !impl.Alive(*m_queue) || !m_queue->reports.empty(); };
         if (timeoutMs < 0)
             impl.readable.wait(guard, ready);
-        else if (!impl.readable.wait_for(guard, std::chrono::milliseconds(timeoutMs), ready))
-            return 0;
+        else if (timeoutMs == 0 ? !ready()
+                                : !impl.readable.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                                                          ready))
+            return 0; // a poll without waiting costs no system call
         if (!impl.Alive(*m_queue))
             return -1;
         const protocol::Report report = m_queue->reports.front();
@@ -294,6 +300,7 @@ void EmulatorBus::Unplug() {
     m_impl->plugged = false;
     ++m_impl->generation;
     m_impl->delayed.clear();
+    m_impl->held.clear();
     m_impl->readable.notify_all();
 }
 
@@ -310,6 +317,16 @@ void EmulatorBus::SetDropReplies(bool drop) {
 void EmulatorBus::SetReplyDelay(std::chrono::milliseconds delay) {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     m_impl->replyDelay = delay;
+}
+
+void EmulatorBus::SetHoldReplies(bool hold) {
+    std::lock_guard<std::mutex> guard(m_impl->lock);
+    m_impl->holdReplies = hold;
+    if (!hold) {
+        for (const auto& report : m_impl->held)
+            m_impl->Deliver(report);
+        m_impl->held.clear();
+    }
 }
 
 void EmulatorBus::SetFailWrites(bool fail) {

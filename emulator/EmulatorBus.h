@@ -50,6 +50,8 @@ public:
     // Faults on demand.
     void SetDropReplies(bool drop);                      // no reply at all
     void SetReplyDelay(std::chrono::milliseconds delay); // late replies
+    // Holds replies back while on; switching it off delivers them all, late.
+    void SetHoldReplies(bool hold);
     void SetFailWrites(bool fail);                       // writes fail
     void SetPermissionDenied(bool denied);               // open() fails with PermissionDenied
     void SendReport(const protocol::Report& report);     // any report, e.g. unknown type 12
