@@ -7,6 +7,7 @@
 #include "pages/CAboutDlg.h"
 #include "pages/CHelpDlg.h"
 #include "pages/CPropSheet.h"
+#include "res/ControlIds.h"
 #include "res/DialogTemplate.h"
 #include "settings/KeyboardSettings.h"
 
@@ -35,21 +36,21 @@ struct AccessibleText {
     const char* description;
 };
 constexpr AccessibleText kAccessibleTexts[] = {
-    {1028, "Left sensor", nullptr},
-    {1029, "Right sensor", nullptr},
-    {1030, "Sensor 3", nullptr},
-    {1031, "Sensor 4", nullptr},
-    {1042, "Keystrokes", nullptr},
-    {1023, "LED", nullptr},
-    {1024, "Beeper", nullptr},
-    {1007, nullptr, "Left sensor percent"},
-    {1009, nullptr, "Right sensor percent"},
-    {1013, nullptr, "Sensor 3 percent"},
-    {1025, nullptr, "Sensor 4 percent"},
-    {1041, nullptr, "Keystroke count"},
-    {1082, nullptr, "ID number"},
-    {1101, nullptr, "Product ID"},
-    {1014, nullptr, "Status"},
+    {IDC_LEFT_BAR, "Left sensor", nullptr},
+    {IDC_RIGHT_BAR, "Right sensor", nullptr},
+    {IDC_SENSOR3_BAR, "Sensor 3", nullptr},
+    {IDC_SENSOR4_BAR, "Sensor 4", nullptr},
+    {IDC_KEYSTROKE_BAR, "Keystrokes", nullptr},
+    {IDC_LED_IMAGE, "LED", nullptr},
+    {IDC_BEEPER_IMAGE, "Beeper", nullptr},
+    {IDC_LEFT_VALUE, nullptr, "Left sensor percent"},
+    {IDC_RIGHT_VALUE, nullptr, "Right sensor percent"},
+    {IDC_SENSOR3_VALUE, nullptr, "Sensor 3 percent"},
+    {IDC_SENSOR4_VALUE, nullptr, "Sensor 4 percent"},
+    {IDC_KEYSTROKE_VALUE, nullptr, "Keystroke count"},
+    {IDC_ID_NUMBER_TEXT, nullptr, "ID number"},
+    {IDC_PRODUCT_ID_TEXT, nullptr, "Product ID"},
+    {IDC_STATUS_TEXT, nullptr, "Status"},
 };
 
 } // namespace
@@ -101,9 +102,9 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
         m_hBeeperBitmap[i] = indicator::BeeperImage(i);
     }
 
-    for (int id : {1028, 1029, 1030, 1031})
+    for (int id : {IDC_LEFT_BAR, IDC_RIGHT_BAR, IDC_SENSOR3_BAR, IDC_SENSOR4_BAR})
         static_cast<QProgressBar*>(Control(id))->setRange(0, 100);
-    static_cast<QProgressBar*>(Control(1042))->setRange(0, 65535);
+    static_cast<QProgressBar*>(Control(IDC_KEYSTROKE_BAR))->setRange(0, 65535);
 
     for (const AccessibleText& text : kAccessibleTexts) {
         if (text.name)
@@ -112,18 +113,19 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
             Control(text.id)->setAccessibleDescription(QString::fromUtf8(text.description));
     }
 
-    static_cast<QCheckBox*>(Control(1088))->setChecked(false);
+    static_cast<QCheckBox*>(Control(IDC_SIMULATE))->setChecked(false);
 
-    if (QWidget* oneMinute = m_pPropSheet->m_timers.Control(1020))
+    if (QWidget* oneMinute = m_pPropSheet->m_timers.Control(IDC_PRESET_1_MIN))
         oneMinute->setVisible(m_bTestMode);
-    for (int id : {1088, 1091, 1092, 1093, 1094, 1095, 1096})
+    for (int id : {IDC_SIMULATE, IDC_NUM_SENSORS_GROUP, IDC_NUM_SENSORS_0, IDC_NUM_SENSORS_1,
+                   IDC_NUM_SENSORS_2, IDC_NUM_SENSORS_3, IDC_NUM_SENSORS_4})
         Control(id)->setHidden(!m_bTestMode);
 
     ConnectControls();
     m_core->SetView(this);
     SetConfigurationUnlocked(false);
 
-    SetText(1014, QStringLiteral("Looking for keyboard"));
+    SetText(IDC_STATUS_TEXT, QStringLiteral("Looking for keyboard"));
     m_core->Start();
 
     m_timer = new QTimer(this);
@@ -133,14 +135,14 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
 
     UpdateAlarmIndicators();
 
-    CheckRadioButton(1092, 1096, 1094);
+    CheckRadioButton(IDC_NUM_SENSORS_0, IDC_NUM_SENSORS_4, IDC_NUM_SENSORS_2);
     ShowSensorColumns(2);
 
-    SetText(1101, QStringLiteral("Unknown"));
+    SetText(IDC_PRODUCT_ID_TEXT, QStringLiteral("Unknown"));
 }
 
 // The sheet is a child placed with its top-left corner on the hidden
-// placeholder 1084; it keeps the size its largest page needs.
+// placeholder; it keeps the size its largest page needs.
 void CKeyboardConfigDlg::CreatePropertySheet() {
     m_pPropSheet = new CPropSheet(QStringLiteral("PropSheet"), this, m_bTestMode, 0);
     CTimers& timers = m_pPropSheet->m_timers;
@@ -156,7 +158,7 @@ void CKeyboardConfigDlg::CreatePropertySheet() {
     connect(&threshold, &CDialogThreshold::keystrokeTriggerChanged, this,
             &CKeyboardConfigDlg::KeystrokeTriggerChanged);
     manufacturing.m_switchMessageLog = [this](bool on) { return EnableMessageLog(on); };
-    m_pPropSheet->move(Control(1084)->geometry().topLeft());
+    m_pPropSheet->move(Control(IDC_SHEET_PLACEHOLDER)->geometry().topLeft());
     m_pPropSheet->show();
 
     // Every page is made current once, the first page last.
@@ -171,21 +173,21 @@ void CKeyboardConfigDlg::ConnectControls() {
         connect(static_cast<QAbstractButton*>(Control(id)), &QAbstractButton::clicked, this,
                 handler);
     };
-    onClick(6, &CKeyboardConfigDlg::OnConfigure);
-    onClick(8, &CKeyboardConfigDlg::OnStore);
-    onClick(7, &CKeyboardConfigDlg::OnHelp);
-    onClick(3, &CKeyboardConfigDlg::OnAbout);
-    onClick(4, &CKeyboardConfigDlg::OnSave);
-    onClick(5, &CKeyboardConfigDlg::OnRecall);
-    onClick(1015, &CKeyboardConfigDlg::OnEnableAlarm);
-    onClick(1021, &CKeyboardConfigDlg::OnEnableBeeper);
-    connect(static_cast<QAbstractButton*>(Control(1)), &QAbstractButton::clicked, this,
+    onClick(IDC_CONFIGURE, &CKeyboardConfigDlg::OnConfigure);
+    onClick(IDC_STORE, &CKeyboardConfigDlg::OnStore);
+    onClick(IDC_HELP_BUTTON, &CKeyboardConfigDlg::OnHelp);
+    onClick(IDC_ABOUT, &CKeyboardConfigDlg::OnAbout);
+    onClick(IDC_SAVE, &CKeyboardConfigDlg::OnSave);
+    onClick(IDC_RECALL, &CKeyboardConfigDlg::OnRecall);
+    onClick(IDC_ENABLE_ALARM, &CKeyboardConfigDlg::OnEnableAlarm);
+    onClick(IDC_ENABLE_BEEPER, &CKeyboardConfigDlg::OnEnableBeeper);
+    connect(static_cast<QAbstractButton*>(Control(IDOK)), &QAbstractButton::clicked, this,
             &QDialog::accept);
-    connect(static_cast<QAbstractButton*>(Control(1088)), &QAbstractButton::toggled, this,
+    connect(static_cast<QAbstractButton*>(Control(IDC_SIMULATE)), &QAbstractButton::toggled, this,
             [this](bool on) { m_core->SetSimulate(on); });
     for (int n = 0; n <= 4; ++n) {
-        connect(static_cast<QAbstractButton*>(Control(1092 + n)), &QAbstractButton::clicked, this,
-                [this, n] { ShowSensorColumns(n); });
+        connect(static_cast<QAbstractButton*>(Control(IDC_NUM_SENSORS_0 + n)),
+                &QAbstractButton::clicked, this, [this, n] { ShowSensorColumns(n); });
     }
 }
 
@@ -220,7 +222,7 @@ void CKeyboardConfigDlg::SetConfigurationUnlocked(bool unlock) {
 
 void CKeyboardConfigDlg::ShowConfigurationLock(bool unlock) {
     const uint16_t productId = CurrentProductId();
-    static_cast<QPushButton*>(Control(6))
+    static_cast<QPushButton*>(Control(IDC_CONFIGURE))
         ->setText(unlock ? QStringLiteral("Lock Config") : QStringLiteral("Configure"));
 
     m_pPropSheet->m_timers.EnableControls(unlock, productId);
@@ -228,9 +230,9 @@ void CKeyboardConfigDlg::ShowConfigurationLock(bool unlock) {
     if (m_bTestMode)
         m_pPropSheet->m_manufacturing.EnableControls(unlock, productId);
 
-    for (int id : {1015, 5, 4, 8})
+    for (int id : {IDC_ENABLE_ALARM, IDC_RECALL, IDC_SAVE, IDC_STORE})
         Control(id)->setEnabled(unlock);
-    Control(1021)->setEnabled(unlock && productId != ProductWithoutBeeper);
+    Control(IDC_ENABLE_BEEPER)->setEnabled(unlock && productId != ProductWithoutBeeper);
 }
 
 bool CKeyboardConfigDlg::EnableMessageLog(bool on) {
@@ -280,20 +282,20 @@ void CKeyboardConfigDlg::contextMenuEvent(QContextMenuEvent* event) {
 
 void CKeyboardConfigDlg::OnEnableAlarm() {
     g_settings.LedEnableStatus =
-        static_cast<QCheckBox*>(Control(1015))->checkState() != Qt::Unchecked;
+        static_cast<QCheckBox*>(Control(IDC_ENABLE_ALARM))->checkState() != Qt::Unchecked;
     m_core->RequestOptionsReport();
     UpdateAlarmIndicators();
 }
 
 void CKeyboardConfigDlg::OnEnableBeeper() {
     g_settings.BeeperEnableStatus =
-        static_cast<QCheckBox*>(Control(1021))->checkState() != Qt::Unchecked;
+        static_cast<QCheckBox*>(Control(IDC_ENABLE_BEEPER))->checkState() != Qt::Unchecked;
     m_core->RequestOptionsReport();
     UpdateAlarmIndicators();
 }
 
 bool CKeyboardConfigDlg::SimulateTicked() const {
-    return static_cast<QCheckBox*>(Control(1088))->checkState() != Qt::Unchecked;
+    return static_cast<QCheckBox*>(Control(IDC_SIMULATE))->checkState() != Qt::Unchecked;
 }
 
 void CKeyboardConfigDlg::SetText(int id, const QString& text) {

@@ -4,6 +4,7 @@
 #include "app/CKeyboardConfigDlg.h"
 
 #include "device/CHidDevice.h"
+#include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
 
 #include <QButtonGroup>
@@ -15,12 +16,12 @@ void CKeyboardConfigDlg::ShowNoDevice() {
     if (m_core->Device().PermissionDenied())
         status +=
             QStringLiteral(" (the keyboard may not be opened: install the udev rule, see README)");
-    SetText(1014, status);
-    SetText(1101, QStringLiteral("Unknown"));
+    SetText(IDC_STATUS_TEXT, status);
+    SetText(IDC_PRODUCT_ID_TEXT, QStringLiteral("Unknown"));
 }
 
 void CKeyboardConfigDlg::ShowSensorCount(int count) {
-    CheckRadioButton(1092, 1096, 1092 + count);
+    CheckRadioButton(IDC_NUM_SENSORS_0, IDC_NUM_SENSORS_4, IDC_NUM_SENSORS_0 + count);
     ShowSensorColumns(count);
 }
 

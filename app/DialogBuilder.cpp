@@ -58,8 +58,10 @@ QWidget* MakeControl(const ControlTemplate& c, QWidget* host) {
     case ControlKind::PushButton:
     case ControlKind::DefaultPushButton: {
         auto* button = new QPushButton(caption, host);
-        // Only the template's default button reacts to Enter.
-        button->setAutoDefault(false);
+        // Enter presses the push button that has the focus, which stands in
+        // for the default button meanwhile; with the focus on anything else
+        // Enter goes to the template's default button.
+        button->setAutoDefault(true);
         button->setDefault(c.kind == ControlKind::DefaultPushButton);
         return button;
     }

@@ -5,6 +5,7 @@
 
 #include "device/DeviceIds.h"
 #include "pages/CPropSheet.h"
+#include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
 
 #include <QCheckBox>
@@ -21,12 +22,13 @@ struct SensorColumn {
     int field, label, bar;
 };
 constexpr SensorColumn kSensorColumns[] = {
-    {1007, 1055, 1028}, // Left
-    {1009, 1056, 1029}, // Right
-    {1013, 1057, 1030}, // 3
-    {1025, 1058, 1031}, // 4
+    {IDC_LEFT_VALUE, IDC_LEFT_CAPTION, IDC_LEFT_BAR},
+    {IDC_RIGHT_VALUE, IDC_RIGHT_CAPTION, IDC_RIGHT_BAR},
+    {IDC_SENSOR3_VALUE, IDC_SENSOR3_CAPTION, IDC_SENSOR3_BAR},
+    {IDC_SENSOR4_VALUE, IDC_SENSOR4_CAPTION, IDC_SENSOR4_BAR},
 };
-constexpr SensorColumn kKeystrokeColumn{1041, 1075, 1042};
+constexpr SensorColumn kKeystrokeColumn{IDC_KEYSTROKE_VALUE, IDC_KEYSTROKE_CAPTION,
+                                        IDC_KEYSTROKE_BAR};
 
 constexpr int PercentMax = 100;
 
@@ -52,28 +54,28 @@ void CKeyboardConfigDlg::RefreshDisplay() {
     const QString product = QString::asprintf("0x%4.4hX", CurrentProductId());
     const QString status = m_bTestMode ? QString::fromStdString(g_settings.LastReportText)
                                        : QStringLiteral("Keyboard connected and active");
-    SetText(1014, status);
-    SetText(1101, product);
+    SetText(IDC_STATUS_TEXT, status);
+    SetText(IDC_PRODUCT_ID_TEXT, product);
 
     m_pPropSheet->m_threshold.ShowSettings(g_settings);
     m_pPropSheet->m_timers.ShowSettings(g_settings);
     if (m_bTestMode)
         m_pPropSheet->m_manufacturing.ShowSettings(g_settings);
 
-    static_cast<QCheckBox*>(Control(1015))->setChecked(g_settings.LedEnableStatus);
-    static_cast<QCheckBox*>(Control(1021))->setChecked(g_settings.BeeperEnableStatus);
-    SetText(1082, QString::asprintf("%5.5hu", g_settings.IdNumber));
+    static_cast<QCheckBox*>(Control(IDC_ENABLE_ALARM))->setChecked(g_settings.LedEnableStatus);
+    static_cast<QCheckBox*>(Control(IDC_ENABLE_BEEPER))->setChecked(g_settings.BeeperEnableStatus);
+    SetText(IDC_ID_NUMBER_TEXT, QString::asprintf("%5.5hu", g_settings.IdNumber));
 
     RefreshLiveStatus();
 }
 
 void CKeyboardConfigDlg::RefreshLiveStatus() {
-    ShowSensorLevel(1029, 1009, g_settings.RightLevel);
-    ShowSensorLevel(1028, 1007, g_settings.LeftLevel);
-    ShowSensorLevel(1030, 1013, g_settings.PressureLevel);
-    ShowSensorLevel(1031, 1025, g_settings.Sensor4Level);
+    ShowSensorLevel(IDC_RIGHT_BAR, IDC_RIGHT_VALUE, g_settings.RightLevel);
+    ShowSensorLevel(IDC_LEFT_BAR, IDC_LEFT_VALUE, g_settings.LeftLevel);
+    ShowSensorLevel(IDC_SENSOR3_BAR, IDC_SENSOR3_VALUE, g_settings.PressureLevel);
+    ShowSensorLevel(IDC_SENSOR4_BAR, IDC_SENSOR4_VALUE, g_settings.Sensor4Level);
     ShowKeystrokes(g_settings.KeystrokeCount);
-    static_cast<QCheckBox*>(Control(1034))->setChecked(g_settings.CleanActive);
+    static_cast<QCheckBox*>(Control(IDC_CLEAN_ACTIVE))->setChecked(g_settings.CleanActive);
     UpdateAlarmIndicators();
 }
 
@@ -119,10 +121,10 @@ void CKeyboardConfigDlg::SetBarColour(int barId, const QColor& colour) {
 }
 
 void CKeyboardConfigDlg::RecolourSensorBars() {
-    ColourSensorBar(1028, g_settings.LeftLevel);
-    ColourSensorBar(1029, g_settings.RightLevel);
-    ColourSensorBar(1030, g_settings.PressureLevel);
-    ColourSensorBar(1031, g_settings.Sensor4Level);
+    ColourSensorBar(IDC_LEFT_BAR, g_settings.LeftLevel);
+    ColourSensorBar(IDC_RIGHT_BAR, g_settings.RightLevel);
+    ColourSensorBar(IDC_SENSOR3_BAR, g_settings.PressureLevel);
+    ColourSensorBar(IDC_SENSOR4_BAR, g_settings.Sensor4Level);
 }
 
 void CKeyboardConfigDlg::KeystrokeTriggerChanged() {
@@ -143,13 +145,13 @@ void CKeyboardConfigDlg::UpdateAlarmIndicators() {
 
 void CKeyboardConfigDlg::ShowLedImage(int state) {
     const int index = IndicatorIndex(state);
-    ShowIndicator(Control(1023), m_hLedBitmap[index], index);
+    ShowIndicator(Control(IDC_LED_IMAGE), m_hLedBitmap[index], index);
 }
 
 // The product without a beeper always shows the disabled picture.
 void CKeyboardConfigDlg::ShowBeeperImage(int state) {
     const int index = CurrentProductId() == ProductWithoutBeeper ? 2 : IndicatorIndex(state);
-    ShowIndicator(Control(1024), m_hBeeperBitmap[index], index);
+    ShowIndicator(Control(IDC_BEEPER_IMAGE), m_hBeeperBitmap[index], index);
 }
 
 void CKeyboardConfigDlg::ShowSensorColumns(int n) {

@@ -2,13 +2,10 @@
 
 #include "app/ProgramIcon.h"
 #include "pages/FitText.h"
+#include "res/ControlIds.h"
 
 #include <QLabel>
 #include <QPushButton>
-
-namespace {
-enum : int { OkButton = 1 };
-}
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     // The template's icon control shows the window's icon: set it first.
@@ -23,7 +20,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     FitTextControls(this, m_controls.size());
     setFixedSize(minimumSize());
 
-    auto* ok = m_controls.get<QPushButton>(OkButton);
+    auto* ok = m_controls.get<QPushButton>(IDOK);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }

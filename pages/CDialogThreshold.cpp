@@ -3,6 +3,7 @@
 #include "core/ReportRequests.h"
 #include "pages/FitText.h"
 #include "pages/SliderPaintHook.h"
+#include "res/ControlIds.h"
 
 #include <QLabel>
 #include <QSlider>
@@ -10,19 +11,6 @@
 #include <algorithm>
 
 namespace {
-
-enum : int {
-    LowSlider = 1004,
-    HighSlider = 1005,
-    IntervalSlider = 1006,
-    KeyLimitSlider = 1010,
-    CleanSlider = 1032,
-    LowLabel = 1008,
-    HighLabel = 1026,
-    IntervalLabel = 1011,
-    KeyLimitLabel = 1039,
-    CleanLabel = 1033,
-};
 
 constexpr int IntervalMax = 60;
 constexpr int CleanMax = 255;
@@ -51,9 +39,10 @@ CDialogThreshold::CDialogThreshold(QWidget* parent)
     struct Range {
         int id, maximum, tick;
     };
-    for (const Range& r : {Range{IntervalSlider, IntervalMax, 5}, Range{CleanSlider, CleanMax, 15},
-                           Range{LowSlider, PercentMax, 5}, Range{HighSlider, PercentMax, 5},
-                           Range{KeyLimitSlider, KeyLimitMax, 6}}) {
+    for (const Range& r :
+         {Range{IDC_INTERVAL_SLIDER, IntervalMax, 5}, Range{IDC_CLEAN_SLIDER, CleanMax, 15},
+          Range{IDC_LOW_SLIDER, PercentMax, 5}, Range{IDC_HIGH_SLIDER, PercentMax, 5},
+          Range{IDC_KEY_LIMIT_SLIDER, KeyLimitMax, 6}}) {
         Slider(r.id)->setRange(0, r.maximum);
         Slider(r.id)->setTickInterval(r.tick);
         // Position 0 is drawn at the top and Up moves towards it.
@@ -66,20 +55,21 @@ CDialogThreshold::CDialogThreshold(QWidget* parent)
         const char* name;
         const char* valueDescription;
     };
-    for (const Naming& n : {Naming{LowSlider, LowLabel, "Low", "Low threshold percent"},
-                            Naming{HighSlider, HighLabel, "High", "High threshold percent"},
-                            Naming{IntervalSlider, IntervalLabel, "Interval", "Interval time"},
-                            Naming{KeyLimitSlider, KeyLimitLabel, "Key Limit", "Keystroke limit"},
-                            Naming{CleanSlider, CleanLabel, "Clean", "Clean time"}}) {
+    for (const Naming& n :
+         {Naming{IDC_LOW_SLIDER, IDC_LOW_VALUE, "Low", "Low threshold percent"},
+          Naming{IDC_HIGH_SLIDER, IDC_HIGH_VALUE, "High", "High threshold percent"},
+          Naming{IDC_INTERVAL_SLIDER, IDC_INTERVAL_VALUE, "Interval", "Interval time"},
+          Naming{IDC_KEY_LIMIT_SLIDER, IDC_KEY_LIMIT_VALUE, "Key Limit", "Keystroke limit"},
+          Naming{IDC_CLEAN_SLIDER, IDC_CLEAN_VALUE, "Clean", "Clean time"}}) {
         Slider(n.slider)->setAccessibleName(QString::fromUtf8(n.name));
         Label(n.label)->setAccessibleDescription(QString::fromUtf8(n.valueDescription));
     }
 
-    SliderPaintHook::Install(Slider(LowSlider), [this](int p) { OnLowPainted(p); });
-    SliderPaintHook::Install(Slider(HighSlider), [this](int p) { OnHighPainted(p); });
-    SliderPaintHook::Install(Slider(IntervalSlider), [this](int p) { OnIntervalPainted(p); });
-    SliderPaintHook::Install(Slider(KeyLimitSlider), [this](int p) { OnKeyLimitPainted(p); });
-    SliderPaintHook::Install(Slider(CleanSlider), [this](int p) { OnCleanPainted(p); });
+    SliderPaintHook::Install(Slider(IDC_LOW_SLIDER), [this](int p) { OnLowPainted(p); });
+    SliderPaintHook::Install(Slider(IDC_HIGH_SLIDER), [this](int p) { OnHighPainted(p); });
+    SliderPaintHook::Install(Slider(IDC_INTERVAL_SLIDER), [this](int p) { OnIntervalPainted(p); });
+    SliderPaintHook::Install(Slider(IDC_KEY_LIMIT_SLIDER), [this](int p) { OnKeyLimitPainted(p); });
+    SliderPaintHook::Install(Slider(IDC_CLEAN_SLIDER), [this](int p) { OnCleanPainted(p); });
 }
 
 QString CDialogThreshold::Title() const {
@@ -99,7 +89,8 @@ QLabel* CDialogThreshold::Label(int id) const {
 }
 
 void CDialogThreshold::EnableControls(bool enable, uint16_t /*productId*/) {
-    for (int id : {LowSlider, HighSlider, IntervalSlider, KeyLimitSlider, CleanSlider})
+    for (int id : {IDC_LOW_SLIDER, IDC_HIGH_SLIDER, IDC_INTERVAL_SLIDER, IDC_KEY_LIMIT_SLIDER,
+                   IDC_CLEAN_SLIDER})
         Slider(id)->setEnabled(enable);
 }
 
@@ -107,43 +98,43 @@ void CDialogThreshold::EnableControls(bool enable, uint16_t /*productId*/) {
 // they next paint, so an out-of-range value is shown once and then replaced.
 void CDialogThreshold::ShowSettings(const KeyboardSettings& settings) {
     const int low = PercentOfThreshold(settings.LowThreshold);
-    Slider(LowSlider)->setValue(PercentMax - low);
-    Label(LowLabel)->setText(QString::number(low));
+    Slider(IDC_LOW_SLIDER)->setValue(PercentMax - low);
+    Label(IDC_LOW_VALUE)->setText(QString::number(low));
 
     const int high = PercentOfThreshold(settings.HighThreshold);
-    Slider(HighSlider)->setValue(PercentMax - high);
-    Label(HighLabel)->setText(QString::number(high));
+    Slider(IDC_HIGH_SLIDER)->setValue(PercentMax - high);
+    Label(IDC_HIGH_VALUE)->setText(QString::number(high));
 
     const uint16_t trigger = settings.KeystrokeAlarmTrigger;
-    Slider(KeyLimitSlider)->setValue(KeyLimitMax - trigger / 1000);
-    Label(KeyLimitLabel)->setText(QString::number(trigger));
+    Slider(IDC_KEY_LIMIT_SLIDER)->setValue(KeyLimitMax - trigger / 1000);
+    Label(IDC_KEY_LIMIT_VALUE)->setText(QString::number(trigger));
 
     const uint16_t interval = settings.IntervalTimer;
-    Slider(IntervalSlider)->setValue(interval > IntervalMax ? 0 : IntervalMax - interval);
-    Label(IntervalLabel)->setText(Seconds(interval));
+    Slider(IDC_INTERVAL_SLIDER)->setValue(interval > IntervalMax ? 0 : IntervalMax - interval);
+    Label(IDC_INTERVAL_VALUE)->setText(Seconds(interval));
 
     const uint16_t clean = settings.CleanTimer;
-    Slider(CleanSlider)->setValue(clean > CleanMax ? 0 : CleanMax - clean);
-    Label(CleanLabel)->setText(Seconds(clean));
+    Slider(IDC_CLEAN_SLIDER)->setValue(clean > CleanMax ? 0 : CleanMax - clean);
+    Label(IDC_CLEAN_VALUE)->setText(Seconds(clean));
 }
 
 void CDialogThreshold::OnLowPainted(int position) {
     g_settings.LowThreshold = ThresholdAtPosition(position);
-    Label(LowLabel)->setText(QString::number(PercentMax - position));
+    Label(IDC_LOW_VALUE)->setText(QString::number(PercentMax - position));
     emit thresholdsChanged();
     RequestThresholds();
 }
 
 void CDialogThreshold::OnHighPainted(int position) {
     g_settings.HighThreshold = ThresholdAtPosition(position);
-    Label(HighLabel)->setText(QString::number(PercentMax - position));
+    Label(IDC_HIGH_VALUE)->setText(QString::number(PercentMax - position));
     emit thresholdsChanged();
     RequestThresholds();
 }
 
 void CDialogThreshold::OnIntervalPainted(int position) {
     g_settings.IntervalTimer = static_cast<uint16_t>(IntervalMax - position);
-    Label(IntervalLabel)->setText(Seconds(g_settings.IntervalTimer));
+    Label(IDC_INTERVAL_VALUE)->setText(Seconds(g_settings.IntervalTimer));
     RequestThresholds();
 }
 
@@ -151,13 +142,13 @@ void CDialogThreshold::OnIntervalPainted(int position) {
 void CDialogThreshold::OnKeyLimitPainted(int position) {
     g_settings.KeystrokeAlarmTrigger =
         static_cast<uint16_t>((KeyLimitMax - std::max(position, 1)) * 1000);
-    Label(KeyLimitLabel)->setText(QString::number(g_settings.KeystrokeAlarmTrigger));
+    Label(IDC_KEY_LIMIT_VALUE)->setText(QString::number(g_settings.KeystrokeAlarmTrigger));
     RequestThresholds();
     emit keystrokeTriggerChanged();
 }
 
 void CDialogThreshold::OnCleanPainted(int position) {
     g_settings.CleanTimer = static_cast<uint16_t>(CleanMax - position);
-    Label(CleanLabel)->setText(Seconds(g_settings.CleanTimer));
+    Label(IDC_CLEAN_VALUE)->setText(Seconds(g_settings.CleanTimer));
     RequestThresholds();
 }

@@ -1,14 +1,13 @@
 #include "pages/CHelpDlg.h"
 
 #include "pages/HelpText.h"
+#include "res/ControlIds.h"
 
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace {
-
-enum : int { CloseButton = 1, TextBoxId = 1026 };
 
 // The help file is laid out in columns, so it needs a fixed-pitch font.
 QFont HelpFont() {
@@ -34,18 +33,18 @@ CHelpDlg::CHelpDlg(QWidget* parent) : QDialog(parent), m_controls(HelpTemplate()
     box->setFont(HelpFont());
     box->setAccessibleName(QStringLiteral("Help text"));
 
-    auto* close = m_controls.get<QPushButton>(CloseButton);
+    auto* close = m_controls.get<QPushButton>(IDOK);
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 QPlainTextEdit* CHelpDlg::TextBox() const {
-    return m_controls.get<QPlainTextEdit>(TextBoxId);
+    return m_controls.get<QPlainTextEdit>(IDC_HELP_TEXT);
 }
 
 // Read at every showing: the file may be edited while the program runs.
 void CHelpDlg::showEvent(QShowEvent* event) {
     TextBox()->setPlainText(LoadHelpText(m_strDir + QString::fromUtf8(HelpFileName)));
-    m_controls.control(CloseButton)->setFocus();
+    m_controls.control(IDOK)->setFocus();
     QDialog::showEvent(event);
 }

@@ -17,7 +17,7 @@ public:
     // The program directory with its trailing separator; set before exec().
     QString m_strDir;
 
-    // The text box (control 1026).
+    // The text box (IDC_HELP_TEXT).
     QPlainTextEdit* TextBox() const;
 
 protected:

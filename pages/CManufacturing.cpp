@@ -4,32 +4,15 @@
 #include "device/DeviceIds.h"
 #include "pages/FitText.h"
 #include "pages/IdNumberText.h"
+#include "res/ControlIds.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
 namespace {
-
-enum : int {
-    IdEdit = 1077,
-    SetIdButton = 1081,
-    HostEnable = 1085,
-    HostLed = 1086,
-    HostBeeper = 1087,
-    MessageLog = 1027,
-    SensorLeft = 1051,
-    SensorRight = 1052,
-    SensorPressure = 1053,
-    Sensor4 = 1054,
-    Backlight = 1098,
-    ConfigSwitch = 1099,
-    AutoSense = 1100,
-    UsbKeyboard = 1104,
-    Ps2Keyboard = 1105,
-    ReEnumerate = 1106,
-};
 
 // The check boxes that each stand for one configuration flag of the record.
 struct FlagBox {
@@ -37,13 +20,13 @@ struct FlagBox {
     uint8_t DeviceStatus::*field;
 };
 constexpr FlagBox kFlagBoxes[] = {
-    {SensorLeft, &DeviceStatus::DisableSensorLeft},
-    {SensorRight, &DeviceStatus::DisableSensorReft},
-    {SensorPressure, &DeviceStatus::DisableSensorPressure},
-    {Sensor4, &DeviceStatus::DisableSensor4},
-    {Backlight, &DeviceStatus::DisableBacklight},
-    {ConfigSwitch, &DeviceStatus::DisableConfig},
-    {ReEnumerate, &DeviceStatus::EnableReEnumeration},
+    {IDC_DISABLE_LEFT, &DeviceStatus::DisableSensorLeft},
+    {IDC_DISABLE_RIGHT, &DeviceStatus::DisableSensorReft},
+    {IDC_DISABLE_PRESSURE, &DeviceStatus::DisableSensorPressure},
+    {IDC_DISABLE_SENSOR4, &DeviceStatus::DisableSensor4},
+    {IDC_DISABLE_BACKLIGHT, &DeviceStatus::DisableBacklight},
+    {IDC_DISABLE_CONFIG, &DeviceStatus::DisableConfig},
+    {IDC_REENUMERATE, &DeviceStatus::EnableReEnumeration},
 };
 
 } // namespace
@@ -51,19 +34,39 @@ constexpr FlagBox kFlagBoxes[] = {
 CManufacturing::CManufacturing(QWidget* parent)
     : QWidget(parent), m_controls(ManufacturingTemplate(), this) {
     FitTextControls(this, m_controls.size());
-    m_controls.control(IdEdit)->setAccessibleName(QStringLiteral("ID Number"));
+    m_controls.control(IDC_ID_NUMBER_EDIT)->setAccessibleName(QStringLiteral("ID Number"));
+    m_controls.control(IDC_ID_NUMBER_EDIT)->installEventFilter(this);
 
-    connect(m_controls.get<QPushButton>(SetIdButton), &QPushButton::clicked, this,
+    connect(m_controls.get<QPushButton>(IDC_SET_ID_NUMBER), &QPushButton::clicked, this,
             &CManufacturing::OnSetIdNumber);
-    connect(Box(HostEnable), &QCheckBox::clicked, this, &CManufacturing::OnHostModeEnable);
-    connect(Box(HostLed), &QCheckBox::clicked, this, [this] { OnHostOutput(HostLed); });
-    connect(Box(HostBeeper), &QCheckBox::clicked, this, [this] { OnHostOutput(HostBeeper); });
-    connect(Box(MessageLog), &QCheckBox::clicked, this, &CManufacturing::OnMessageLog);
+    connect(Box(IDC_HOST_MODE_ENABLE), &QCheckBox::clicked, this,
+            &CManufacturing::OnHostModeEnable);
+    connect(Box(IDC_HOST_LED_ON), &QCheckBox::clicked, this,
+            [this] { OnHostOutput(IDC_HOST_LED_ON); });
+    connect(Box(IDC_HOST_BEEPER_ON), &QCheckBox::clicked, this,
+            [this] { OnHostOutput(IDC_HOST_BEEPER_ON); });
+    connect(Box(IDC_MESSAGE_LOG), &QCheckBox::clicked, this, &CManufacturing::OnMessageLog);
     for (const FlagBox& f : kFlagBoxes)
         connect(Box(f.id), &QCheckBox::clicked, this, [this, id = f.id] { OnFlag(id); });
-    connect(Box(AutoSense), &QCheckBox::clicked, this, &CManufacturing::OnDisableAutoSense);
-    connect(Radio(UsbKeyboard), &QRadioButton::clicked, this, &CManufacturing::OnInterfaceChosen);
-    connect(Radio(Ps2Keyboard), &QRadioButton::clicked, this, &CManufacturing::OnInterfaceChosen);
+    connect(Box(IDC_DISABLE_AUTOSENSE), &QCheckBox::clicked, this,
+            &CManufacturing::OnDisableAutoSense);
+    connect(Radio(IDC_USB_KEYBOARD), &QRadioButton::clicked, this,
+            &CManufacturing::OnInterfaceChosen);
+    connect(Radio(IDC_PS2_KEYBOARD), &QRadioButton::clicked, this,
+            &CManufacturing::OnInterfaceChosen);
+}
+
+// Enter in the ID box sets the number. Left to the line edit, it would go on
+// to the window's default button and close the window.
+bool CManufacturing::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_controls.control(IDC_ID_NUMBER_EDIT) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_controls.get<QPushButton>(IDC_SET_ID_NUMBER)->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QString CManufacturing::Title() const {
@@ -88,45 +91,46 @@ bool CManufacturing::Ticked(int id) const {
 // The keyboard without a beeper also lacks the configuration, backlight,
 // auto-sense and re-enumeration switches: they stay off whatever the lock.
 void CManufacturing::EnableControls(bool enable, uint16_t productId) {
-    for (int id : {SetIdButton, MessageLog, IdEdit, HostEnable, SensorLeft, SensorRight,
-                   SensorPressure, Sensor4})
+    for (int id : {IDC_SET_ID_NUMBER, IDC_MESSAGE_LOG, IDC_ID_NUMBER_EDIT, IDC_HOST_MODE_ENABLE,
+                   IDC_DISABLE_LEFT, IDC_DISABLE_RIGHT, IDC_DISABLE_PRESSURE, IDC_DISABLE_SENSOR4})
         m_controls.control(id)->setEnabled(enable);
 
-    const bool hostOutputs = enable && Ticked(HostEnable);
-    Box(HostBeeper)->setEnabled(hostOutputs);
-    Box(HostLed)->setEnabled(hostOutputs);
+    const bool hostOutputs = enable && Ticked(IDC_HOST_MODE_ENABLE);
+    Box(IDC_HOST_BEEPER_ON)->setEnabled(hostOutputs);
+    Box(IDC_HOST_LED_ON)->setEnabled(hostOutputs);
 
     const bool switches = enable && productId != ProductWithoutBeeper;
-    for (int id : {ConfigSwitch, Backlight, AutoSense, ReEnumerate})
+    for (int id :
+         {IDC_DISABLE_CONFIG, IDC_DISABLE_BACKLIGHT, IDC_DISABLE_AUTOSENSE, IDC_REENUMERATE})
         Box(id)->setEnabled(switches);
-    const bool interfaces = switches && Ticked(AutoSense);
-    Radio(UsbKeyboard)->setEnabled(interfaces);
-    Radio(Ps2Keyboard)->setEnabled(interfaces);
+    const bool interfaces = switches && Ticked(IDC_DISABLE_AUTOSENSE);
+    Radio(IDC_USB_KEYBOARD)->setEnabled(interfaces);
+    Radio(IDC_PS2_KEYBOARD)->setEnabled(interfaces);
 }
 
 // Fills the boxes only; what is enabled follows the next EnableControls.
 void CManufacturing::ShowSettings(const KeyboardSettings& settings) {
     const std::pair<int, uint8_t> states[] = {
-        {SensorLeft, settings.DisableSensorLeft},
-        {SensorRight, settings.DisableSensorReft},
-        {SensorPressure, settings.DisableSensorPressure},
-        {Sensor4, settings.DisableSensor4},
-        {ReEnumerate, settings.EnableReEnumeration},
-        {Backlight, settings.DisableBacklight},
-        {ConfigSwitch, settings.DisableConfig},
-        {AutoSense, settings.DisableAutoSense},
-        {HostEnable, settings.HostModeEnable},
-        {HostLed, settings.HostLedOn},
-        {HostBeeper, settings.HostBeeperOn},
+        {IDC_DISABLE_LEFT, settings.DisableSensorLeft},
+        {IDC_DISABLE_RIGHT, settings.DisableSensorReft},
+        {IDC_DISABLE_PRESSURE, settings.DisableSensorPressure},
+        {IDC_DISABLE_SENSOR4, settings.DisableSensor4},
+        {IDC_REENUMERATE, settings.EnableReEnumeration},
+        {IDC_DISABLE_BACKLIGHT, settings.DisableBacklight},
+        {IDC_DISABLE_CONFIG, settings.DisableConfig},
+        {IDC_DISABLE_AUTOSENSE, settings.DisableAutoSense},
+        {IDC_HOST_MODE_ENABLE, settings.HostModeEnable},
+        {IDC_HOST_LED_ON, settings.HostLedOn},
+        {IDC_HOST_BEEPER_ON, settings.HostBeeperOn},
     };
     for (auto [id, value] : states)
         Box(id)->setChecked(value != 0);
     // Checking one radio button of the pair clears the other.
-    Radio(settings.Ps2Keyboard != 0 ? Ps2Keyboard : UsbKeyboard)->setChecked(true);
+    Radio(settings.Ps2Keyboard != 0 ? IDC_PS2_KEYBOARD : IDC_USB_KEYBOARD)->setChecked(true);
 }
 
 void CManufacturing::OnSetIdNumber() {
-    const QString text = m_controls.get<QLineEdit>(IdEdit)->text();
+    const QString text = m_controls.get<QLineEdit>(IDC_ID_NUMBER_EDIT)->text();
     g_settings.IdNumber = IdNumberFromText(text.toStdString());
     if (m_requests)
         m_requests->RequestIdNumberReport();
@@ -134,31 +138,31 @@ void CManufacturing::OnSetIdNumber() {
 
 // Turning host mode off keeps the LED and beeper choices for the next time.
 void CManufacturing::OnHostModeEnable() {
-    const bool on = Ticked(HostEnable);
-    Box(HostLed)->setEnabled(on);
-    Box(HostBeeper)->setEnabled(on);
+    const bool on = Ticked(IDC_HOST_MODE_ENABLE);
+    Box(IDC_HOST_LED_ON)->setEnabled(on);
+    Box(IDC_HOST_BEEPER_ON)->setEnabled(on);
     g_settings.HostModeEnable = on ? 1 : 0;
     if (on) {
-        g_settings.HostLedOn = Ticked(HostLed) ? 1 : 0;
-        g_settings.HostBeeperOn = Ticked(HostBeeper) ? 1 : 0;
+        g_settings.HostLedOn = Ticked(IDC_HOST_LED_ON) ? 1 : 0;
+        g_settings.HostBeeperOn = Ticked(IDC_HOST_BEEPER_ON) ? 1 : 0;
     }
     RequestOptions();
 }
 
 void CManufacturing::OnHostOutput(int id) {
-    if (!Ticked(HostEnable))
+    if (!Ticked(IDC_HOST_MODE_ENABLE))
         return;
-    uint8_t& field = id == HostLed ? g_settings.HostLedOn : g_settings.HostBeeperOn;
+    uint8_t& field = id == IDC_HOST_LED_ON ? g_settings.HostLedOn : g_settings.HostBeeperOn;
     field = Ticked(id) ? 1 : 0;
     RequestOptions();
 }
 
 // A log that cannot be opened must not look switched on.
 void CManufacturing::OnMessageLog() {
-    const bool wanted = Ticked(MessageLog);
+    const bool wanted = Ticked(IDC_MESSAGE_LOG);
     const bool open = m_switchMessageLog ? m_switchMessageLog(wanted) : false;
     if (wanted && !open)
-        Box(MessageLog)->setChecked(false);
+        Box(IDC_MESSAGE_LOG)->setChecked(false);
 }
 
 void CManufacturing::OnFlag(int id) {
@@ -171,14 +175,14 @@ void CManufacturing::OnFlag(int id) {
 
 // Unticking keeps the chosen interface; only the choice is locked.
 void CManufacturing::OnDisableAutoSense() {
-    const bool on = Ticked(AutoSense);
-    Radio(UsbKeyboard)->setEnabled(on);
-    Radio(Ps2Keyboard)->setEnabled(on);
+    const bool on = Ticked(IDC_DISABLE_AUTOSENSE);
+    Radio(IDC_USB_KEYBOARD)->setEnabled(on);
+    Radio(IDC_PS2_KEYBOARD)->setEnabled(on);
     g_settings.DisableAutoSense = on ? 1 : 0;
     RequestOptions();
 }
 
 void CManufacturing::OnInterfaceChosen() {
-    g_settings.Ps2Keyboard = Ticked(UsbKeyboard) ? 0 : 1;
+    g_settings.Ps2Keyboard = Ticked(IDC_USB_KEYBOARD) ? 0 : 1;
     RequestOptions();
 }

@@ -26,6 +26,9 @@ public:
     // Switches the message log; returns whether it is open afterwards.
     std::function<bool(bool on)> m_switchMessageLog;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void OnSetIdNumber();
     void OnHostModeEnable();

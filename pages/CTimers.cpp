@@ -3,6 +3,7 @@
 #include "core/ReportRequests.h"
 #include "pages/FitText.h"
 #include "pages/SliderPaintHook.h"
+#include "res/ControlIds.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -10,19 +11,6 @@
 #include <QSlider>
 
 namespace {
-
-enum : int {
-    AlarmSlider = 1016,
-    AlarmLabel = 1017,
-    Preset24 = 1012,
-    Preset8 = 1018,
-    Preset4 = 1019,
-    Preset3 = 1021,
-    PresetMinute = 1020,
-    TimerBox = 1035,
-    KeystrokeBox = 1036,
-    CleanOnPowerUpBox = 1022,
-};
 
 constexpr int MaxHours = 48;
 
@@ -46,13 +34,16 @@ CTimers::CTimers(QWidget* parent) : QWidget(parent), m_controls(TimersTemplate()
     ValueLabel()->setAccessibleDescription(QStringLiteral("Alarm time"));
     SliderPaintHook::Install(Slider(), [this](int p) { OnSliderPainted(p); });
 
-    const std::pair<int, uint16_t> presets[] = {
-        {Preset24, 24}, {Preset8, 8}, {Preset4, 4}, {Preset3, 3}, {PresetMinute, 0}};
+    const std::pair<int, uint16_t> presets[] = {{IDC_PRESET_24_HRS, 24},
+                                                {IDC_PRESET_8_HRS, 8},
+                                                {IDC_PRESET_4_HRS, 4},
+                                                {IDC_PRESET_3_HRS, 3},
+                                                {IDC_PRESET_1_MIN, 0}};
     for (auto [id, hours] : presets) {
         connect(m_controls.get<QPushButton>(id), &QPushButton::clicked, this,
                 [this, h = hours] { OnPreset(h); });
     }
-    for (int id : {TimerBox, KeystrokeBox, CleanOnPowerUpBox})
+    for (int id : {IDC_TIMER_ENABLE, IDC_KEYSTROKE_ENABLE, IDC_CLEAN_ON_POWER_UP})
         connect(Box(id), &QCheckBox::clicked, this, [this, id] { OnSwitchClicked(id); });
 }
 
@@ -61,10 +52,10 @@ QString CTimers::Title() const {
 }
 
 QSlider* CTimers::Slider() const {
-    return m_controls.get<QSlider>(AlarmSlider);
+    return m_controls.get<QSlider>(IDC_ALARM_TIMER_SLIDER);
 }
 QLabel* CTimers::ValueLabel() const {
-    return m_controls.get<QLabel>(AlarmLabel);
+    return m_controls.get<QLabel>(IDC_ALARM_TIMER_VALUE);
 }
 QCheckBox* CTimers::Box(int id) const {
     return m_controls.get<QCheckBox>(id);
@@ -72,8 +63,9 @@ QCheckBox* CTimers::Box(int id) const {
 
 // Enabling leaves the "1 Min" button hidden outside test mode.
 void CTimers::EnableControls(bool enable, uint16_t /*productId*/) {
-    for (int id : {AlarmSlider, Preset24, Preset8, Preset4, Preset3, PresetMinute, TimerBox,
-                   KeystrokeBox, CleanOnPowerUpBox})
+    for (int id : {IDC_ALARM_TIMER_SLIDER, IDC_PRESET_24_HRS, IDC_PRESET_8_HRS, IDC_PRESET_4_HRS,
+                   IDC_PRESET_3_HRS, IDC_PRESET_1_MIN, IDC_TIMER_ENABLE, IDC_KEYSTROKE_ENABLE,
+                   IDC_CLEAN_ON_POWER_UP})
         m_controls.control(id)->setEnabled(enable);
 }
 
@@ -81,9 +73,9 @@ void CTimers::EnableControls(bool enable, uint16_t /*productId*/) {
 // is requested from here.
 void CTimers::ShowSettings(const KeyboardSettings& settings) {
     ShowAlarmTime(settings.AlarmTimer);
-    Box(CleanOnPowerUpBox)->setChecked(settings.PowerOnWipe != 0);
-    Box(TimerBox)->setChecked(settings.EnableTimer != 0);
-    Box(KeystrokeBox)->setChecked(settings.EnableKeystroke != 0);
+    Box(IDC_CLEAN_ON_POWER_UP)->setChecked(settings.PowerOnWipe != 0);
+    Box(IDC_TIMER_ENABLE)->setChecked(settings.EnableTimer != 0);
+    Box(IDC_KEYSTROKE_ENABLE)->setChecked(settings.EnableKeystroke != 0);
 }
 
 void CTimers::ShowAlarmTime(uint16_t hours) {
@@ -118,10 +110,10 @@ void CTimers::OnPreset(uint16_t hours) {
 void CTimers::OnSwitchClicked(int id) {
     const uint8_t on = Box(id)->isChecked() ? 1 : 0;
     switch (id) {
-    case TimerBox:
+    case IDC_TIMER_ENABLE:
         g_settings.EnableTimer = on;
         break;
-    case KeystrokeBox:
+    case IDC_KEYSTROKE_ENABLE:
         g_settings.EnableKeystroke = on;
         break;
     default:
@@ -130,6 +122,6 @@ void CTimers::OnSwitchClicked(int id) {
     }
     if (m_requests)
         m_requests->RequestOptionsReport();
-    if (id != CleanOnPowerUpBox)
+    if (id != IDC_CLEAN_ON_POWER_UP)
         emit alarmSwitchesChanged();
 }

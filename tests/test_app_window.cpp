@@ -7,6 +7,7 @@
 #include "app/StartupOptions.h"
 #include "device/CHidDevice.h"
 #include "pages/CPropSheet.h"
+#include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
 
 #include <QApplication>
@@ -14,7 +15,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTabBar>
 
 #include <gtest/gtest.h>
@@ -145,6 +148,38 @@ TEST(MainWindow, TabCyclesThroughWindowTabBarAndPageOnShow) {
     std::vector<QWidget*> backward = cycle(Qt::ShiftModifier);
     std::reverse(backward.begin(), backward.end() - 1);
     EXPECT_EQ(backward, forward);
+}
+
+// Enter presses the focused push button; in the ID box, "Set ID Number";
+// elsewhere OK, which closes the window.
+TEST(MainWindow, EnterPressesTheFocusedButtonAndOnlyElsewhereClosesTheWindow) {
+    AppHarness h({.testMode = true});
+    ASSERT_TRUE(h.WaitReading());
+    h.Dlg().SetConfigurationUnlocked(true);
+    QString opened;
+    h.Dlg().m_runModal = [&](QDialog& dialog) { opened = dialog.windowTitle(); };
+    QSignalSpy accepted(&h.Dlg(), &QDialog::accepted);
+    h.Dlg().show();
+    QApplication::setActiveWindow(&h.Dlg());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&h.Dlg()));
+    auto enter = [](QWidget* w, Qt::Key key) {
+        w->setFocus();
+        QTest::keyClick(w, key);
+    };
+
+    enter(h.Dlg().Control(IDC_HELP_BUTTON), Qt::Key_Return);
+    EXPECT_TRUE(opened.startsWith("Help")) << opened.toStdString();
+
+    CManufacturing& page = h.Dlg().m_pPropSheet->m_manufacturing;
+    h.Dlg().m_pPropSheet->setCurrentWidget(&page);
+    static_cast<QLineEdit*>(page.Control(IDC_ID_NUMBER_EDIT))->setText("4321");
+    enter(page.Control(IDC_ID_NUMBER_EDIT), Qt::Key_Enter);
+    EXPECT_EQ(g_settings.IdNumber, 4321);
+    EXPECT_TRUE(h.Core().PendingReports().idNumber);
+    EXPECT_TRUE(accepted.isEmpty() && h.Dlg().isVisible());
+
+    enter(h.Dlg().Control(IDC_ENABLE_ALARM), Qt::Key_Return);
+    EXPECT_EQ(accepted.count(), 1);
 }
 
 TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperOffAndShowsItDisabled) {
