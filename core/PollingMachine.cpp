@@ -67,8 +67,6 @@ void PollingMachine::ClearUnlessRequestedAgain(bool& pending, const RequestCount
 bool PollingMachine::SetConfigurationUnlocked(bool unlock) {
     if (unlock && !KeyboardPresent() && !m_simulate)
         return m_unlocked;
-    if (unlock)
-        m_connection = CurrentConnection();
     m_unlocked = unlock;
     if (m_view)
         m_view->ShowConfigurationLock(unlock);
@@ -120,13 +118,11 @@ int PollingMachine::GetReport(uint8_t type) {
     return m_device->WriteReport(payload.bytes.data(), payload.length);
 }
 
-// Request 2 opens a full read; the connection it went to must still be the
-// one open when request 4 is answered. Until then the record may mix fresh
-// replies with older ones, so nothing is sent from it.
+// Request 2 opens a full read. Until request 4 is answered the record may
+// mix fresh replies with older ones, so nothing is sent from it.
 bool PollingMachine::StartFullReadRequest() {
     if (GetReport(protocol::TypeThresholdsAndTimers) != 0)
         return false;
-    m_fullReadConnection = CurrentConnection();
     m_verifiedConnection = 0;
     return true;
 }
@@ -147,6 +143,7 @@ bool PollingMachine::CheckReply(uint16_t limit, uint8_t expectedType) {
 }
 
 void PollingMachine::NoKeyboard() {
+    m_connection = 0;
     m_state = StartFullRead;
     ClearPending();
     if (m_unlocked)
@@ -155,15 +152,13 @@ void PollingMachine::NoKeyboard() {
 }
 
 // A keyboard unplugged and plugged in again (or replaced) between two ticks
-// is a keyboard lost: the unlock and the changes were meant for the old one.
+// is a keyboard lost: the unlock, the changes and a full read under way were
+// meant for the old one.
 bool PollingMachine::KeyboardReplaced() {
     const uint32_t connection = CurrentConnection();
-    if (connection == m_connection)
-        return false;
+    const bool replaced = m_connection != 0 && connection != m_connection;
     m_connection = connection;
-    const Pending& p = m_pending;
-    return !m_simulate &&
-           (m_unlocked || p.options || p.thresholds || p.idNumber || p.store || p.reread);
+    return replaced && !m_simulate;
 }
 
 void PollingMachine::Tick() {
@@ -220,14 +215,10 @@ void PollingMachine::Tick() {
         }
         ShowRecord();
         if (m_state == AwaitConfigurationFlags) {
-            if (CurrentConnection() == m_fullReadConnection) {
-                m_verifiedConnection = m_fullReadConnection;
-                if (m_view)
-                    m_view->ShowSensorCount(g_settings.NumberOfSensors);
-                m_state = Dispatch;
-            } else {
-                m_state = StartFullRead; // the keyboard was replaced mid-read
-            }
+            m_verifiedConnection = m_connection;
+            if (m_view)
+                m_view->ShowSensorCount(g_settings.NumberOfSensors);
+            m_state = Dispatch;
         } else if (GetReport(expected[step + 1]) == 0) {
             m_state = m_state + 1;
             m_waitTicks = 0;

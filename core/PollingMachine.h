@@ -144,10 +144,9 @@ private:
     bool m_unlocked = false;
     bool m_simulate = false;
 
-    // The connection the running full read started on, and the connection
-    // whose configuration was last read completely (0: none).
-    uint32_t m_fullReadConnection = 0;
-    uint32_t m_verifiedConnection = 0;
-    // The connection the unlock and the pending changes belong to.
+    // The reader's connection the machine works with (0: none seen since the
+    // keyboard was last missing), and the one whose configuration was last
+    // read completely (0: none, or a full read is under way).
     uint32_t m_connection = 0;
+    uint32_t m_verifiedConnection = 0;
 };

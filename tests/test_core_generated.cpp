@@ -112,12 +112,13 @@ enum class Act : uint8_t {
     Unlock, Lock, MoveSlider, TickFlag, SetId, Store, RecallGood, RecallBroken, Simulate, Paint,
     Ticks,
     // the keyboard
-    Unplug, Plug, Swap, DropReplies, HoldReplies, FailWrites, UnknownReport, Event, Flood,
+    Unplug, Plug, Swap, DropReplies, LoseReply, HoldReplies, FailWrites, UnknownReport, Event,
+    Flood,
 };
 const char* const kActNames[] = {
     "Unlock", "Lock", "MoveSlider", "TickFlag", "SetId", "Store", "RecallGood",
     "RecallBroken", "Simulate", "Paint", "Ticks", "Unplug", "Plug", "Swap",
-    "DropReplies", "HoldReplies", "FailWrites", "UnknownReport", "Event", "Flood",
+    "DropReplies", "LoseReply", "HoldReplies", "FailWrites", "UnknownReport", "Event", "Flood",
 };
 
 struct Action {
@@ -140,7 +141,8 @@ template <> struct Arbitrary<Action> {
                                        {1, Act::Simulate},     {3, Act::Paint},
                                        {10, Act::Ticks},       {1, Act::Unplug},
                                        {1, Act::Plug},         {2, Act::Swap},
-                                       {2, Act::DropReplies},  {2, Act::HoldReplies},
+                                       {1, Act::DropReplies},  {2, Act::LoseReply},
+                                       {2, Act::HoldReplies},
                                        {1, Act::FailWrites},   {1, Act::UnknownReport},
                                        {1, Act::Event},        {1, Act::Flood},
                                    })),
@@ -271,7 +273,7 @@ public:
             m_view.Paint(m_core, x.a % 2 == 0);
             break;
         case Act::Ticks:
-            for (int i = 0; i <= x.a % 10; ++i)
+            for (int i = 0; i <= x.a % 4; ++i)
                 Tick();
             break;
         case Act::Unplug:
@@ -291,6 +293,11 @@ public:
             break;
         case Act::DropReplies:
             m_bus->SetDropReplies(x.a % 2 == 1);
+            break;
+        case Act::LoseReply: // the reply to what the next tick sends
+            m_bus->SetDropReplies(true);
+            Tick();
+            m_bus->SetDropReplies(false);
             break;
         case Act::HoldReplies:
             m_bus->SetHoldReplies(x.a % 2 == 1);
@@ -332,7 +339,6 @@ public:
         Pump();
         for (int i = 0; i < 2 * PollingMachine::StoreReplyTickLimit + 20; ++i)
             Tick();
-        RC_ASSERT(m_core.ConfigurationVerified());
         const S keyboard = m_bus->FirmwareState();
         for (const Field& f : kFields) {
             // Sent values: unless Simulate kept some back on purpose.
