@@ -4,10 +4,13 @@
 
 #include "test_app_harness.h"
 
+#include "pages/CPropSheet.h"
+
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
 #include "settings/KeyboardSettings.h"
 
+#include <QApplication>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -236,55 +239,69 @@ TEST(Polling, SimulateLogsOneLinePerTickAndSendsNothing) {
     EXPECT_EQ(line + log.readAll(), line.repeated(5));
 }
 
+// With either slider page on show, the sliders repaint as soon as the file
+// dialog closes; they must already show the recalled values, or they would
+// write the old ones back over them.
 TEST(SaveAndRecall, EveryKeyComesBackReachesTheKeyboardAndIsReadBack) {
-    ScriptedPrompts prompts;
-    AppHarness h;
-    ASSERT_TRUE(h.Connect() && h.StatusRound()); // the live values too
-    h.Click(6);
-    const KeyboardSettings read = g_settings; // as the keyboard has it
-    g_settings.LowThreshold = 11;
-    g_settings.HighThreshold = 222;
-    g_settings.IntervalTimer = 7;
-    g_settings.AlarmTimer = 0;
-    g_settings.CleanTimer = 90;
-    g_settings.KeystrokeAlarmTrigger = 4000;
-    using S = DeviceStatus;
-    for (uint8_t S::*flag :
-         {&S::EnableTimer, &S::EnableKeystroke, &S::LedEnableStatus, &S::BeeperEnableStatus,
-          &S::PowerOnWipe, &S::DisableSensorLeft, &S::DisableSensorReft, &S::DisableSensorPressure,
-          &S::DisableSensor4, &S::DisableBacklight, &S::DisableConfig, &S::DisableAutoSense,
-          &S::Ps2Keyboard, &S::EnableReEnumeration})
-        g_settings.*flag = !(g_settings.*flag);
-    const DeviceStatus chosen = g_settings.Block();
-    prompts.savePath = prompts.openPath = h.Dir() + "round.set";
-    h.Click(4);
-    EXPECT_TRUE(NothingToSend(h) && !h.Core().PendingReports().reread); // saving asks nothing
-    QFile file(prompts.savePath);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray content = file.readAll();
-    EXPECT_TRUE(content.count("\r\n") == 21 && content.count('\n') == 21);
+    for (int page : {0, 1}) { // Timers, Threshold
+        SCOPED_TRACE(page);
+        ScriptedPrompts prompts;
+        AppHarness h;
+        h.Dlg().m_pPropSheet->setCurrentIndex(page);
+        h.Dlg().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&h.Dlg()));
+        ASSERT_TRUE(h.Connect() && h.StatusRound()); // the live values too
+        QApplication::processEvents();
+        h.Click(6);
+        const KeyboardSettings read = g_settings; // as the keyboard has it
+        // Values the sliders show exactly.
+        g_settings.LowThreshold = 77;
+        g_settings.HighThreshold = 222;
+        g_settings.IntervalTimer = 7;
+        g_settings.AlarmTimer = 0;
+        g_settings.CleanTimer = 90;
+        g_settings.KeystrokeAlarmTrigger = 4000;
+        using S = DeviceStatus;
+        for (uint8_t S::*flag :
+             {&S::EnableTimer, &S::EnableKeystroke, &S::LedEnableStatus, &S::BeeperEnableStatus,
+              &S::PowerOnWipe, &S::DisableSensorLeft, &S::DisableSensorReft,
+              &S::DisableSensorPressure, &S::DisableSensor4, &S::DisableBacklight,
+              &S::DisableConfig, &S::DisableAutoSense, &S::Ps2Keyboard, &S::EnableReEnumeration})
+            g_settings.*flag = !(g_settings.*flag);
+        h.Dlg().RefreshDisplay(); // as if chosen on the pages
+        const DeviceStatus chosen = g_settings.Block();
+        prompts.savePath = prompts.openPath = h.Dir() + "round.set";
+        h.Click(4);
+        EXPECT_FALSE(h.Core().PendingReports().reread); // saving asks nothing
+        QFile file(prompts.savePath);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray content = file.readAll();
+        EXPECT_TRUE(content.count("\r\n") == 21 && content.count('\n') == 21);
 
-    g_settings = read;
-    h.Click(5);
-    ASSERT_EQ(prompts.requests.size(), 2u);
-    EXPECT_TRUE(prompts.requests[0].initialDirectory == h.Dir() &&
-                prompts.requests[1].initialDirectory == h.Dir());
-    EXPECT_TRUE(prompts.messages.empty());
-    EXPECT_EQ(g_settings.Block(), chosen);
-    EXPECT_TRUE(h.Core().PendingReports().options && h.Core().PendingReports().thresholds &&
-                h.Core().PendingReports().idNumber && h.Core().PendingReports().reread);
+        g_settings = read;
+        h.Dlg().RefreshDisplay(); // the keyboard's values on show again
+        h.Click(5);
+        h.Dlg().m_pPropSheet->currentWidget()->repaint(); // the window is active again
+        ASSERT_EQ(prompts.requests.size(), 2u);
+        EXPECT_TRUE(prompts.requests[0].initialDirectory == h.Dir() &&
+                    prompts.requests[1].initialDirectory == h.Dir());
+        EXPECT_TRUE(prompts.messages.empty());
+        EXPECT_EQ(g_settings.Block(), chosen);
+        const auto& pending = h.Core().PendingReports();
+        EXPECT_TRUE(pending.options && pending.thresholds && pending.idNumber && pending.reread);
 
-    h.TakeCommands();
-    for (int expected : {7, 5, 6, 802, 803, 804}) { // the sends, each answered, then the re-read
-        EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, expected}}));
-        ASSERT_TRUE(h.WaitReply());
-        if (expected < 800) {
-            EXPECT_EQ(TickAndWatch(h, 1), Sent{});
+        h.TakeCommands();
+        for (int expected : {7, 5, 6, 802, 803, 804}) { // the sends, each answered, then the re-read
+            EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, expected}}));
+            ASSERT_TRUE(h.WaitReply());
+            if (expected < 800) {
+                EXPECT_EQ(TickAndWatch(h, 1), Sent{});
+            }
         }
+        h.Tick();
+        EXPECT_EQ(h.Bus().FirmwareState(), chosen);
+        EXPECT_EQ(g_settings.Block(), chosen);
     }
-    h.Tick();
-    EXPECT_EQ(h.Bus().FirmwareState(), chosen);
-    EXPECT_EQ(g_settings.Block(), chosen);
 }
 
 TEST(SaveAndRecall, ErrorsAskForTheRereadAtMostAndCancelAsksNothing) {
