@@ -30,14 +30,6 @@ Sent TickAndWatch(AppHarness& h, int ticks) {
     return sent;
 }
 
-bool ReaderSees(AppHarness& h, const std::function<bool(const CReaderThread&)>& condition) {
-    CHidDevice& device = h.Core().Device();
-    return QTest::qWaitFor([&] {
-        std::lock_guard lock(StatusLock);
-        return device.Reader && condition(*device.Reader);
-    });
-}
-
 bool NothingToSend(AppHarness& h) {
     const auto& p = h.Core().PendingReports();
     return !p.options && !p.thresholds && !p.idNumber;
@@ -136,25 +128,6 @@ TEST(Polling, LockedChangesAreNeverSentUnlockedOnesGoOutInOrderEachAfterItsAnswe
     EXPECT_EQ(stored.PowerOnWipe, 1);
 }
 
-TEST(Polling, AChangeMadeWhileItsReportAwaitsTheAnswerIsSentAgain) {
-    AppHarness h;
-    ASSERT_TRUE(h.Connect());
-    h.Click(6);
-    g_settings.IdNumber = 100;
-    h.Core().RequestIdNumberReport();
-    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 6}}));
-    // The user changes the ID again before the keyboard has answered.
-    g_settings.IdNumber = 200;
-    h.Core().RequestIdNumberReport();
-    ASSERT_TRUE(h.WaitReply());
-    EXPECT_EQ(TickAndWatch(h, 1), Sent{});
-    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 6}}));
-    ASSERT_TRUE(h.WaitReply());
-    h.Tick();
-    EXPECT_TRUE(NothingToSend(h));
-    EXPECT_EQ(h.Bus().FirmwareState().IdNumber, 200);
-}
-
 TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
     // The full read's first request, an ordinary change, the store command.
     for (const auto& [code, period] : {std::pair{802, 8}, std::pair{5, 8}, std::pair{9, 50}}) {
@@ -194,28 +167,6 @@ TEST(Polling, UnplugWhileUnlockedLocksAndDropsWhatWasPending) {
     ASSERT_TRUE(h.Connect());
     EXPECT_EQ(h.Text(1014), "Keyboard connected and active");
     EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 801}})); // nothing pending is left to send
-}
-
-TEST(Polling, DuringAWaitAnEventIsNoReplyAndAnUnknownTypeRestartsTheFullRead) {
-    AppHarness h;
-    ASSERT_TRUE(h.Connect());
-    h.Bus().SetDropReplies(true);
-    h.Tick(); // a status request never answered
-    h.Bus().SendEvent();
-    ASSERT_TRUE(ReaderSees(h,
-        [](const CReaderThread& r) { return r.LastReportText.rfind("00 0B ", 0) == 0; }));
-    h.Tick();
-    EXPECT_EQ(h.Core().PollState(), 1);
-
-    protocol::Report unknown{};
-    unknown[1] = 12;
-    h.Bus().SendReport(unknown);
-    ASSERT_TRUE(ReaderSees(h, [](const CReaderThread& r) { return r.DevicePresent.load() == 0; }));
-    h.Tick();
-    EXPECT_EQ(h.Text(1014), "No Device");
-    EXPECT_EQ(h.Text(1101), "Unknown");
-    h.TakeCommands();
-    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 802}}));
 }
 
 TEST(Polling, SimulateLogsOneLinePerTickAndSendsNothing) {
