@@ -7,6 +7,10 @@ bool MessageLog::Open(const std::string& path) {
 #else
         m_file = std::fopen(path.c_str(), "w");
 #endif
+        // Line by line, so that a crash or a kill loses at most the line
+        // being written.
+        if (m_file)
+            std::setvbuf(m_file, nullptr, _IOLBF, BUFSIZ);
     }
     return m_file != nullptr;
 }
