@@ -116,6 +116,7 @@ void CReaderThread::WaitBeforeNextSearch() {
 
 void CReaderThread::DecodeReport(const uint8_t* report) {
     LastReportText = protocol::ReportText(report);
+    const uint8_t untakenReply = ReplyReceived;
     ReplyReceived = 1;
     DevicePresent = 1;
     switch (protocol::DecodeInputReport(report, Status)) {
@@ -123,7 +124,9 @@ void CReaderThread::DecodeReport(const uint8_t* report) {
         LastReplyType = report[1];
         break;
     case protocol::DecodeOutcome::Event:
-        ReplyReceived = 0;
+        // An event is no answer, but it must not wipe out an answer that
+        // came before it and is still to be taken over.
+        ReplyReceived = untakenReply;
         AppendEventLog(LastReportText);
         break;
     case protocol::DecodeOutcome::Unknown:

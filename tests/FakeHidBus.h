@@ -9,9 +9,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <set>
+
+// An interface of the keyboard's vendor; the configuration interface unless
+// told otherwise.
+inline HidInterfaceInfo Interface(const std::string& path, uint16_t vendor, uint16_t product,
+                                  uint16_t usagePage = 0xFF00, uint16_t usage = 1) {
+    return {path, vendor, product, usagePage, usage};
+}
 
 class FakeHidBus : public HidBus, public std::enable_shared_from_this<FakeHidBus> {
 public:
@@ -24,60 +30,42 @@ public:
     std::unique_ptr<HidConnection> open(const std::string& path, HidOpenError* error) override {
         std::lock_guard<std::mutex> lock(m);
         opens.push_back(path);
-        int& remaining = failOpens[path];
-        const bool failThisCall = failOpenCalls.count(static_cast<int>(opens.size())) != 0;
-        if (remaining != 0 || !plugged || failThisCall) {
-            if (remaining > 0) {
-                --remaining;
-            }
-            if (error) {
-                *error =
-                    deniedPaths.count(path) ? HidOpenError::PermissionDenied : HidOpenError::Other;
-            }
-            return nullptr;
-        }
+        const bool denied = deniedPaths.count(path) != 0;
+        const bool fail =
+            !plugged || denied || failOpenCalls.count(static_cast<int>(opens.size())) != 0;
         if (error) {
-            *error = HidOpenError::None;
+            *error = !fail ? HidOpenError::None
+                           : (denied ? HidOpenError::PermissionDenied : HidOpenError::Other);
         }
-        return std::make_unique<Connection>(shared_from_this(), generation);
+        return fail ? nullptr : std::make_unique<Connection>(shared_from_this());
     }
 
+    // Changes the bus under its lock, then wakes a waiting read.
+    template <typename Change> void Locked(Change change) {
+        {
+            std::lock_guard<std::mutex> lock(m);
+            change();
+        }
+        wake.notify_all();
+    }
     void Queue(const protocol::Report& report) {
-        {
-            std::lock_guard<std::mutex> lock(m);
-            pending.push_back(report);
-        }
-        wake.notify_all();
+        Locked([&] { pending.push_back(report); });
     }
-    void Unplug() {
-        {
-            std::lock_guard<std::mutex> lock(m);
-            plugged = false;
-            ++generation;
-        }
-        wake.notify_all();
-    }
-    void Plug() {
-        std::lock_guard<std::mutex> lock(m);
-        plugged = true;
-    }
-    std::vector<std::vector<uint8_t>> Writes() {
-        std::lock_guard<std::mutex> lock(m);
-        return writes;
+    // Open connections fail while unplugged; the reader must open new ones.
+    void SetPlugged(bool on) {
+        Locked([&] { plugged = on; });
     }
 
     std::mutex m;
     std::condition_variable wake;
     std::vector<HidInterfaceInfo> interfaces;
-    std::map<std::string, int> failOpens; // path -> failures to come (-1: always)
-    std::set<std::string> deniedPaths;    // failures there are for want of permission
-    std::set<int> failOpenCalls;          // 1-based numbers of open() calls that fail
+    std::set<std::string> deniedPaths; // opening these fails for want of permission
+    std::set<int> failOpenCalls;       // 1-based numbers of open() calls that fail
     std::vector<std::string> opens;
     std::vector<protocol::Report> pending;
     std::vector<std::vector<uint8_t>> writes;
     bool failWrites = false;
     bool plugged = true;
-    int generation = 0;
     int enumerations = 0;
     // Runs inside a read just before it hands a report over.
     std::function<void()> beforeDelivery;
@@ -85,17 +73,15 @@ public:
 private:
     class Connection : public HidConnection {
     public:
-        Connection(std::shared_ptr<FakeHidBus> bus, int generation)
-            : m_bus(std::move(bus)), m_generation(generation) {}
+        explicit Connection(std::shared_ptr<FakeHidBus> bus) : m_bus(std::move(bus)) {}
         int read(uint8_t* buffer, std::size_t length, int timeoutMs) override {
             std::unique_lock<std::mutex> lock(m_bus->m);
-            auto ready = [&] { return Gone() || !m_bus->pending.empty(); };
-            m_bus->wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
-            if (Gone()) {
-                return -1;
-            }
-            if (m_bus->pending.empty()) {
+            auto ready = [&] { return !m_bus->plugged || !m_bus->pending.empty(); };
+            if (!m_bus->wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
                 return 0;
+            }
+            if (!m_bus->plugged) {
+                return -1;
             }
             const protocol::Report r = m_bus->pending.front();
             m_bus->pending.erase(m_bus->pending.begin());
@@ -108,7 +94,7 @@ private:
         }
         bool write(const uint8_t* report, std::size_t length) override {
             std::lock_guard<std::mutex> lock(m_bus->m);
-            if (Gone() || m_bus->failWrites) {
+            if (!m_bus->plugged || m_bus->failWrites) {
                 return false;
             }
             m_bus->writes.emplace_back(report, report + length);
@@ -116,8 +102,6 @@ private:
         }
 
     private:
-        bool Gone() const { return !m_bus->plugged || m_bus->generation != m_generation; }
         std::shared_ptr<FakeHidBus> m_bus;
-        int m_generation;
     };
 };

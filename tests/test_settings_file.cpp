@@ -5,9 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -16,11 +17,8 @@ namespace {
 class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kbsettings-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        char name[] = "/tmp/kbsettings-XXXXXX";
+        dir = ::mkdtemp(name);
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -31,9 +29,7 @@ protected:
     }
     static std::string Read(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return {std::istreambuf_iterator<char>(in), {}};
     }
     // A file of the given version line and value lines, each line ended by `eol`.
     static std::string File(const std::string& version, const std::vector<std::string>& values,
@@ -51,28 +47,16 @@ protected:
     fs::path dir;
 };
 
+// A record in which no two neighbours in a file are alike, set in file order.
 KeyboardSettings Distinct() {
     KeyboardSettings s;
-    s.LowThreshold = 17;
-    s.HighThreshold = 300;
-    s.IntervalTimer = 45;
-    s.AlarmTimer = 0;
-    s.CleanTimer = 65535;
-    s.KeystrokeAlarmTrigger = 12000;
-    s.EnableTimer = 0;
-    s.EnableKeystroke = 1;
-    s.LedEnableStatus = 0;
-    s.BeeperEnableStatus = 1;
-    s.PowerOnWipe = 1;
-    s.DisableSensorLeft = 1;
-    s.DisableSensorReft = 0;
-    s.DisableSensorPressure = 1;
-    s.DisableSensor4 = 0;
-    s.DisableBacklight = 1;
-    s.DisableConfig = 0;
-    s.DisableAutoSense = 1;
-    s.Ps2Keyboard = 1;
-    s.EnableReEnumeration = 1;
+    std::tie(s.LowThreshold, s.HighThreshold, s.IntervalTimer, s.AlarmTimer, s.CleanTimer,
+             s.KeystrokeAlarmTrigger) = std::make_tuple(17, 300, 45, 0, 65535, 12000);
+    std::tie(s.EnableTimer, s.EnableKeystroke, s.LedEnableStatus, s.BeeperEnableStatus,
+             s.PowerOnWipe, s.DisableSensorLeft, s.DisableSensorReft, s.DisableSensorPressure,
+             s.DisableSensor4, s.DisableBacklight, s.DisableConfig, s.DisableAutoSense,
+             s.Ps2Keyboard, s.EnableReEnumeration) =
+        std::make_tuple(0, 1, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1);
     return s;
 }
 
@@ -92,10 +76,11 @@ TEST_F(SettingsFileTest, SaveWritesVersionSixWithCrLfAndRecallRestoresEveryKey) 
                           "0 DisableSensorReft\r\n1 DisableSensorPressure\r\n0 DisableSensor4\r\n"
                           "1 DisableBacklight\r\n0 DisableConfig\r\n1 DisableAutoSense\r\n"
                           "1 Ps2Keyboard\r\n1 EnableReEnumeration\r\n");
-
     EXPECT_FALSE(fs::exists(path + ".tmp"));
 
-    KeyboardSettings recalled; // defaults differ from `saved` in every keyed field
+    KeyboardSettings recalled; // every keyed field unlike `saved`
+    recalled.EnableKeystroke = 0;
+    recalled.DisableSensorReft = recalled.DisableSensor4 = recalled.DisableConfig = 1;
     const RecallResult r = RecallSettingsFile(path, recalled);
     EXPECT_EQ(r.error, RecallError::None);
     EXPECT_TRUE(r.message.empty());
@@ -128,7 +113,9 @@ TEST_F(SettingsFileTest, RecallReadsLfFilesAndAppliesValuesByPosition) {
     values[2] = "-1";
     values[5] = "70000 trailing text";
     values[6] = "2 EnableTimer";
-    const std::string path = Write("lf.set", File(SettingsVersion6, values, "\n"));
+    // The version line is compared as a prefix.
+    const std::string version = std::string(SettingsVersion6) + " saved on another machine";
+    const std::string path = Write("lf.set", File(version, values, "\n"));
     KeyboardSettings s;
     EXPECT_EQ(RecallSettingsFile(path, s).error, RecallError::None);
     EXPECT_EQ(s.LowThreshold, 12);
@@ -139,110 +126,80 @@ TEST_F(SettingsFileTest, RecallReadsLfFilesAndAppliesValuesByPosition) {
     EXPECT_EQ(s.EnableKeystroke, 0);
 }
 
-TEST_F(SettingsFileTest, OlderVersionsReadTheirLinesAndLeaveTheRest) {
-    // Version 4 carries 15 values; the lines after them are never read.
-    KeyboardSettings s = Distinct();
-    const DeviceStatus before = s.Block();
-    std::vector<std::string> values = Values(15, "1");
-    values.push_back("not read at all");
-    RecallResult r = RecallSettingsFile(Write("v4.set", File(SettingsVersion4, values)), s);
-    EXPECT_EQ(r.error, RecallError::None);
-    EXPECT_EQ(r.linesApplied, 15);
-    EXPECT_EQ(s.LowThreshold, 1);
-    EXPECT_EQ(s.DisableSensor4, 1);
-    EXPECT_EQ(s.DisableBacklight, before.DisableBacklight);
-    EXPECT_EQ(s.DisableConfig, before.DisableConfig);
-    EXPECT_EQ(s.DisableAutoSense, before.DisableAutoSense);
-    EXPECT_EQ(s.Ps2Keyboard, before.Ps2Keyboard);
-    EXPECT_EQ(s.EnableReEnumeration, before.EnableReEnumeration);
-
-    // Version 5 cut short after 10 values: the ten stay applied.
-    KeyboardSettings t = Distinct();
-    const std::string cut = Write("v5.set", File(SettingsVersion5, Values(10, "5")));
-    r = RecallSettingsFile(cut, t);
-    EXPECT_EQ(r.error, RecallError::NotEnoughLines);
-    EXPECT_EQ(r.message, "Not enough lines in file \"" + cut + "\"");
-    EXPECT_TRUE(r.FileOpened());
-    EXPECT_EQ(r.linesApplied, 10);
-    EXPECT_EQ(t.BeeperEnableStatus, 1);
-    EXPECT_EQ(t.LowThreshold, 5);
-    EXPECT_EQ(t.PowerOnWipe, Distinct().PowerOnWipe);
-}
-
-TEST_F(SettingsFileTest, VersionSixWithNineteenValuesKeepsReEnumeration) {
-    KeyboardSettings s;
-    s.EnableReEnumeration = 1;
-    const RecallResult r =
-        RecallSettingsFile(Write("v6.set", File(SettingsVersion6, Values(19, "0"))), s);
-    EXPECT_EQ(r.error, RecallError::None);
-    EXPECT_EQ(s.Ps2Keyboard, 0);
-    EXPECT_EQ(s.EnableReEnumeration, 1);
-
-    // Eighteen values are not enough for version 6.
-    EXPECT_EQ(RecallSettingsFile(Write("v6s.set", File(SettingsVersion6, Values(18))), s).error,
-              RecallError::NotEnoughLines);
-}
-
-TEST_F(SettingsFileTest, VersionLineIsComparedAsPrefix) {
-    KeyboardSettings s;
-    const std::string extra = std::string(SettingsVersion6) + " saved on another machine";
-    EXPECT_EQ(RecallSettingsFile(Write("p.set", File(extra, Values(20, "7"))), s).error,
-              RecallError::None);
-    EXPECT_EQ(s.LowThreshold, 7);
-
-    // Anything else changes no field; the message quotes the line with its end.
-    KeyboardSettings t = Distinct();
-    const std::string bad = Write("bad.set", File("7 Quindle Keyboard", Values(20), "\r\n"));
-    const RecallResult r = RecallSettingsFile(bad, t);
-    EXPECT_EQ(r.error, RecallError::IncompatibleFormat);
-    EXPECT_EQ(r.message, "Incompatible format in saved file \"" + bad +
-                             "\"\nVersion String = \"7 Quindle Keyboard\n\"");
-    EXPECT_EQ(t.Block(), Distinct().Block());
-}
-
-TEST_F(SettingsFileTest, NotANumberStopsAfterTheValuesBeforeIt) {
-    for (const std::string& line : {std::string("CleanTimer"), std::string("")}) {
-        KeyboardSettings s = Distinct();
-        std::vector<std::string> values = Values(20, "9");
-        values[4] = line;
-        const std::string path = Write("nan.set", File(SettingsVersion6, values));
+TEST_F(SettingsFileTest, EachVersionReadsItsOwnValueLinesAndNoMore) {
+    using S = DeviceStatus;
+    const struct {
+        const char* version;
+        int values; // in the file, all 1
+        RecallError error;
+        uint8_t S::*last; // the last field read
+        uint8_t S::*next; // the first field left as it was (0)
+    } cases[] = {
+        {SettingsVersion4, 15, RecallError::None, &S::DisableSensor4, &S::DisableBacklight},
+        {SettingsVersion5, 18, RecallError::None, &S::DisableAutoSense, &S::Ps2Keyboard},
+        {SettingsVersion5, 10, RecallError::NotEnoughLines, &S::BeeperEnableStatus,
+         &S::PowerOnWipe},
+        // Written before the re-enumeration switch existed.
+        {SettingsVersion6, 19, RecallError::None, &S::Ps2Keyboard, &S::EnableReEnumeration},
+        {SettingsVersion6, 18, RecallError::NotEnoughLines, &S::DisableAutoSense, &S::Ps2Keyboard},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> values = Values(c.values);
+        if (c.values < 19 && c.error == RecallError::None) {
+            values.push_back("not read at all");
+        }
+        const std::string path = Write("v.set", File(c.version, values));
+        KeyboardSettings s;
         const RecallResult r = RecallSettingsFile(path, s);
-        EXPECT_EQ(r.error, RecallError::NotANumber) << line;
-        EXPECT_EQ(r.message, "Not a number in line of file \"" + path + "\"");
-        EXPECT_EQ(r.linesApplied, 4);
-        EXPECT_EQ(s.AlarmTimer, 9);
-        EXPECT_EQ(s.CleanTimer, Distinct().CleanTimer);
-        EXPECT_EQ(s.KeystrokeAlarmTrigger, Distinct().KeystrokeAlarmTrigger);
+        SCOPED_TRACE(std::string(c.version).substr(0, 1) + " with " + std::to_string(c.values));
+        EXPECT_EQ(r.error, c.error);
+        EXPECT_EQ(r.message,
+                  c.error == RecallError::None ? "" : "Not enough lines in file \"" + path + "\"");
+        EXPECT_TRUE(r.FileOpened());
+        EXPECT_EQ(r.linesApplied, c.values);
+        EXPECT_EQ(s.LowThreshold, 1);
+        EXPECT_EQ(s.*c.last, 1);
+        EXPECT_EQ(s.*c.next, 0);
     }
 }
 
-TEST_F(SettingsFileTest, LongVersionLineIsReadInPieces) {
-    // 99 characters are one piece; the rest of the line is the first value line.
-    const std::string longLine = std::string(SettingsVersion6) + std::string(80, 'x');
-    KeyboardSettings s = Distinct();
-    const RecallResult r = RecallSettingsFile(Write("long.set", File(longLine, Values(20))), s);
-    EXPECT_EQ(r.error, RecallError::NotANumber);
-    EXPECT_EQ(s.Block(), Distinct().Block());
-}
-
-TEST_F(SettingsFileTest, MissingFileCannotBeOpened) {
-    KeyboardSettings s;
-    const std::string path = (dir / "absent.set").string();
-    const RecallResult r = RecallSettingsFile(path, s);
-    EXPECT_EQ(r.error, RecallError::CannotOpen);
-    EXPECT_FALSE(r.FileOpened());
-    EXPECT_EQ(r.message, "Unable to open file \"" + path + "\"");
-}
-
-TEST(KeyboardSettingsRecord, StartsWithDefaultsOutsideTheKeyboardsRanges) {
-    // Thresholds and levels start at 1000 and the trigger at 1100, so a
-    // record the keyboard has not filled yet is recognisable.
-    const KeyboardSettings s;
-    EXPECT_EQ(s.LowThreshold, 1000);
-    EXPECT_EQ(s.Sensor4Level, 1000);
-    EXPECT_EQ(s.KeystrokeAlarmTrigger, 1100);
-    EXPECT_EQ(s.AlarmTimer, 24);
-    EXPECT_EQ(s.IdNumber, 1234);
-    EXPECT_EQ(s.EnableTimer + s.EnableKeystroke + s.LedEnableStatus + s.BeeperEnableStatus, 3);
-    EXPECT_FALSE(s.ReplyReceived || s.DevicePresent);
+TEST_F(SettingsFileTest, ErrorsKeepTheValuesBeforeThemAndNameTheFile) {
+    std::vector<std::string> word = Values(20, "9"), empty = word;
+    word[4] = "CleanTimer";
+    empty[4] = "";
+    const std::string v6 = SettingsVersion6;
+    const struct {
+        const char* name;
+        std::string content; // empty: no such file
+        RecallError error;
+        const char *message, *afterPath;
+        int applied;
+    } cases[] = {
+        {"absent.set", "", RecallError::CannotOpen, "Unable to open file", "", 0},
+        // The message quotes the version line with its end.
+        {"bad.set", File("7 Quindle Keyboard", Values(20)), RecallError::IncompatibleFormat,
+         "Incompatible format in saved file", "\nVersion String = \"7 Quindle Keyboard\n\"", 0},
+        // 99 characters are one piece; the rest of the line is the first value line.
+        {"long.set", File(v6 + std::string(80, 'x'), Values(20)), RecallError::NotANumber,
+         "Not a number in line of file", "", 0},
+        {"word.set", File(v6, word), RecallError::NotANumber, "Not a number in line of file", "",
+         4},
+        {"empty.set", File(v6, empty), RecallError::NotANumber, "Not a number in line of file", "",
+         4},
+    };
+    for (const auto& c : cases) {
+        const std::string path =
+            c.content.empty() ? (dir / c.name).string() : Write(c.name, c.content);
+        KeyboardSettings s = Distinct();
+        const RecallResult r = RecallSettingsFile(path, s);
+        EXPECT_EQ(r.error, c.error) << c.name;
+        EXPECT_EQ(r.message, c.message + (" \"" + path + "\"") + c.afterPath) << c.name;
+        EXPECT_EQ(r.linesApplied, c.applied) << c.name;
+        KeyboardSettings expected = Distinct();
+        if (c.applied == 4) {
+            expected.LowThreshold = expected.HighThreshold = expected.IntervalTimer =
+                expected.AlarmTimer = 9;
+        }
+        EXPECT_EQ(s.Block(), expected.Block()) << c.name;
+    }
 }
