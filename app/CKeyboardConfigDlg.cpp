@@ -299,5 +299,6 @@ bool CKeyboardConfigDlg::SimulateTicked() const {
 }
 
 void CKeyboardConfigDlg::SetText(int id, const QString& text) {
+    m_shownNumbers.remove(id);
     static_cast<QLabel*>(Control(id))->setText(text);
 }

@@ -9,6 +9,7 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QHash>
 #include <QPixmap>
 #include <QString>
 
@@ -110,14 +111,14 @@ private:
     void CheckRadioButton(int first, int last, int id);
 
     // Display helpers.
-    void ShowSensorLevel(int barId, int fieldId, uint16_t level);
-    void ShowKeystrokes(uint16_t count);
     void ColourSensorBar(int barId, uint16_t level);
     void ColourKeystrokeBar();
     void ShowLedImage(int state);
     void ShowBeeperImage(int state);
     void SetBarColour(int barId, const QColor& colour);
     void SetText(int id, const QString& text);
+    void SetNumber(int id, const char* format, uint16_t value);
+    void SetTicked(int id, bool ticked);
     uint16_t CurrentProductId() const;
 
     std::unique_ptr<PollingMachine> m_core;
@@ -125,4 +126,11 @@ private:
     QTimer* m_timer = nullptr;
     QMenu* m_systemMenu = nullptr;
     bool m_shutDown = false;
+
+    // What the display last put in its controls, so that a refresh touches
+    // only the controls whose value changed: the number each number field
+    // shows, and the picture index of each indicator (-1: none yet).
+    QHash<int, uint16_t> m_shownNumbers;
+    int m_shownLedIndex = -1;
+    int m_shownBeeperIndex = -1;
 };

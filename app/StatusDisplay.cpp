@@ -42,56 +42,83 @@ QString IndicatorDescription(int index) {
     return QString::fromLatin1(texts[index]);
 }
 
-void ShowIndicator(QWidget* picture, const QPixmap& image, int index) {
+// A picture and its description change together, and only when the state
+// they stand for changes: setting a label's pixmap repaints it every time.
+void ShowIndicator(QWidget* picture, const QPixmap& image, int index, int& shownIndex) {
+    if (shownIndex == index)
+        return;
+    shownIndex = index;
     auto* label = static_cast<QLabel*>(picture);
     label->setPixmap(image);
     label->setAccessibleDescription(IndicatorDescription(index));
 }
 
+// Raw levels 0-255 become 0-100 percent, rounded; larger levels show a full
+// bar and their true percentage in the number field.
+unsigned PercentOfLevel(uint16_t level) {
+    return (static_cast<unsigned>(level) * 100u + 128u) / 256u;
+}
+int BarPosition(uint16_t level) {
+    return static_cast<int>(std::min(PercentOfLevel(level), unsigned{PercentMax}));
+}
+
+struct SensorReading {
+    int bar, field;
+    uint16_t level;
+};
+
+void SetBarValue(QWidget* bar, int value) {
+    auto* progress = static_cast<QProgressBar*>(bar);
+    if (progress->value() != value)
+        progress->setValue(value);
+}
+
 } // namespace
 
 void CKeyboardConfigDlg::RefreshDisplay() {
-    const QString product = QString::asprintf("0x%4.4hX", CurrentProductId());
     const QString status = m_bTestMode ? QString::fromStdString(g_settings.LastReportText)
                                        : QStringLiteral("Keyboard connected and active");
     SetText(IDC_STATUS_TEXT, status);
-    SetText(IDC_PRODUCT_ID_TEXT, product);
+    SetNumber(IDC_PRODUCT_ID_TEXT, "0x%4.4hX", CurrentProductId());
 
     m_pPropSheet->m_threshold.ShowSettings(g_settings);
     m_pPropSheet->m_timers.ShowSettings(g_settings);
     if (m_bTestMode)
         m_pPropSheet->m_manufacturing.ShowSettings(g_settings);
 
-    static_cast<QCheckBox*>(Control(IDC_ENABLE_ALARM))->setChecked(g_settings.LedEnableStatus);
-    static_cast<QCheckBox*>(Control(IDC_ENABLE_BEEPER))->setChecked(g_settings.BeeperEnableStatus);
-    SetText(IDC_ID_NUMBER_TEXT, QString::asprintf("%5.5hu", g_settings.IdNumber));
+    SetTicked(IDC_ENABLE_ALARM, g_settings.LedEnableStatus);
+    SetTicked(IDC_ENABLE_BEEPER, g_settings.BeeperEnableStatus);
+    SetNumber(IDC_ID_NUMBER_TEXT, "%5.5hu", g_settings.IdNumber);
 
     RefreshLiveStatus();
 }
 
+// Numbers and indicators first, then each bar's colour and length together.
+// A bar whose new length shows repaints at once (the progress bar does so
+// itself), and that paint takes along every control marked for repainting
+// before it: a refresh thus paints the window once rather than once a bar and
+// again for the numbers, and a bar that changes colour and length is painted
+// once.
 void CKeyboardConfigDlg::RefreshLiveStatus() {
-    ShowSensorLevel(IDC_RIGHT_BAR, IDC_RIGHT_VALUE, g_settings.RightLevel);
-    ShowSensorLevel(IDC_LEFT_BAR, IDC_LEFT_VALUE, g_settings.LeftLevel);
-    ShowSensorLevel(IDC_SENSOR3_BAR, IDC_SENSOR3_VALUE, g_settings.PressureLevel);
-    ShowSensorLevel(IDC_SENSOR4_BAR, IDC_SENSOR4_VALUE, g_settings.Sensor4Level);
-    ShowKeystrokes(g_settings.KeystrokeCount);
-    static_cast<QCheckBox*>(Control(IDC_CLEAN_ACTIVE))->setChecked(g_settings.CleanActive);
+    const SensorReading sensors[] = {
+        {IDC_RIGHT_BAR, IDC_RIGHT_VALUE, g_settings.RightLevel},
+        {IDC_LEFT_BAR, IDC_LEFT_VALUE, g_settings.LeftLevel},
+        {IDC_SENSOR3_BAR, IDC_SENSOR3_VALUE, g_settings.PressureLevel},
+        {IDC_SENSOR4_BAR, IDC_SENSOR4_VALUE, g_settings.Sensor4Level},
+    };
+    for (const SensorReading& sensor : sensors)
+        SetNumber(sensor.field, "%hu", static_cast<uint16_t>(PercentOfLevel(sensor.level)));
+    const uint16_t count = g_settings.KeystrokeCount;
+    SetNumber(kKeystrokeColumn.field, "%hu", count);
+    SetTicked(IDC_CLEAN_ACTIVE, g_settings.CleanActive);
     UpdateAlarmIndicators();
-}
 
-// Raw levels 0-255 become 0-100 percent, rounded; larger levels show a full
-// bar and their true percentage in the number field.
-void CKeyboardConfigDlg::ShowSensorLevel(int barId, int fieldId, uint16_t level) {
-    const unsigned percent = (static_cast<unsigned>(level) * 100u + 128u) / 256u;
-    static_cast<QProgressBar*>(Control(barId))->setValue(static_cast<int>(std::min(percent, 100u)));
-    ColourSensorBar(barId, level);
-    SetText(fieldId, QString::asprintf("%hu", static_cast<unsigned short>(percent)));
-}
-
-void CKeyboardConfigDlg::ShowKeystrokes(uint16_t count) {
-    static_cast<QProgressBar*>(Control(kKeystrokeColumn.bar))->setValue(count);
+    for (const SensorReading& sensor : sensors) {
+        ColourSensorBar(sensor.bar, sensor.level);
+        SetBarValue(Control(sensor.bar), BarPosition(sensor.level));
+    }
     ColourKeystrokeBar();
-    SetText(kKeystrokeColumn.field, QString::asprintf("%hu", count));
+    SetBarValue(Control(kKeystrokeColumn.bar), count);
 }
 
 // The colour follows the raw level: past the high threshold red, past the
@@ -113,9 +140,9 @@ void CKeyboardConfigDlg::ColourKeystrokeBar() {
 
 void CKeyboardConfigDlg::SetBarColour(int barId, const QColor& colour) {
     QWidget* bar = Control(barId);
-    QPalette palette = bar->palette();
-    if (palette.color(QPalette::Highlight) == colour)
+    if (bar->palette().color(QPalette::Highlight) == colour)
         return;
+    QPalette palette = bar->palette();
     palette.setColor(QPalette::Highlight, colour);
     bar->setPalette(palette);
 }
@@ -145,13 +172,13 @@ void CKeyboardConfigDlg::UpdateAlarmIndicators() {
 
 void CKeyboardConfigDlg::ShowLedImage(int state) {
     const int index = IndicatorIndex(state);
-    ShowIndicator(Control(IDC_LED_IMAGE), m_hLedBitmap[index], index);
+    ShowIndicator(Control(IDC_LED_IMAGE), m_hLedBitmap[index], index, m_shownLedIndex);
 }
 
 // The product without a beeper always shows the disabled picture.
 void CKeyboardConfigDlg::ShowBeeperImage(int state) {
     const int index = CurrentProductId() == ProductWithoutBeeper ? 2 : IndicatorIndex(state);
-    ShowIndicator(Control(IDC_BEEPER_IMAGE), m_hBeeperBitmap[index], index);
+    ShowIndicator(Control(IDC_BEEPER_IMAGE), m_hBeeperBitmap[index], index, m_shownBeeperIndex);
 }
 
 void CKeyboardConfigDlg::ShowSensorColumns(int n) {
@@ -164,4 +191,20 @@ void CKeyboardConfigDlg::ShowSensorColumns(int n) {
     }
     for (int id : {kKeystrokeColumn.field, kKeystrokeColumn.label, kKeystrokeColumn.bar})
         Control(id)->setHidden(false);
+}
+
+void CKeyboardConfigDlg::SetTicked(int id, bool ticked) {
+    auto* box = static_cast<QCheckBox*>(Control(id));
+    if (box->isChecked() != ticked)
+        box->setChecked(ticked);
+}
+
+// Numbers are formatted only when they differ from the one the field shows;
+// SetText forgets the field's number when it puts other text there.
+void CKeyboardConfigDlg::SetNumber(int id, const char* format, uint16_t value) {
+    auto shown = m_shownNumbers.find(id);
+    if (shown != m_shownNumbers.end() && shown.value() == value)
+        return;
+    static_cast<QLabel*>(Control(id))->setText(QString::asprintf(format, value));
+    m_shownNumbers.insert(id, value);
 }

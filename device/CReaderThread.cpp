@@ -70,6 +70,7 @@ void CReaderThread::Run() {
 CReaderThread::StepResult CReaderThread::Step(int readTimeoutMs) {
     if (ReaderState == Searching) {
         if (!Device->Open()) {
+            NotifyChanged();
             return StepResult::NotFound;
         }
         {
@@ -81,6 +82,7 @@ CReaderThread::StepResult CReaderThread::Step(int readTimeoutMs) {
             ++Connection;
         }
         ReaderState = Reading;
+        NotifyChanged();
         return StepResult::Opened;
     }
 
@@ -94,6 +96,7 @@ CReaderThread::StepResult CReaderThread::Step(int readTimeoutMs) {
         }
         ReaderState = Searching;
         Device->CloseConnections();
+        NotifyChanged();
         return StepResult::Lost;
     }
     if (read == 0) {
@@ -102,10 +105,22 @@ CReaderThread::StepResult CReaderThread::Step(int readTimeoutMs) {
     if (!KeepRunning) {
         return StepResult::Stopping; // a report read while stopping is dropped
     }
-    std::lock_guard<std::mutex> lock(StatusLock);
-    DecodeReport(m_buffer.data());
-    ++ReportsDecoded;
+    {
+        std::lock_guard<std::mutex> lock(StatusLock);
+        DecodeReport(m_buffer.data());
+        ++ReportsDecoded;
+    }
+    Changed.notify_all();
     return StepResult::Decoded;
+}
+
+// Flags written outside StatusLock (ReaderState, the device's permission
+// flag) are seen by a waiter that checks them under the lock: taking the lock
+// once before notifying means the waiter either saw the change or is already
+// waiting when the notification comes.
+void CReaderThread::NotifyChanged() {
+    { std::lock_guard<std::mutex> lock(StatusLock); }
+    Changed.notify_all();
 }
 
 void CReaderThread::WaitBeforeNextSearch() {

@@ -55,6 +55,11 @@ public:
     std::atomic<int> KeepRunning{1};
     // Reports read and decoded since the start; for diagnostics and measuring.
     std::atomic<uint64_t> ReportsDecoded{0};
+    // Notified, with StatusLock taken in between, whenever this reader
+    // decoded a report, opened a keyboard, lost it or finished a search that
+    // found none: a thread that waits for a reply waits on it with StatusLock
+    // instead of polling.
+    std::condition_variable Changed;
 
     enum : int { Searching = 0, Reading = 1 };
     static constexpr int SearchIntervalMs = 1000;
@@ -62,6 +67,7 @@ public:
 private:
     void Run();
     void WaitBeforeNextSearch();
+    void NotifyChanged();
 
     std::vector<uint8_t> m_buffer;
     std::thread m_thread;

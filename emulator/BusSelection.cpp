@@ -4,25 +4,78 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <sstream>
+#include <string>
 #include <string_view>
+
+namespace {
+
+// A whole number in [low, high], or nothing.
+std::optional<unsigned long> Number(const char* text, int base, unsigned long low,
+                                    unsigned long high) {
+    if (text == nullptr || *text == '\0' || *text == '-' || *text == '+')
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(text, &end, base);
+    if (errno != 0 || *end != '\0' || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
 
 std::optional<EmulatorBus::Options> EmulatorOptionsFrom(const char* device, const char* product) {
     if (device == nullptr || std::string_view(device) != "emulator")
         return std::nullopt;
     EmulatorBus::Options options;
-    if (product != nullptr && *product != '\0' && *product != '-') {
-        char* end = nullptr;
-        errno = 0;
-        const unsigned long value = std::strtoul(product, &end, 0);
-        if (errno == 0 && *end == '\0' && value <= 0xFFFF)
-            options.productId = static_cast<uint16_t>(value);
+    if (const auto value = Number(product, 0, 0, 0xFFFF))
+        options.productId = static_cast<uint16_t>(*value);
+    return options;
+}
+
+std::optional<EmulatorBench::Options> BenchOptionsFrom(const EmulatorBus::Options& first,
+                                                       const char* count, const char* stateFile,
+                                                       const char* faults) {
+    EmulatorBench::Options options;
+    options.first = first;
+    if (const auto value = Number(count, 10, 1, EmulatorBench::MaxKeyboards))
+        options.count = static_cast<int>(*value);
+    if (stateFile != nullptr)
+        options.stateFile = stateFile;
+    std::string list = faults != nullptr ? faults : "";
+    for (char& c : list)
+        if (c == ',')
+            c = ' ';
+    std::istringstream words(list);
+    constexpr std::string_view UnplugAt = "unplug-at-write=";
+    for (std::string word; words >> word;) {
+        if (word == "deny-open")
+            options.permissionDenied = true;
+        else if (word == "silent")
+            options.dropReplies = true;
+        else if (word == "chatter")
+            options.chatter = true;
+        else if (word.rfind(UnplugAt, 0) == 0)
+            if (const auto k = Number(word.c_str() + UnplugAt.size(), 10, 1, 1000000))
+                options.unplugAtWrite = static_cast<int>(*k);
     }
+    const bool plain = options.count == 1 && options.stateFile.empty() &&
+                       !options.permissionDenied && !options.dropReplies && !options.chatter &&
+                       options.unplugAtWrite == 0;
+    if (plain)
+        return std::nullopt;
     return options;
 }
 
 std::shared_ptr<HidBus> CreateBusFromEnvironment() {
-    if (auto options = EmulatorOptionsFrom(std::getenv("KBCONFIG_DEVICE"),
-                                           std::getenv("KBCONFIG_EMULATOR_PRODUCT")))
-        return std::make_shared<EmulatorBus>(*options);
-    return CreateHidapiBus();
+    const auto options = EmulatorOptionsFrom(std::getenv("KBCONFIG_DEVICE"),
+                                             std::getenv("KBCONFIG_EMULATOR_PRODUCT"));
+    if (!options)
+        return CreateHidapiBus();
+    if (auto bench = BenchOptionsFrom(*options, std::getenv("KBCONFIG_EMULATOR_COUNT"),
+                                      std::getenv("KBCONFIG_EMULATOR_STATE"),
+                                      std::getenv("KBCONFIG_EMULATOR_FAULTS")))
+        return std::make_shared<EmulatorBench>(*bench);
+    return std::make_shared<EmulatorBus>(*options);
 }

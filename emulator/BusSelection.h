@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/HidBus.h"
+#include "emulator/EmulatorBench.h"
 #include "emulator/EmulatorBus.h"
 
 #include <memory>
@@ -9,9 +10,26 @@
 // The built-in keyboard when KBCONFIG_DEVICE is "emulator", otherwise the
 // operating system's HID bus. KBCONFIG_EMULATOR_PRODUCT (for example
 // "0x0703") picks the built-in keyboard's product ID.
+//
+// For scripts and tests, three more variables make a bench of built-in
+// keyboards (EmulatorBench):
+//   KBCONFIG_EMULATOR_COUNT=N    N keyboards (1 to 19)
+//   KBCONFIG_EMULATOR_STATE=FILE what they stored is kept in FILE
+//   KBCONFIG_EMULATOR_FAULTS=... blank- or comma-separated faults:
+//     "unplug-at-write=K" the first keyboard vanishes as its Kth report is written
+//     "deny-open"         no keyboard may be opened (permission denied)
+//     "silent"            no keyboard answers
+//     "chatter"           a live status report comes before every answer
 std::shared_ptr<HidBus> CreateBusFromEnvironment();
 
 // The built-in keyboard's options from the two variables' values (either may
 // be null); nothing when `device` does not ask for the built-in keyboard.
 // A product ID that is not a 16-bit number is ignored.
 std::optional<EmulatorBus::Options> EmulatorOptionsFrom(const char* device, const char* product);
+
+// The bench's options from the three variables' values (any may be null);
+// nothing when they ask for no more than one plain keyboard. A count that is
+// not a number from 1 to 19 and faults that are not known are ignored.
+std::optional<EmulatorBench::Options> BenchOptionsFrom(const EmulatorBus::Options& first,
+                                                       const char* count, const char* stateFile,
+                                                       const char* faults);

@@ -3,46 +3,40 @@
 #include "core/ReportRequests.h"
 #include "pages/FitText.h"
 #include "pages/SliderPaintHook.h"
+#include "pages/SliderScales.h"
 #include "res/ControlIds.h"
 
 #include <QLabel>
 #include <QSlider>
 
-#include <algorithm>
-
 namespace {
 
-constexpr int IntervalMax = 60;
-constexpr int CleanMax = 255;
-constexpr int PercentMax = 100;
-constexpr int KeyLimitMax = 66; // thousands of keystrokes
+using slider::Scale;
 
-// A threshold is a byte on the keyboard; the sliders show it as a percentage.
-uint16_t ThresholdAtPosition(int position) {
-    return static_cast<uint16_t>((25550 - 255 * position) / 100);
-}
-int PercentOfThreshold(uint16_t value) {
-    return (100 * value + 128) / 256;
-}
-
-QString Seconds(unsigned value) {
-    return QStringLiteral("%1 sec").arg(value);
+QString Seconds(uint16_t value) {
+    return QStringLiteral("%1 sec").arg(unsigned{value});
 }
 
 } // namespace
 
 CDialogThreshold::CDialogThreshold(QWidget* parent)
     : QWidget(parent), m_controls(ThresholdTemplate(), this) {
+    m_low = {IDC_LOW_SLIDER, IDC_LOW_VALUE, Scale::Threshold};
+    m_high = {IDC_HIGH_SLIDER, IDC_HIGH_VALUE, Scale::Threshold};
+    m_interval = {IDC_INTERVAL_SLIDER, IDC_INTERVAL_VALUE, Scale::Interval};
+    m_keyLimit = {IDC_KEY_LIMIT_SLIDER, IDC_KEY_LIMIT_VALUE, Scale::KeyLimit};
+    m_clean = {IDC_CLEAN_SLIDER, IDC_CLEAN_VALUE, Scale::Clean};
     FitTextControls(this, m_controls.size());
 
     // Ranges and tick marks; no page size, the slider's own is kept.
     struct Range {
         int id, maximum, tick;
     };
-    for (const Range& r :
-         {Range{IDC_INTERVAL_SLIDER, IntervalMax, 5}, Range{IDC_CLEAN_SLIDER, CleanMax, 15},
-          Range{IDC_LOW_SLIDER, PercentMax, 5}, Range{IDC_HIGH_SLIDER, PercentMax, 5},
-          Range{IDC_KEY_LIMIT_SLIDER, KeyLimitMax, 6}}) {
+    for (const Range& r : {Range{IDC_INTERVAL_SLIDER, slider::Maximum(Scale::Interval), 5},
+                           Range{IDC_CLEAN_SLIDER, slider::Maximum(Scale::Clean), 15},
+                           Range{IDC_LOW_SLIDER, slider::Maximum(Scale::Threshold), 5},
+                           Range{IDC_HIGH_SLIDER, slider::Maximum(Scale::Threshold), 5},
+                           Range{IDC_KEY_LIMIT_SLIDER, slider::Maximum(Scale::KeyLimit), 6}}) {
         Slider(r.id)->setRange(0, r.maximum);
         Slider(r.id)->setTickInterval(r.tick);
         // Position 0 is drawn at the top and Up moves towards it.
@@ -96,59 +90,66 @@ void CDialogThreshold::EnableControls(bool enable, uint16_t /*productId*/) {
 
 // Positions the sliders; the values they can represent reach the record when
 // they next paint, so an out-of-range value is shown once and then replaced.
+// A slider is moved whenever it stands elsewhere than the record says (the
+// user may have moved it since); a value label is written only when the
+// record's value differs from the one whose text it shows.
 void CDialogThreshold::ShowSettings(const KeyboardSettings& settings) {
-    const int low = PercentOfThreshold(settings.LowThreshold);
-    Slider(IDC_LOW_SLIDER)->setValue(PercentMax - low);
-    Label(IDC_LOW_VALUE)->setText(QString::number(low));
+    ShowValue(m_low, settings.LowThreshold,
+              [](uint16_t v) { return QString::number(slider::PercentOfThreshold(v)); });
+    ShowValue(m_high, settings.HighThreshold,
+              [](uint16_t v) { return QString::number(slider::PercentOfThreshold(v)); });
+    ShowValue(m_keyLimit, settings.KeystrokeAlarmTrigger,
+              [](uint16_t v) { return QString::number(v); });
+    ShowValue(m_interval, settings.IntervalTimer, Seconds);
+    ShowValue(m_clean, settings.CleanTimer, Seconds);
+}
 
-    const int high = PercentOfThreshold(settings.HighThreshold);
-    Slider(IDC_HIGH_SLIDER)->setValue(PercentMax - high);
-    Label(IDC_HIGH_VALUE)->setText(QString::number(high));
+void CDialogThreshold::ShowValue(ShownValue& shown, uint16_t value, QString (*text)(uint16_t)) {
+    QSlider* s = Slider(shown.sliderId);
+    const int position = slider::PositionOf(shown.scale, value);
+    if (s->value() != position || s->sliderPosition() != position)
+        s->setValue(position);
+    if (shown.labelValue != value) {
+        Label(shown.labelId)->setText(text(value));
+        shown.labelValue = value;
+    }
+}
 
-    const uint16_t trigger = settings.KeystrokeAlarmTrigger;
-    Slider(IDC_KEY_LIMIT_SLIDER)->setValue(KeyLimitMax - trigger / 1000);
-    Label(IDC_KEY_LIMIT_VALUE)->setText(QString::number(trigger));
-
-    const uint16_t interval = settings.IntervalTimer;
-    Slider(IDC_INTERVAL_SLIDER)->setValue(interval > IntervalMax ? 0 : IntervalMax - interval);
-    Label(IDC_INTERVAL_VALUE)->setText(Seconds(interval));
-
-    const uint16_t clean = settings.CleanTimer;
-    Slider(IDC_CLEAN_SLIDER)->setValue(clean > CleanMax ? 0 : CleanMax - clean);
-    Label(IDC_CLEAN_VALUE)->setText(Seconds(clean));
+// The label now shows the slider's own reading, not a record value.
+void CDialogThreshold::PaintedLabel(ShownValue& shown, const QString& text) {
+    Label(shown.labelId)->setText(text);
+    shown.labelValue = -1;
 }
 
 void CDialogThreshold::OnLowPainted(int position) {
-    g_settings.LowThreshold = ThresholdAtPosition(position);
-    Label(IDC_LOW_VALUE)->setText(QString::number(PercentMax - position));
+    g_settings.LowThreshold = slider::ValueAt(Scale::Threshold, position);
+    PaintedLabel(m_low, QString::number(slider::PercentMax - position));
     emit thresholdsChanged();
     RequestThresholds();
 }
 
 void CDialogThreshold::OnHighPainted(int position) {
-    g_settings.HighThreshold = ThresholdAtPosition(position);
-    Label(IDC_HIGH_VALUE)->setText(QString::number(PercentMax - position));
+    g_settings.HighThreshold = slider::ValueAt(Scale::Threshold, position);
+    PaintedLabel(m_high, QString::number(slider::PercentMax - position));
     emit thresholdsChanged();
     RequestThresholds();
 }
 
 void CDialogThreshold::OnIntervalPainted(int position) {
-    g_settings.IntervalTimer = static_cast<uint16_t>(IntervalMax - position);
-    Label(IDC_INTERVAL_VALUE)->setText(Seconds(g_settings.IntervalTimer));
+    g_settings.IntervalTimer = slider::ValueAt(Scale::Interval, position);
+    PaintedLabel(m_interval, Seconds(g_settings.IntervalTimer));
     RequestThresholds();
 }
 
-// Position 0 would be 66000, which does not fit the 16-bit trigger.
 void CDialogThreshold::OnKeyLimitPainted(int position) {
-    g_settings.KeystrokeAlarmTrigger =
-        static_cast<uint16_t>((KeyLimitMax - std::max(position, 1)) * 1000);
-    Label(IDC_KEY_LIMIT_VALUE)->setText(QString::number(g_settings.KeystrokeAlarmTrigger));
+    g_settings.KeystrokeAlarmTrigger = slider::ValueAt(Scale::KeyLimit, position);
+    PaintedLabel(m_keyLimit, QString::number(g_settings.KeystrokeAlarmTrigger));
     RequestThresholds();
     emit keystrokeTriggerChanged();
 }
 
 void CDialogThreshold::OnCleanPainted(int position) {
-    g_settings.CleanTimer = static_cast<uint16_t>(CleanMax - position);
-    Label(IDC_CLEAN_VALUE)->setText(Seconds(g_settings.CleanTimer));
+    g_settings.CleanTimer = slider::ValueAt(Scale::Clean, position);
+    PaintedLabel(m_clean, Seconds(g_settings.CleanTimer));
     RequestThresholds();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DialogBuilder.h"
+#include "pages/SliderScales.h"
 #include "settings/KeyboardSettings.h"
 
 class ReportRequests;
@@ -42,6 +43,18 @@ private:
 
     void RequestThresholds();
 
+    // A slider and its value label, with the record value whose text the
+    // label shows (-1: it shows something else, such as the slider's own
+    // reading after a paint).
+    struct ShownValue {
+        int sliderId = 0, labelId = 0;
+        slider::Scale scale = slider::Scale::Threshold;
+        int labelValue = -1;
+    };
+    void ShowValue(ShownValue& shown, uint16_t value, QString (*text)(uint16_t));
+    void PaintedLabel(ShownValue& shown, const QString& text);
+
     BuiltDialog m_controls;
     ReportRequests* m_requests = nullptr;
+    ShownValue m_low, m_high, m_interval, m_keyLimit, m_clean;
 };

@@ -3,8 +3,8 @@
 #include "core/ReportRequests.h"
 #include "device/DeviceIds.h"
 #include "pages/FitText.h"
-#include "pages/IdNumberText.h"
 #include "res/ControlIds.h"
+#include "settings/IdNumberText.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -109,6 +109,7 @@ void CManufacturing::EnableControls(bool enable, uint16_t productId) {
 }
 
 // Fills the boxes only; what is enabled follows the next EnableControls.
+// Only the boxes that differ from the record are touched.
 void CManufacturing::ShowSettings(const KeyboardSettings& settings) {
     const std::pair<int, uint8_t> states[] = {
         {IDC_DISABLE_LEFT, settings.DisableSensorLeft},
@@ -123,10 +124,14 @@ void CManufacturing::ShowSettings(const KeyboardSettings& settings) {
         {IDC_HOST_LED_ON, settings.HostLedOn},
         {IDC_HOST_BEEPER_ON, settings.HostBeeperOn},
     };
-    for (auto [id, value] : states)
-        Box(id)->setChecked(value != 0);
+    for (auto [id, value] : states) {
+        if (Ticked(id) != (value != 0))
+            Box(id)->setChecked(value != 0);
+    }
     // Checking one radio button of the pair clears the other.
-    Radio(settings.Ps2Keyboard != 0 ? IDC_PS2_KEYBOARD : IDC_USB_KEYBOARD)->setChecked(true);
+    const int chosen = settings.Ps2Keyboard != 0 ? IDC_PS2_KEYBOARD : IDC_USB_KEYBOARD;
+    if (!Ticked(chosen))
+        Radio(chosen)->setChecked(true);
 }
 
 void CManufacturing::OnSetIdNumber() {

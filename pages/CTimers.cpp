@@ -3,6 +3,7 @@
 #include "core/ReportRequests.h"
 #include "pages/FitText.h"
 #include "pages/SliderPaintHook.h"
+#include "pages/SliderScales.h"
 #include "res/ControlIds.h"
 
 #include <QCheckBox>
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr int MaxHours = 48;
+using slider::Scale;
 
 // An alarm time of 0 is the one-minute alarm used in service.
 QString AlarmText(uint16_t hours) {
@@ -24,7 +25,7 @@ QString AlarmText(uint16_t hours) {
 CTimers::CTimers(QWidget* parent) : QWidget(parent), m_controls(TimersTemplate(), this) {
     FitTextControls(this, m_controls.size());
 
-    Slider()->setRange(0, MaxHours);
+    Slider()->setRange(0, slider::Maximum(Scale::AlarmHours));
     Slider()->setTickInterval(4);
     Slider()->setPageStep(4);
     // Position 0 is drawn at the top and Up moves towards it.
@@ -70,31 +71,38 @@ void CTimers::EnableControls(bool enable, uint16_t /*productId*/) {
 }
 
 // Setting the boxes programmatically does not emit clicked(), so no report
-// is requested from here.
+// is requested from here. Only what differs from the record is touched.
 void CTimers::ShowSettings(const KeyboardSettings& settings) {
     ShowAlarmTime(settings.AlarmTimer);
-    Box(IDC_CLEAN_ON_POWER_UP)->setChecked(settings.PowerOnWipe != 0);
-    Box(IDC_TIMER_ENABLE)->setChecked(settings.EnableTimer != 0);
-    Box(IDC_KEYSTROKE_ENABLE)->setChecked(settings.EnableKeystroke != 0);
+    for (auto [id, on] : {std::pair{IDC_CLEAN_ON_POWER_UP, settings.PowerOnWipe != 0},
+                          std::pair{IDC_TIMER_ENABLE, settings.EnableTimer != 0},
+                          std::pair{IDC_KEYSTROKE_ENABLE, settings.EnableKeystroke != 0}}) {
+        if (Box(id)->isChecked() != on)
+            Box(id)->setChecked(on);
+    }
 }
 
+// The slider is moved whenever it stands elsewhere than `hours` puts it (the
+// user may have moved it since); the label is written only when it does not
+// already show the text of `hours`.
 void CTimers::ShowAlarmTime(uint16_t hours) {
-    int position = MaxHours - hours;
-    if (hours == 0)
-        position = MaxHours;
-    else if (hours > MaxHours)
-        position = 0;
-    Slider()->setValue(position);
-    ValueLabel()->setText(AlarmText(hours));
+    const int position = slider::PositionOf(Scale::AlarmHours, hours);
+    if (Slider()->value() != position || Slider()->sliderPosition() != position)
+        Slider()->setValue(position);
+    if (m_labelHours != hours) {
+        ValueLabel()->setText(AlarmText(hours));
+        m_labelHours = hours;
+    }
 }
 
 // The bottom end is 0 hours; in test mode it reads as the one-minute alarm.
 void CTimers::OnSliderPainted(int position) {
-    const auto hours = static_cast<uint16_t>(MaxHours - position);
-    if (position == MaxHours && m_testMode)
+    const uint16_t hours = slider::ValueAt(Scale::AlarmHours, position);
+    if (position == slider::Maximum(Scale::AlarmHours) && m_testMode)
         ValueLabel()->setText(AlarmText(0));
     else
         ValueLabel()->setText(QStringLiteral("%1 hrs").arg(hours));
+    m_labelHours = -1; // the label shows the slider's reading now
     g_settings.AlarmTimer = hours;
     if (m_requests)
         m_requests->RequestThresholdsReport();

@@ -43,4 +43,6 @@ private:
     BuiltDialog m_controls;
     ReportRequests* m_requests = nullptr;
     bool m_testMode = false;
+    // The alarm time whose text the value label shows; -1: other text.
+    int m_labelHours = -1;
 };

@@ -9,9 +9,4 @@ if(TARGET kb_ui)
   kbconfig_add_test(NAME test_app
     SOURCES test_app_main.cpp test_app_window.cpp test_app_polling.cpp
     LIBS kb_app_test_support LABELS app OWN_MAIN)
-
-  # Figures and screenshots for the notes; not a test.
-  add_executable(app_measure test_app_measure.cpp)
-  target_link_libraries(app_measure PRIVATE kb_app_test_support)
-  kbconfig_warnings(app_measure)
 endif()

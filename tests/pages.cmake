@@ -12,10 +12,3 @@ if(TARGET kb_ui)
       LIBS kb_app_test_support LABELS pages OWN_MAIN)
   endif()
 endif()
-
-# Pictures of the pages and dialogs for review; not a test.
-if(TARGET kb_app_test_support)
-  add_executable(pages_screenshots test_pages_screenshots.cpp)
-  target_link_libraries(pages_screenshots PRIVATE kb_app_test_support)
-  kbconfig_warnings(pages_screenshots)
-endif()

@@ -166,6 +166,7 @@ TEST(Polling, UnplugWhileUnlockedLocksAndDropsWhatWasPending) {
     h.Bus().Plug();
     ASSERT_TRUE(h.Connect());
     EXPECT_EQ(h.Text(1014), "Keyboard connected and active");
+    EXPECT_EQ(h.Text(1101), "0x0705");               // the same product again, after "Unknown"
     EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 801}})); // nothing pending is left to send
 }
 

@@ -21,14 +21,15 @@ protected:
 
 // Locked, a refresh and the paint that follows write the record but ask for
 // nothing, and the presets cannot be clicked. Outside test mode 0 hours shows
-// as "1 min" but the bottom end paints as 0 hours.
+// as "1 min" but the bottom end paints as 0 hours; the next refresh of the
+// same record puts "1 min" back.
 TEST_F(TimersPage, AlarmTimeFromRefreshesAndPresetsLockedAndUnlocked) {
     // Hours shown, position and text shown, hours and text after the paint.
     using Row = std::tuple<uint16_t, int, const char*, uint16_t, const char*>;
     for (const auto& [shown, position, textBefore, stored, textAfter] :
          {Row{24, 24, "24 hrs", 24, "24 hrs"}, Row{1, 47, "1 hrs", 1, "1 hrs"},
           Row{48, 0, "48 hrs", 48, "48 hrs"}, Row{50, 0, "50 hrs", 48, "48 hrs"},
-          Row{0, 48, "1 min", 0, "0 hrs"}}) {
+          Row{0, 48, "1 min", 0, "0 hrs"}, Row{0, 48, "1 min", 0, "0 hrs"}}) {
         SCOPED_TRACE(shown);
         KeyboardSettings record;
         record.AlarmTimer = g_settings.AlarmTimer = shown;

@@ -11,6 +11,7 @@ if(TARGET kb_uhid_keyboard AND NOT KBCONFIG_SANITIZE AND NOT KBCONFIG_TSAN)
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/vm/run-vm-test.sh
       --test $<TARGET_FILE:kb_vm_hid_test>
       --front $<TARGET_FILE:kb_uhid_keyboard>
+      --cli $<TARGET_FILE:kbconfig-cli>
       --cache ${CMAKE_BINARY_DIR}/vm-cache
       --work ${CMAKE_CURRENT_BINARY_DIR}/vm-run)
   set_tests_properties(vm_real_hid_stack PROPERTIES

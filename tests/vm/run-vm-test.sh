@@ -2,7 +2,7 @@
 # Boots Debian's kernel in qemu with a small initramfs holding the uhid
 # keyboard and the in-VM test program, and exits with the test's result.
 #
-#   run-vm-test.sh --test PROGRAM --front PROGRAM [--cache DIR] [--work DIR]
+#   run-vm-test.sh --test PROGRAM --front PROGRAM --cli PROGRAM [--cache DIR] [--work DIR]
 #
 # The kernel package is resolved from linux-image-amd64 on every run and
 # fetched with apt-get download; its decompressed kernel and HID modules are
@@ -16,16 +16,19 @@ cache=""
 work=""
 test_program=""
 front_program=""
+cli_program=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --cache) cache="$2"; shift 2 ;;
         --work) work="$2"; shift 2 ;;
         --test) test_program="$2"; shift 2 ;;
         --front) front_program="$2"; shift 2 ;;
-        *) echo "usage: $0 --test PROGRAM --front PROGRAM [--cache DIR] [--work DIR]" >&2; exit 2 ;;
+        --cli) cli_program="$2"; shift 2 ;;
+        *) echo "usage: $0 --test PROGRAM --front PROGRAM --cli PROGRAM [--cache DIR] [--work DIR]" >&2; exit 2 ;;
     esac
 done
-[ -x "$test_program" ] && [ -x "$front_program" ] || { echo "vm-test: programs missing" >&2; exit 2; }
+[ -x "$test_program" ] && [ -x "$front_program" ] && [ -x "$cli_program" ] ||
+    { echo "vm-test: programs missing" >&2; exit 2; }
 here="$(cd "$(dirname "$0")" && pwd)"
 cache="${cache:-$PWD/vm-cache}"
 work="${work:-$PWD/vm-run}"
@@ -82,8 +85,9 @@ cp "$(command -v busybox)" "$root/bin/busybox"
 cp "$here/init" "$root/init"
 cp "$test_program" "$root/bin/kb_vm_hid_test"
 cp "$front_program" "$root/bin/kb_uhid_keyboard"
+cp "$cli_program" "$root/bin/kbconfig-cli"
 # Shared libraries (hidapi is linked dynamically: there is no static libudev).
-for program in "$root/bin/busybox" "$test_program" "$front_program"; do
+for program in "$root/bin/busybox" "$test_program" "$front_program" "$cli_program"; do
     { ldd "$program" 2>/dev/null || true; } | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'
 done | sort -u | while read -r lib; do
     mkdir -p "$root$(dirname "$lib")"

@@ -4,7 +4,7 @@
 // that is through /dev/hidrawN and the kernel's HID core, and compares what
 // the reader decoded with the state the keyboard reports on its own channel.
 //
-// Usage: kb_vm_hid_test [path of kb_uhid_keyboard]
+// Usage: kb_vm_hid_test [path of kb_uhid_keyboard] [path of kbconfig-cli]
 // Prints one line per check and "vm-test: N passed, M failed"; exits 0 when
 // every check passed.
 
@@ -14,10 +14,12 @@
 #include "device/HidapiBus.h"
 #include "device/ReportProtocol.h"
 #include "emulator/StatusText.h"
+#include "settings/SettingsFile.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -280,6 +282,12 @@ void Writes(CHidDevice& device, Front& front, DeviceStatus& sent) {
 
 void EventReport(CHidDevice& device, Front& front) {
     std::remove("eventlog.txt");
+    {
+        // The last exchange's reply was never taken over: take it, so that
+        // what follows is the event's doing alone.
+        std::lock_guard<std::mutex> lock(StatusLock);
+        device.Reader->ReplyReceived = 0;
+    }
     front.Ask("event");
     std::string line;
     WaitFor(
@@ -347,10 +355,67 @@ void KeyboardClock(Front& front) {
           std::to_string(countBefore) + " -> " + std::to_string(count));
 }
 
+// The exit code of a shell command.
+int Shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// kbconfig-cli, a process of its own on the hidapi bus: show reads every
+// field the keyboard holds; apply sends a settings file's settings (keeping
+// the keyboard's ID number), reads them back and stores them.
+void CommandLine(const std::string& cli, Front& front) {
+    const DeviceStatus before = front.Status("state");
+    const int shown = Shell(cli + " show > /tmp/show.txt 2>&1");
+    std::istringstream lines(ReadText("/tmp/show.txt"));
+    std::string path, pairs;
+    for (std::string name, value; lines >> name >> value;) {
+        if (name == "Path")
+            path = value;
+        else if (name != "ProductId")
+            pairs += name + "=" + value + " ";
+    }
+    DeviceStatus read;
+    const bool parsed = ParseStatus(pairs, read);
+    Check(shown == 0 && parsed && path.rfind("/dev/hidraw", 0) == 0,
+          "kbconfig-cli show opens the keyboard's hidraw node", ReadText("/tmp/show.txt"));
+    Check(StatusDifferences(before, read).empty(), "kbconfig-cli show reads every field",
+          StatusDifferences(before, read));
+
+    KeyboardSettings file;
+    file.Block() = before;
+    file.LowThreshold = 99;
+    file.HighThreshold = 201;
+    file.CleanTimer = 17;
+    file.KeystrokeAlarmTrigger = 4000;
+    file.BeeperEnableStatus = !before.BeeperEnableStatus;
+    file.DisableSensorLeft = !before.DisableSensorLeft;
+    file.Ps2Keyboard = !before.Ps2Keyboard;
+    file.IdNumber = 0x1111; // not in the file: the keyboard keeps its own
+    SaveSettingsFile("/tmp/vm.set", file);
+    DeviceStatus expected = file.Block();
+    expected.IdNumber = before.IdNumber;
+    const int applied = Shell(cli + " apply /tmp/vm.set --store > /tmp/apply.txt 2>&1");
+    const DeviceStatus after = front.Status("state");
+    Check(applied == 0 && StatusDifferences(expected, after).empty(),
+          "kbconfig-cli apply sends the file's settings and keeps the ID number",
+          ReadText("/tmp/apply.txt") + StatusDifferences(expected, after));
+    Check(StatusDifferences(after, front.Status("stored")).empty(),
+          "kbconfig-cli apply --store stores them");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string frontPath = argc > 1 ? argv[1] : "/bin/kb_uhid_keyboard";
+    const std::string cliPath = argc > 2 ? argv[2] : "/bin/kbconfig-cli";
     std::signal(SIGPIPE, SIG_IGN);
     alarm(120); // never hang the VM
 
@@ -386,6 +451,7 @@ int main(int argc, char** argv) {
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         Check(took < 500, "Close returns promptly", std::to_string(took) + " ms");
     }
+    CommandLine(cliPath, front);
 
     std::printf("vm-test: %d passed, %d failed\n", g_passed, g_failed);
     return g_failed == 0 ? 0 : 1;

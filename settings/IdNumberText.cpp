@@ -1,4 +1,4 @@
-#include "pages/IdNumberText.h"
+#include "settings/IdNumberText.h"
 
 #include <cctype>
 

@@ -1,0 +1,297 @@
+#include "core/KeyboardSession.h"
+
+#include "core/RecordFields.h"
+#include "device/CHidDevice.h"
+#include "device/CReaderThread.h"
+#include "device/DeviceIds.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <set>
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+// The readers of the open sessions, for InterruptAll to wake.
+std::mutex g_readersLock;
+std::set<CReaderThread*> g_readers;
+
+// After a write that failed, the next attempt follows after one tick, as in
+// the window.
+constexpr std::chrono::milliseconds RetryAfterFailedWrite{300};
+
+class PathBus : public HidBus {
+public:
+    PathBus(std::shared_ptr<HidBus> bus, std::string path)
+        : m_bus(std::move(bus)), m_path(std::move(path)) {}
+
+    std::vector<HidInterfaceInfo> enumerate() override {
+        std::vector<HidInterfaceInfo> list = m_bus->enumerate();
+        std::erase_if(list, [this](const HidInterfaceInfo& info) { return info.path != m_path; });
+        return list;
+    }
+
+    std::unique_ptr<HidConnection> open(const std::string& path, HidOpenError* error) override {
+        if (path == m_path)
+            return m_bus->open(path, error);
+        if (error)
+            *error = HidOpenError::NotFound;
+        return nullptr;
+    }
+
+private:
+    std::shared_ptr<HidBus> m_bus;
+    std::string m_path;
+};
+
+const std::string EventTextPrefix = [] {
+    protocol::Report report{};
+    report[1] = protocol::TypeEvent;
+    return protocol::ReportText(report.data()).substr(0, 6);
+}();
+
+} // namespace
+
+std::vector<KeyboardInterface> FindKeyboards(HidBus& bus) {
+    std::vector<KeyboardInterface> found;
+    std::set<std::string> seen;
+    for (const HidInterfaceInfo& info : bus.enumerate()) {
+        if (info.vendorId == KeyboardVendorId && IsKnownProductId(info.productId) &&
+            info.usagePage == VendorUsagePage && info.usage == ConfigurationUsage &&
+            seen.insert(info.path).second)
+            found.push_back({info.path, info.productId});
+    }
+    return found;
+}
+
+std::shared_ptr<HidBus> OnlyPath(std::shared_ptr<HidBus> bus, std::string path) {
+    return std::make_shared<PathBus>(std::move(bus), std::move(path));
+}
+
+KeyboardSession::KeyboardSession(std::shared_ptr<HidBus> bus, FILE* log)
+    : m_bus(bus), m_device(std::make_unique<CHidDevice>(std::move(bus))), m_log(log) {}
+
+KeyboardSession::~KeyboardSession() {
+    Close();
+}
+
+void KeyboardSession::InterruptAll() {
+    g_interrupted = true;
+    std::lock_guard<std::mutex> readers(g_readersLock);
+    for (CReaderThread* reader : g_readers) {
+        { std::lock_guard<std::mutex> lock(StatusLock); }
+        reader->Changed.notify_all();
+    }
+}
+
+uint16_t KeyboardSession::ProductId() const {
+    return m_device->ProductId.load();
+}
+
+KeyboardSession::Result KeyboardSession::Open() {
+    // The bus is asked first, so that an empty one is told at once instead of
+    // after the reader's searches.
+    if (FindKeyboards(*m_bus).empty())
+        return Result::NoKeyboard;
+    if (!m_device->StartReader())
+        return Result::NoKeyboard;
+    CReaderThread& reader = *m_device->Reader;
+    {
+        std::lock_guard<std::mutex> readers(g_readersLock);
+        g_readers.insert(&reader);
+    }
+    std::unique_lock<std::mutex> lock(StatusLock);
+    reader.Changed.wait_for(lock, OpenTimeout, [&] {
+        return g_interrupted || reader.ReaderState == CReaderThread::Reading ||
+               m_device->PermissionDenied();
+    });
+    if (g_interrupted)
+        return Result::Interrupted;
+    if (reader.ReaderState == CReaderThread::Reading) {
+        m_connection = reader.Connection;
+        m_seenReports = reader.ReportsDecoded;
+        return Result::Done;
+    }
+    return m_device->PermissionDenied() ? Result::PermissionDenied : Result::NoKeyboard;
+}
+
+void KeyboardSession::Close() {
+    if (!m_device->Reader)
+        return;
+    CReaderThread& reader = *m_device->Reader;
+    if (reader.ReaderState == CReaderThread::Reading && !KeyboardGone()) {
+        // The reader looks whether it should stop only between two reads, and
+        // a read waits up to CHidDevice::ReadPollMs for a report. A request
+        // for the live status is answered at once and so ends the read; what
+        // is read after KeepRunning was cleared is dropped undecoded.
+        reader.KeepRunning = 0;
+        WriteRequest(protocol::TypeLiveStatus);
+    }
+    {
+        std::lock_guard<std::mutex> readers(g_readersLock);
+        g_readers.erase(&reader);
+    }
+    m_device->Close();
+}
+
+bool KeyboardSession::KeyboardGone() const {
+    const CReaderThread& reader = *m_device->Reader;
+    return reader.ReaderState != CReaderThread::Reading || reader.Connection != m_connection;
+}
+
+int KeyboardSession::WriteRequest(uint8_t type) {
+    const protocol::Payload payload = protocol::EncodeRequest(type);
+    if (m_log)
+        std::fputs(protocol::GetReportLogLine(payload).c_str(), m_log);
+    return m_device->WriteReport(payload.bytes.data(), payload.length);
+}
+
+KeyboardSession::Result KeyboardSession::Request(uint8_t type) {
+    const bool full = type != protocol::TypeLiveStatus;
+    return Exchange([&] { return WriteRequest(type); }, type, full, ReplyTimeout, Attempts);
+}
+
+KeyboardSession::Result KeyboardSession::ReadConfiguration() {
+    for (uint8_t type : {protocol::TypeThresholdsAndTimers, protocol::TypeIdNumber,
+                         protocol::TypeConfigurationFlags}) {
+        if (const Result r = Request(type); r != Result::Done)
+            return r;
+    }
+    return Result::Done;
+}
+
+KeyboardSession::Result KeyboardSession::Send(uint8_t command, const KeyboardSettings& values) {
+    CHidDevice* device = m_device.get();
+    std::function<int()> write;
+    switch (command) {
+    case protocol::CmdThresholdsAndTimers:
+        write = [&] { return values.SendThresholdsAndTimers(device, m_log, false); };
+        break;
+    case protocol::CmdIdNumber:
+        write = [&] { return values.SendIdNumber(device, m_log, false); };
+        break;
+    case protocol::CmdConfigurationFlags:
+        write = [&] { return values.SendConfigurationFlags(device, m_log, false); };
+        break;
+    case protocol::CmdStore:
+        return Exchange([&] { return values.SendStore(device, m_log, false); }, protocol::TypeReply,
+                        false, StoreReplyTimeout, StoreAttempts);
+    default:
+        return Result::NoAnswer;
+    }
+    return Exchange(write, protocol::TypeReply, false, ReplyTimeout, Attempts);
+}
+
+KeyboardSession::Result KeyboardSession::WriteSettings(const KeyboardSettings& wanted,
+                                                       const std::vector<uint8_t>& commands,
+                                                       std::string& differences) {
+    differences.clear();
+    for (uint8_t command : {protocol::CmdConfigurationFlags, protocol::CmdThresholdsAndTimers,
+                            protocol::CmdIdNumber}) {
+        if (std::find(commands.begin(), commands.end(), command) == commands.end())
+            continue;
+        if (const Result r = Send(command, wanted); r != Result::Done)
+            return r;
+    }
+    if (const Result r = ReadConfiguration(); r != Result::Done)
+        return r;
+    differences = SettingsDifferences(wanted, m_record);
+    return differences.empty() ? Result::Done : Result::Differs;
+}
+
+// One exchange: the answer of an earlier exchange that comes late must not
+// stand in for this one, so the reader's reply flag is cleared before each
+// write. A write that fails is tried again after a tick, unless the keyboard
+// is gone.
+KeyboardSession::Result KeyboardSession::Exchange(const std::function<int()>& write,
+                                                  uint8_t acceptedType, bool fullPull,
+                                                  std::chrono::milliseconds timeout, int attempts) {
+    if (!m_device->Reader)
+        return Result::NoKeyboard;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        {
+            std::lock_guard<std::mutex> lock(StatusLock);
+            m_device->Reader->ReplyReceived = 0;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (write() != 0) {
+            if (const Result r = Await(now + RetryAfterFailedWrite, 0, fullPull); r != Result::Done)
+                return r;
+            continue;
+        }
+        if (const Result r = Await(now + timeout, acceptedType, fullPull); r != Result::NoAnswer)
+            return r;
+    }
+    return Result::NoAnswer;
+}
+
+// Waits until a reply of `acceptedType` was taken over (0: none is awaited),
+// the keyboard is gone, the wait is interrupted or `deadline` passed. Every
+// reply that arrives is taken over into the record (and logged), as the
+// window's pulls do, whether it is the one awaited or not.
+KeyboardSession::Result KeyboardSession::Await(TimePoint deadline, uint8_t acceptedType,
+                                               bool fullPull) {
+    CReaderThread& reader = *m_device->Reader;
+    for (;;) {
+        std::unique_lock<std::mutex> lock(StatusLock);
+        const bool woken = reader.Changed.wait_until(lock, deadline, [&] {
+            return g_interrupted || (acceptedType != 0 && reader.ReplyReceived) ||
+                   reader.ReportsDecoded != m_seenReports || KeyboardGone();
+        });
+        std::optional<std::string> event;
+        if (reader.ReportsDecoded != m_seenReports) {
+            m_seenReports = reader.ReportsDecoded;
+            if (reader.LastReportText.rfind(EventTextPrefix, 0) == 0)
+                event = reader.LastReportText;
+        }
+        const bool replied = reader.ReplyReceived != 0;
+        lock.unlock();
+
+        if (event && m_onEvent)
+            m_onEvent(*event);
+        if (g_interrupted)
+            return Result::Interrupted;
+        if (KeyboardGone())
+            return Result::Lost;
+        if (acceptedType != 0 && replied) {
+            if (fullPull)
+                m_record.PullFullStatus(m_device.get(), m_log);
+            else
+                m_record.PullLiveStatus(m_device.get(), m_log);
+            if (m_record.ReplyReceived && m_record.ReplyType == acceptedType)
+                return Result::Done;
+        }
+        if (!woken)
+            return acceptedType != 0 ? Result::NoAnswer : Result::Done;
+    }
+}
+
+KeyboardSession::Result KeyboardSession::Pause(TimePoint until) {
+    if (!m_device->Reader)
+        return Result::NoKeyboard;
+    return Await(until, 0, false);
+}
+
+const char* ResultText(KeyboardSession::Result result) {
+    using R = KeyboardSession::Result;
+    switch (result) {
+    case R::Done:
+        return "done";
+    case R::NoKeyboard:
+        return "no keyboard";
+    case R::PermissionDenied:
+        return "the keyboard may not be opened";
+    case R::NoAnswer:
+        return "the keyboard did not answer";
+    case R::Lost:
+        return "the keyboard went away";
+    case R::Differs:
+        return "the keyboard holds other settings than it was sent";
+    case R::Interrupted:
+        break;
+    }
+    return "interrupted";
+}

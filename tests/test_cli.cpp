@@ -1,0 +1,314 @@
+// kbconfig-cli as a script uses it: the built program run against built-in
+// keyboards whose stored settings live in a state file, so that what a
+// command stored (or did not) is seen by the next one.
+
+#include "core/RecordFields.h"
+#include "settings/SettingsFile.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+struct Outcome {
+    int exit = -1;
+    std::string out, err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("kbcli-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::string Write(const std::string& name, const std::string& content) const {
+        std::ofstream(Path(name), std::ios::binary) << content;
+        return Path(name);
+    }
+
+    // Runs kbconfig-cli in the test's folder with the built-in keyboards and
+    // `env` ("NAME=value ..."); `shell` is put after the command as it is.
+    Outcome Cli(const std::string& args, const std::string& env = "",
+                const std::string& shell = "") const {
+        const std::string command =
+            "cd '" + dir.string() +
+            "' && env KBCONFIG_DEVICE=emulator KBCONFIG_EMULATOR_STATE=state " + env +
+            " '" KBCONFIG_CLI "' " + args + " >out 2>err " + shell;
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(Path("out")), Read(Path("err"))};
+    }
+
+    // The keyboard's every field as show --json reports it.
+    json Show(const std::string& args = "", const std::string& env = "") const {
+        const Outcome run = Cli("show --json " + args, env);
+        EXPECT_EQ(run.exit, 0) << run.err;
+        return json::parse(run.out);
+    }
+
+    static KeyboardSettings Record(const json& fields) {
+        KeyboardSettings record;
+        for (const auto& [name, value] : fields.items())
+            SetFieldValue(*FindRecordField(name), record, value.get<unsigned>());
+        return record;
+    }
+
+    // "bench.set" as the window would save the keyboard's record with `changes`.
+    void SettingsFile(const std::map<std::string, unsigned>& changes) {
+        KeyboardSettings record = Record(Show()["fields"]);
+        for (const auto& [name, value] : changes)
+            SetFieldValue(*FindRecordField(name), record, value);
+        ASSERT_EQ(SaveSettingsFile(Path("bench.set"), record).error, SaveError::None);
+    }
+
+    static void ExpectOneErrorLine(const Outcome& run) {
+        EXPECT_EQ(run.err.rfind("kbconfig-cli: ", 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+
+    fs::path dir;
+};
+
+TEST_F(CliTest, ShowListAndSaveDescribeTheKeyboard) {
+    const json shown = Show();
+    EXPECT_EQ(shown["path"], "emulator:1:config");
+    EXPECT_EQ(shown["productId"], 0x0705);
+    ASSERT_EQ(shown["fields"].size(), 33u);
+    EXPECT_EQ(shown["fields"]["IdNumber"], 4711);
+    EXPECT_EQ(shown["fields"]["HighThreshold"], 180);
+    EXPECT_EQ(shown["fields"]["NumberOfSensors"], 4);
+
+    // A live status report before every answer is no answer to a request.
+    const json chatty = Show("", "KBCONFIG_EMULATOR_FAULTS=chatter")["fields"];
+    EXPECT_EQ(chatty["HighThreshold"], 180);
+    EXPECT_EQ(chatty["IdNumber"], 4711);
+    EXPECT_EQ(chatty["NumberOfSensors"], 4);
+
+    // save writes what the window's Save writes for the record read.
+    ASSERT_EQ(SaveSettingsFile(Path("window.set"), Record(shown["fields"])).error, SaveError::None);
+    const Outcome saved = Cli("save cli.set");
+    ASSERT_EQ(saved.exit, 0) << saved.err;
+    EXPECT_EQ(Read(Path("cli.set")), Read(Path("window.set")));
+
+    const Outcome listed = Cli("list --json", "KBCONFIG_EMULATOR_COUNT=3");
+    ASSERT_EQ(listed.exit, 0);
+    const json keyboards = json::parse(listed.out);
+    ASSERT_EQ(keyboards.size(), 3u);
+    EXPECT_EQ(keyboards[2]["path"], "emulator:3:config");
+    EXPECT_EQ(keyboards[2]["productId"], 0x0707);
+    EXPECT_EQ(keyboards[2]["openable"], true);
+    EXPECT_EQ(Show("--device emulator:3:config", "KBCONFIG_EMULATOR_COUNT=3")["fields"]["IdNumber"],
+              4713);
+}
+
+// What apply, set and store leave on the keyboard, seen by later commands.
+TEST_F(CliTest, ApplySetAndStoreReachTheKeyboard) {
+    SettingsFile({{"LowThreshold", 77}, {"PowerOnWipe", 1}});
+    const Outcome applied = Cli("apply bench.set --store --log log.txt");
+    ASSERT_EQ(applied.exit, 0) << applied.err;
+    EXPECT_EQ(applied.out, "emulator:1:config: applied bench.set and stored\n");
+    const std::string log = Read(Path("log.txt"));
+    // Flags, thresholds and the keyboard's own ID number (4711 = 12 67), each
+    // acknowledged, then the read-back and the store.
+    EXPECT_NE(log.find("WriteReport:  07 AE 00 00 00\n00 0A "), std::string::npos) << log;
+    EXPECT_NE(log.find("WriteReport:  05 4D B4"), std::string::npos) << log;
+    EXPECT_NE(log.find("WriteReport:  06 12 67\n00 0A "), std::string::npos) << log;
+    EXPECT_NE(log.find("WriteReport:  09\n00 0A "), std::string::npos) << log;
+    json f = Show()["fields"];
+    EXPECT_EQ(f["LowThreshold"], 77);
+    EXPECT_EQ(f["PowerOnWipe"], 1);
+    EXPECT_EQ(f["IdNumber"], 4711);
+
+    // Set without --store is lost with the power; with it, it stays.
+    ASSERT_EQ(Cli("set HighThreshold=200").exit, 0);
+    EXPECT_EQ(Show()["fields"]["HighThreshold"], 180);
+    const Outcome set = Cli("set 'IdNumber= +42' HighThreshold=200 DisableSensor4=1 --store");
+    ASSERT_EQ(set.exit, 0) << set.err;
+    f = Show()["fields"];
+    EXPECT_EQ(f["IdNumber"], 42);
+    EXPECT_EQ(f["HighThreshold"], 200);
+    EXPECT_EQ(f["DisableSensor4"], 1);
+    EXPECT_EQ(f["LowThreshold"], 77);
+    EXPECT_EQ(Cli("store").exit, 0);
+
+    // --all: every keyboard, one result line each, each keeping its ID number.
+    const Outcome all = Cli("apply bench.set --all --store",
+                            "KBCONFIG_EMULATOR_COUNT=3 KBCONFIG_EMULATOR_FAULTS=chatter");
+    ASSERT_EQ(all.exit, 0) << all.err;
+    EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 3) << all.out;
+    f = Show("--device emulator:3:config", "KBCONFIG_EMULATOR_COUNT=3")["fields"];
+    EXPECT_EQ(f["LowThreshold"], 77);
+    EXPECT_EQ(f["IdNumber"], 4713);
+}
+
+TEST_F(CliTest, ExitCodesSayWhatHappened) {
+    struct Case {
+        std::string args, env;
+        int exit;
+    };
+    const Case cases[] = {
+        {"", "", 1},
+        {"show --bogus", "", 1},
+        {"apply x.set --all --device emulator:1:config", "", 1},
+        {"monitor --json --csv", "", 1},
+        {"show --device emulator:9:config", "", 2},
+        {"list", "KBCONFIG_DEVICE=none", 2},
+        {"show", "KBCONFIG_EMULATOR_FAULTS=deny-open", 3},
+        {"list", "KBCONFIG_EMULATOR_FAULTS=deny-open", 3},
+        // The keyboard without a beeper does not take one: the read-back differs.
+        {"set BeeperEnableStatus=1", "KBCONFIG_EMULATOR_PRODUCT=0x0703", 4},
+        {"save no/such/folder/x.set", "", 5},
+        {"apply missing.set", "", 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args + " " + c.env);
+        const Outcome run = Cli(c.args, c.env);
+        EXPECT_EQ(run.exit, c.exit) << run.err;
+        ExpectOneErrorLine(run);
+    }
+    const Outcome differs = Cli("set BeeperEnableStatus=1", "KBCONFIG_EMULATOR_PRODUCT=0x0703");
+    EXPECT_NE(differs.err.find("BeeperEnableStatus sent 1, keyboard has 0"), std::string::npos);
+}
+
+// A keyboard that never answers: each request is sent three times, then the
+// command gives up with 4.
+TEST_F(CliTest, SilentKeyboardIsAskedThreeTimes) {
+    const Outcome run = Cli("show --log log.txt", "KBCONFIG_EMULATOR_FAULTS=silent");
+    EXPECT_EQ(run.exit, 4);
+    ExpectOneErrorLine(run);
+    const std::string log = Read(Path("log.txt"));
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log; // and a last live request
+    EXPECT_EQ(log.rfind("GetReport: 08 02\nGetReport: 08 02\nGetReport: 08 02\n", 0), 0u) << log;
+}
+
+// Broken files, unknown keys and values out of range change nothing and send
+// nothing: no report in the log, the keyboard's memory untouched.
+TEST_F(CliTest, BadInputSendsNothing) {
+    ASSERT_EQ(Cli("set LowThreshold=99 --store").exit, 0);
+    const std::string stored = Read(Path("state"));
+    const std::string v6 = SettingsVersion6;
+    Write("version.set", "7 Other Settings\r\n");
+    Write("number.set", v6 + "\r\n10 LowThreshold\r\nabc HighThreshold\r\n");
+    Write("short.set", v6 + "\r\n10 LowThreshold\r\n");
+    struct Case {
+        std::string args;
+        int exit;
+    };
+    const Case cases[] = {
+        {"apply version.set --store", 5},
+        {"apply number.set --store", 5},
+        {"apply short.set --store", 5},
+        {"apply missing.set --store", 5},
+        {"set Nonsense=1 --store", 1},
+        {"set HostModeEnable=1", 1},
+        {"set LowThreshold=256", 1},
+        {"set KeystrokeAlarmTrigger=65536", 1},
+        {"set EnableTimer=2", 1},
+        {"set IdNumber=70000", 1},
+        {"set IdNumber=-1", 1},
+        {"set IdNumber=12ab", 1},
+        {"set LowThreshold=10 CleanTimer=", 1},
+        {"set LowThreshold", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Outcome run = Cli(c.args + " --log log.txt");
+        EXPECT_EQ(run.exit, c.exit) << run.err;
+        ExpectOneErrorLine(run);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(Read(Path("log.txt")), "");
+        EXPECT_EQ(Read(Path("state")), stored);
+    }
+    EXPECT_NE(
+        Cli("apply version.set")
+            .err.find(
+                "Incompatible format in saved file \"version.set\" Version String = \"7 Other "
+                "Settings\""),
+        std::string::npos);
+}
+
+// The keyboard vanishes at its Kth report: reading (3), writing (5), reading
+// back (8) or storing (10). Never a success, nothing stored.
+TEST_F(CliTest, UnplugDuringApplyIsAFailure) {
+    SettingsFile({{"LowThreshold", 33}});
+    const std::string stored = Read(Path("state"));
+    for (int k : {3, 5, 8, 10}) {
+        SCOPED_TRACE(k);
+        const Outcome run = Cli("apply bench.set --store",
+                                "KBCONFIG_EMULATOR_FAULTS=unplug-at-write=" + std::to_string(k));
+        EXPECT_EQ(run.exit, 4);
+        EXPECT_EQ(run.out.find("applied"), std::string::npos) << run.out;
+        EXPECT_NE(run.err.find("went away"), std::string::npos) << run.err;
+        EXPECT_EQ(Read(Path("state")), stored);
+    }
+    // With --all the others are served and the exit code still tells.
+    const Outcome all = Cli("apply bench.set --all --store",
+                            "KBCONFIG_EMULATOR_COUNT=3 KBCONFIG_EMULATOR_FAULTS=unplug-at-write=5");
+    EXPECT_EQ(all.exit, 4);
+    EXPECT_EQ(all.out, "emulator:1:config: failed: the keyboard went away\n"
+                       "emulator:2:config: applied bench.set and stored\n"
+                       "emulator:3:config: applied bench.set and stored\n");
+}
+
+// "2026-05-06T12:34:56.789+02:00": local time with milliseconds and offset.
+bool IsoTime(const std::string& t) {
+    const std::string shape = "dddd-dd-ddTdd:dd:dd.ddd+dd:dd";
+    if (t.size() != shape.size())
+        return false;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const bool ok = shape[i] == 'd'   ? std::isdigit(static_cast<unsigned char>(t[i])) != 0
+                        : shape[i] == '+' ? t[i] == '+' || t[i] == '-'
+                                          : t[i] == shape[i];
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+TEST_F(CliTest, MonitorPrintsStatusLinesAndStopsCleanly) {
+    const Outcome counted = Cli("monitor --json --count 3 --interval 20");
+    ASSERT_EQ(counted.exit, 0) << counted.err;
+    std::istringstream lines(counted.out);
+    int statusLines = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const json entry = json::parse(line);
+        EXPECT_TRUE(IsoTime(entry["time"])) << entry["time"];
+        if (entry["kind"] == "status") {
+            ++statusLines;
+            EXPECT_EQ(entry.size(), 10u);
+            EXPECT_LE(entry["LeftLevel"].get<int>(), 255);
+        }
+    }
+    EXPECT_EQ(statusLines, 3);
+
+    // SIGINT: exit 0, the message log complete (it ends with a whole line).
+    const Outcome stopped = Cli("monitor --csv --interval 20 --log log.txt", "",
+                                "& p=$!; sleep 0.5; kill -INT $p; wait $p; exit $?");
+    EXPECT_EQ(stopped.exit, 0) << stopped.err;
+    EXPECT_EQ(stopped.out.rfind("time,kind,LeftLevel,", 0), 0u);
+    EXPECT_GE(std::count(stopped.out.begin(), stopped.out.end(), '\n'), 5);
+    const std::string log = Read(Path("log.txt"));
+    EXPECT_TRUE(!log.empty() && log.back() == '\n');
+}
+
+} // namespace
