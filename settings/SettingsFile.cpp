@@ -1,8 +1,9 @@
 #include "settings/SettingsFile.h"
 
+#include "settings/SafeSave.h"
+
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -100,25 +101,22 @@ void StoreValue(DeviceStatus& status, const KeyedField& field, unsigned short va
 } // namespace
 
 SaveResult SaveSettingsFile(const std::string& path, const KeyboardSettings& settings) {
-    // Write a temporary file beside the target and rename it over the target
-    // only once everything reached the disk.
-    const std::string temporary = path + ".tmp";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
-        return {SaveError::CannotOpen, WithPath("Unable to open file \"%s\"", path)};
-    }
-    bool ok = std::fprintf(file, "%s\r\n", SettingsVersion6) > 0;
+    std::string content = std::string(SettingsVersion6) + "\r\n";
+    char line[64];
     for (const KeyedField& field : KeyedFields) {
         const unsigned short value = field.word ? settings.*field.word : settings.*field.flag;
-        ok = ok && std::fprintf(file, "%hu %s\r\n", value, field.key) > 0;
+        std::snprintf(line, sizeof line, "%hu %s\r\n", value, field.key);
+        content += line;
     }
-    ok = ok && std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
-    ok = (std::fclose(file) == 0) && ok;
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return {SaveError::WriteFailed, WithPath("Unable to write file \"%s\"", path)};
+    switch (ReplaceFileContent(path, content)) {
+    case SafeSaveError::None:
+        return {};
+    case SafeSaveError::CannotCreate:
+        return {SaveError::CannotOpen, WithPath("Unable to open file \"%s\"", path)};
+    case SafeSaveError::WriteFailed:
+        break;
     }
-    return {};
+    return {SaveError::WriteFailed, WithPath("Unable to write file \"%s\"", path)};
 }
 
 RecallResult RecallSettingsFile(const std::string& path, KeyboardSettings& settings) {
