@@ -96,38 +96,6 @@ TEST(Polling, WithoutKeyboardEveryTickShowsNoDeviceAndWritesNothing) {
     EXPECT_TRUE(denied.Text(1014).startsWith("No Device ") && denied.Text(1014).contains("udev"));
 }
 
-TEST(Polling, LockedChangesAreNeverSentUnlockedOnesGoOutInOrderEachAfterItsAnswer) {
-    AppHarness h;
-    ASSERT_TRUE(h.Connect());
-    g_settings.LowThreshold = 61;
-    g_settings.IdNumber = 777;
-    g_settings.PowerOnWipe = 1;
-    auto requestAll = [&] {
-        h.Core().RequestIdNumberReport();
-        h.Core().RequestThresholdsReport();
-        h.Core().RequestOptionsReport();
-    };
-    requestAll();
-    h.Core().RequestThresholdsReport();
-    EXPECT_TRUE(NothingToSend(h));
-    ASSERT_TRUE(h.StatusRound() && h.StatusRound());
-    EXPECT_EQ(h.TakeCommands(), (Codes{801, 801}));
-
-    h.Click(6);
-    requestAll();
-    h.Click(8); // Store
-    for (int expected : {7, 5, 6, 9}) {
-        EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, expected}}));
-        ASSERT_TRUE(h.WaitReply());
-        EXPECT_EQ(TickAndWatch(h, 1), Sent{}); // takes the answer, sends nothing
-    }
-    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 801}}));
-    const DeviceStatus stored = h.Bus().StoredState();
-    EXPECT_EQ(stored.LowThreshold, 61);
-    EXPECT_EQ(stored.IdNumber, 777);
-    EXPECT_EQ(stored.PowerOnWipe, 1);
-}
-
 TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
     // The full read's first request, an ordinary change, the store command.
     for (const auto& [code, period] : {std::pair{802, 8}, std::pair{5, 8}, std::pair{9, 50}}) {
@@ -243,7 +211,8 @@ TEST(SaveAndRecall, EveryKeyComesBackReachesTheKeyboardAndIsReadBack) {
         EXPECT_TRUE(pending.options && pending.thresholds && pending.idNumber && pending.reread);
 
         h.TakeCommands();
-        for (int expected : {7, 5, 6, 802, 803, 804}) { // the sends, each answered, then the re-read
+        for (int expected :
+             {7, 5, 6, 802, 803, 804}) { // the sends, each answered, then the re-read
             EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, expected}}));
             ASSERT_TRUE(h.WaitReply());
             if (expected < 800) {

@@ -107,6 +107,7 @@ template <typename Message> void Require(bool ok, const Message& message) {
 
 // ---- actions ---------------------------------------------------------------
 
+// clang-format off
 enum class Act : uint8_t {
     // the technician
     Unlock, Lock, MoveSlider, TickFlag, SetId, Store, RecallGood, RecallBroken, Simulate, Paint,
@@ -116,10 +117,11 @@ enum class Act : uint8_t {
     Flood,
 };
 const char* const kActNames[] = {
-    "Unlock", "Lock", "MoveSlider", "TickFlag", "SetId", "Store", "RecallGood",
-    "RecallBroken", "Simulate", "Paint", "Ticks", "Unplug", "Plug", "Swap",
-    "DropReplies", "LoseReply", "HoldReplies", "FailWrites", "UnknownReport", "Event", "Flood",
+    "Unlock", "Lock", "MoveSlider", "TickFlag", "SetId", "Store", "RecallGood", "RecallBroken",
+    "Simulate", "Paint", "Ticks", "Unplug", "Plug", "Swap", "DropReplies", "LoseReply",
+    "HoldReplies", "FailWrites", "UnknownReport", "Event", "Flood",
 };
+// clang-format on
 
 struct Action {
     Act act = Act::Ticks;
@@ -133,20 +135,18 @@ namespace rc {
 template <> struct Arbitrary<Action> {
     static Gen<Action> arbitrary() {
         return gen::build<Action>(
-            gen::set(&Action::act, gen::weightedElement<Act>({
-                                       {4, Act::Unlock},       {1, Act::Lock},
-                                       {4, Act::MoveSlider},   {3, Act::TickFlag},
-                                       {2, Act::SetId},        {1, Act::Store},
-                                       {2, Act::RecallGood},   {2, Act::RecallBroken},
-                                       {1, Act::Simulate},     {3, Act::Paint},
-                                       {10, Act::Ticks},       {1, Act::Unplug},
-                                       {1, Act::Plug},         {2, Act::Swap},
-                                       {1, Act::DropReplies},  {2, Act::LoseReply},
-                                       {2, Act::HoldReplies},
-                                       {1, Act::FailWrites},   {1, Act::UnknownReport},
-                                       {1, Act::Event},        {1, Act::Flood},
-                                   })),
-            gen::set(&Action::a, gen::inRange(0, 24)), gen::set(&Action::b, gen::inRange(0, 10000)));
+            gen::set(&Action::act,
+                     gen::weightedElement<Act>({
+                         {4, Act::Unlock},        {1, Act::Lock},         {4, Act::MoveSlider},
+                         {3, Act::TickFlag},      {2, Act::SetId},        {1, Act::Store},
+                         {2, Act::RecallGood},    {2, Act::RecallBroken}, {1, Act::Simulate},
+                         {3, Act::Paint},         {10, Act::Ticks},       {1, Act::Unplug},
+                         {1, Act::Plug},          {2, Act::Swap},         {1, Act::DropReplies},
+                         {2, Act::LoseReply},     {2, Act::HoldReplies},  {1, Act::FailWrites},
+                         {1, Act::UnknownReport}, {1, Act::Event},        {1, Act::Flood},
+                     })),
+            gen::set(&Action::a, gen::inRange(0, 24)),
+            gen::set(&Action::b, gen::inRange(0, 10000)));
     }
 };
 } // namespace rc
@@ -345,9 +345,8 @@ public:
             if (!m_simulated) {
                 const auto settled = ShownAndWrittenBack(f, Get(keyboard, f));
                 Require(settled.count(Get(g_settings, f)) != 0, [&] {
-                    return std::string(f.name) + ": record " +
-                                  std::to_string(Get(g_settings, f)) + ", keyboard " +
-                           std::to_string(Get(keyboard, f));
+                    return std::string(f.name) + ": record " + std::to_string(Get(g_settings, f)) +
+                           ", keyboard " + std::to_string(Get(keyboard, f));
                 });
             }
         }
