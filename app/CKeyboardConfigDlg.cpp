@@ -2,6 +2,7 @@
 
 #include "app/IndicatorImages.h"
 #include "app/ProgramIcon.h"
+#include "app/WritablePlaces.h"
 #include "device/DeviceIds.h"
 #include "emulator/BusSelection.h"
 #include "pages/CAboutDlg.h"
@@ -14,6 +15,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
@@ -81,13 +83,16 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
     m_controls = BuiltDialog(tmpl, this);
     setFixedSize(m_controls.size());
 
-    // The system menu: Qt offers none on this platform, so its entry lives
-    // in the window's context menu.
+    // The system menu: Qt offers none, so its entry lives in the window's
+    // context menu; on Windows it goes into the window's real system menu too.
     m_systemMenu = new QMenu(this);
     m_systemMenu->addSeparator();
     QAction* about = m_systemMenu->addAction(QStringLiteral("&About Olvane..."));
     about->setData(AboutCommand);
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(AboutCommand); });
+#ifdef Q_OS_WIN
+    AddToWindowsSystemMenu(AboutCommand, about->text());
+#endif
 
     CreatePropertySheet();
 
@@ -235,9 +240,19 @@ void CKeyboardConfigDlg::ShowConfigurationLock(bool unlock) {
     Control(IDC_ENABLE_BEEPER)->setEnabled(unlock && productId != ProductWithoutBeeper);
 }
 
+// The log lives in the program folder, or in the user's state folder when
+// the program folder cannot be written; the page's box tells where.
 bool CKeyboardConfigDlg::EnableMessageLog(bool on) {
-    const QByteArray path = QFile::encodeName(m_strDir + QStringLiteral("debug.txt"));
-    return m_core->EnableMessageLog(on, path.toStdString());
+    if (!on)
+        return m_core->EnableMessageLog(false);
+    const QString path = MessageLogPath(m_strDir);
+    const bool open = m_core->EnableMessageLog(true, QFile::encodeName(path).toStdString());
+    const QString shown = QDir::toNativeSeparators(path);
+    if (m_pPropSheet)
+        m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG)
+            ->setToolTip(open ? QStringLiteral("Writing to %1").arg(shown)
+                              : QStringLiteral("Unable to open file \"%1\"").arg(shown));
+    return open;
 }
 
 void CKeyboardConfigDlg::OnTimer() {

@@ -46,8 +46,9 @@ public:
     void KeystrokeTriggerChanged();
     void UpdateAlarmIndicators();
 
-    // Opens or closes "debug.txt" in the program directory. Returns whether
-    // the log is open afterwards.
+    // Opens or closes "debug.txt" in the program directory (in the user's
+    // state folder when that cannot be written). Returns whether the log is
+    // open afterwards.
     bool EnableMessageLog(bool on);
 
     // One tick of the polling machine (the 300 ms timer calls it).
@@ -83,9 +84,16 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+#ifdef Q_OS_WIN
+    // SystemMenu_win.cpp: the entry in the window's real system menu.
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
 
 private:
     void InitDialog(std::shared_ptr<HidBus> bus);
+#ifdef Q_OS_WIN
+    void AddToWindowsSystemMenu(unsigned commandId, const QString& caption);
+#endif
     void CreatePropertySheet();
     void ConnectControls();
     void Shutdown();
@@ -102,7 +110,9 @@ private:
     void OnEnableBeeper();
 
     // What the polling machine asks to be shown.
-    void ShowRecord() override { RefreshDisplay(); }
+    void ShowRecord() override {
+        RefreshDisplay();
+    }
     void ShowNoDevice() override;
     void ShowSensorCount(int count) override;
     void ShowConfigurationLock(bool unlocked) override;

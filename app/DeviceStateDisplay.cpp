@@ -4,6 +4,7 @@
 #include "app/CKeyboardConfigDlg.h"
 
 #include "device/CHidDevice.h"
+#include "device/HidAccess.h"
 #include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
 
@@ -14,8 +15,7 @@
 void CKeyboardConfigDlg::ShowNoDevice() {
     QString status = QStringLiteral("No Device");
     if (m_core->Device().PermissionDenied())
-        status +=
-            QStringLiteral(" (the keyboard may not be opened: install the udev rule, see README)");
+        status += QString::fromUtf8(PermissionHint);
     SetText(IDC_STATUS_TEXT, status);
     SetText(IDC_PRODUCT_ID_TEXT, QStringLiteral("Unknown"));
 }

@@ -3,6 +3,7 @@
 #include "app/CKeyboardConfigDlg.h"
 
 #include "app/Prompts.h"
+#include "app/WritablePlaces.h"
 #include "settings/KeyboardSettings.h"
 #include "settings/SettingsFile.h"
 
@@ -32,10 +33,12 @@ QString UserText(const std::string& message) {
 
 void CKeyboardConfigDlg::OnSave() {
     Prompts& prompts = CurrentPrompts();
-    const QString path = prompts.SaveFileName(
-        this, SettingsFileRequest(QStringLiteral("Select Configuration File"), m_strDir));
+    const QString path =
+        prompts.SaveFileName(this, SettingsFileRequest(QStringLiteral("Select Configuration File"),
+                                                       SettingsFileFolder(m_strDir)));
     if (path.isEmpty())
         return;
+    RememberSettingsFileFolder(m_strDir, path);
     const SaveResult result = SaveSettingsFile(LocalPath(path), g_settings);
     if (result.error != SaveError::None) {
         prompts.Message(this, UserText(result.message),
@@ -48,10 +51,12 @@ void CKeyboardConfigDlg::OnSave() {
 // while it is open can send a broken file's values.
 void CKeyboardConfigDlg::OnRecall() {
     Prompts& prompts = CurrentPrompts();
-    const QString path = prompts.OpenFileName(
-        this, SettingsFileRequest(QStringLiteral("Recall Configuration File"), m_strDir));
+    const QString path =
+        prompts.OpenFileName(this, SettingsFileRequest(QStringLiteral("Recall Configuration File"),
+                                                       SettingsFileFolder(m_strDir)));
     if (path.isEmpty())
         return;
+    RememberSettingsFileFolder(m_strDir, path);
     const RecallResult result = m_core->Recall(LocalPath(path));
     if (result.error != RecallError::None) {
         prompts.Message(this, UserText(result.message),

@@ -4,6 +4,7 @@
 #include "core/KeyboardSession.h"
 #include "core/MessageLog.h"
 #include "core/RecordFields.h"
+#include "device/HidAccess.h"
 #include "settings/SettingsFile.h"
 
 #include <nlohmann/json.hpp>
@@ -18,11 +19,6 @@ namespace {
 
 using Result = KeyboardSession::Result;
 using Json = nlohmann::ordered_json;
-
-// What the window adds to "No Device" when a keyboard is there but may not
-// be opened.
-constexpr const char* PermissionHint =
-    " (the keyboard may not be opened: install the udev rule, see README)";
 
 // The live status fields, in the order a monitor line shows them.
 constexpr const char* LiveFields[] = {"LeftLevel",     "RightLevel",     "PressureLevel",

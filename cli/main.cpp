@@ -12,7 +12,10 @@
 #include <cstdio>
 #include <thread>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "settings/Utf8File.h"
+#include <windows.h>
+#else
 #include <pthread.h>
 #endif
 
@@ -34,10 +37,19 @@ constexpr const char* Footer =
 // SIGINT and SIGTERM end a monitor cleanly: a thread of its own waits for
 // them (they are blocked in every other thread) and wakes every wait of the
 // session, which then stops its reader and closes its log as at any end.
+// On Windows, Ctrl+C and Ctrl+Break call a handler on a thread of their own,
+// which does the same.
 class StopSignals {
 public:
     StopSignals() {
-#ifndef _WIN32
+#ifdef _WIN32
+        SetConsoleCtrlHandler(
+            [](DWORD) -> BOOL {
+                KeyboardSession::InterruptAll();
+                return TRUE;
+            },
+            TRUE);
+#else
         sigemptyset(&m_signals);
         for (int s : {SIGINT, SIGTERM, SIGUSR1})
             sigaddset(&m_signals, s);
@@ -88,6 +100,20 @@ void AddStore(CLI::App* command, CommandLine& line) {
                       "then tell the keyboard to keep the settings across a power cycle");
 }
 
+#ifdef _WIN32
+// The arguments in UTF-8, last first as CLI11 takes them: the narrow argv
+// holds them in the ANSI code page, which cannot name every file.
+std::vector<std::string> Utf8Arguments() {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = count - 1; i > 0; --i)
+        arguments.push_back(Utf8Text(wide[i]));
+    LocalFree(wide);
+    return arguments;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +121,9 @@ int main(int argc, char** argv) {
     CLI::App app(Description, "kbconfig-cli");
     app.set_version_flag("--version", std::string("kbconfig-cli ") + KBCONFIG_VERSION);
     app.require_subcommand(1, 1);
+    // Options start with '-' everywhere: CLI11 would take "/..." for an option
+    // on Windows, where it is a path from the drive's root.
+    app.allow_windows_style_options(false);
     app.footer(Footer);
 
     bool json = false, csv = false;
@@ -160,7 +189,14 @@ int main(int argc, char** argv) {
     AddLog(monitor, line);
 
     try {
+#ifdef _WIN32
+        (void)argc;
+        (void)argv;
+        SetConsoleOutputCP(CP_UTF8); // paths are printed as UTF-8
+        app.parse(Utf8Arguments());
+#else
         app.parse(argc, argv);
+#endif
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {

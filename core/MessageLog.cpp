@@ -1,11 +1,13 @@
 #include "core/MessageLog.h"
 
+#include "settings/Utf8File.h"
+
 bool MessageLog::Open(const std::string& path) {
     if (!m_file) {
 #ifdef _WIN32
-        m_file = std::fopen(path.c_str(), "wt");
+        m_file = OpenUtf8File(path, "wt");
 #else
-        m_file = std::fopen(path.c_str(), "w");
+        m_file = OpenUtf8File(path, "w");
 #endif
         // Line by line, so that a crash or a kill loses at most the line
         // being written.

@@ -3,6 +3,7 @@
 #include "device/CHidDevice.h"
 #include "device/DeviceIds.h"
 #include "device/ReportProtocol.h"
+#include "device/StateFolder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,12 +15,26 @@ std::mutex StatusLock;
 namespace {
 
 // Appends one line for an event report to "eventlog.txt" in the current
-// directory; opened anew for every event so the file is always complete.
+// directory (else in the state folder); opened anew for every event so the
+// file is always complete.
 void AppendEventLog(const std::string& reportText) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
     localtime_r(&now, &local);
-    if (FILE* file = std::fopen("eventlog.txt", "a+")) {
+#endif
+    // A current directory that cannot be written sends the events to the
+    // user's state folder rather than losing them.
+    FILE* file = std::fopen("eventlog.txt", "a+");
+    if (!file) {
+        const std::string folder = StateFolder();
+        if (!folder.empty())
+            file = std::fopen((folder + "eventlog.txt").c_str(), "a+");
+    }
+    if (file) {
+        // Closed at once: the line reaches the file before the next event.
         std::fputs(protocol::EventLogLine(reportText, local).c_str(), file);
         std::fclose(file);
     }

@@ -18,7 +18,8 @@ extern std::mutex StatusLock;
 
 // The worker thread: searches for the keyboard (at once, then every 1000 ms),
 // reads its input reports and decodes each into Status under StatusLock.
-// Event reports are appended to "eventlog.txt" in the current directory.
+// Event reports are appended to "eventlog.txt" in the current directory (in
+// the user's state folder when that directory cannot be written).
 class CReaderThread {
 public:
     explicit CReaderThread(CHidDevice* device);

@@ -2,9 +2,10 @@
 
 #include <hidapi.h>
 
-#include <cerrno>
+#include "device/HidAccess.h"
+
+#include <cstdio>
 #include <mutex>
-#include <unistd.h>
 
 namespace {
 
@@ -12,8 +13,17 @@ namespace {
 // and writes on different handles may overlap.
 std::mutex g_hidapiLock;
 
+// A library that cannot start leaves the bus empty ("no keyboard"), said once.
 bool InitHidapi() {
-    static const bool ok = hid_init() == 0;
+    static const bool ok = [] {
+        if (hid_init() == 0)
+            return true;
+        const wchar_t* reason = hid_error(nullptr);
+        std::fprintf(stderr,
+                     "kbconfig: the HID library could not start (%ls); no keyboard is seen\n",
+                     reason ? reason : L"no reason given");
+        return false;
+    }();
     return ok;
 }
 
@@ -83,12 +93,8 @@ public:
             result = HidOpenError::Other;
         } else if (hid_device* device = hid_open_path(path.c_str())) {
             connection = std::make_unique<HidapiConnection>(device);
-        } else if (::access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
-            result = HidOpenError::PermissionDenied;
-        } else if (::access(path.c_str(), F_OK) != 0) {
-            result = HidOpenError::NotFound;
         } else {
-            result = HidOpenError::Other;
+            result = OpenFailure(path);
         }
         if (error) {
             *error = result;

@@ -3,6 +3,7 @@
 #include "device/DeviceIds.h"
 #include "device/ReportProtocol.h"
 #include "emulator/StatusText.h"
+#include "settings/Utf8File.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -183,13 +184,13 @@ bool EmulatorBench::WriteStateFile(const std::vector<DeviceStatus>& stored) cons
     for (std::size_t i = 0; i < stored.size(); ++i)
         text += std::to_string(i + 1) + " " + FormatStatus(stored[i]) + "\n";
     const std::string temporary = m_options.stateFile + ".tmp" + std::to_string(::getpid());
-    FILE* file = std::fopen(temporary.c_str(), "wb");
+    FILE* file = OpenUtf8File(temporary, "wb");
     bool ok = file != nullptr;
     if (file) {
         ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
         ok = std::fclose(file) == 0 && ok;
     }
-    if (!ok || std::rename(temporary.c_str(), m_options.stateFile.c_str()) != 0) {
+    if (!ok || !RenameReplacing(temporary, m_options.stateFile)) {
         std::remove(temporary.c_str());
         return false;
     }

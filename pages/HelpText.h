@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The help file's name, in the program directory.
@@ -9,3 +10,6 @@ inline constexpr const char* HelpFileName = "Olvane_Help.txt";
 // ends both become line breaks, long lines and a last line without a line
 // end are kept whole. A file that cannot be opened gives a message naming it.
 QString LoadHelpText(const QString& path);
+
+// The help text from the file's bytes (UTF-8; CR LF or LF line ends).
+QString HelpTextFromBytes(QByteArray bytes);

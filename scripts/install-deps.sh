@@ -12,8 +12,13 @@ PACKAGES=(
   xvfb xauth fonts-dejavu-core
 )
 # Extra packages for the test that boots a small VM with a real HID stack.
-if [[ "${1:-}" == "--with-vm" ]]; then
+if [[ " $* " == *" --with-vm "* ]]; then
   PACKAGES+=(qemu-system-x86 busybox-static xz-utils cpio)
+fi
+# Extra packages for CI's other checks: the fuzzers (clang's libFuzzer) and
+# the validation of the desktop entry and the AppStream metainfo.
+if [[ " $* " == *" --with-ci "* ]]; then
+  PACKAGES+=(clang desktop-file-utils appstream)
 fi
 
 missing=()

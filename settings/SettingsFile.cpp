@@ -1,6 +1,7 @@
 #include "settings/SettingsFile.h"
 
 #include "settings/SafeSave.h"
+#include "settings/Utf8File.h"
 
 #include <cstdio>
 #include <cstring>
@@ -121,7 +122,7 @@ SaveResult SaveSettingsFile(const std::string& path, const KeyboardSettings& set
 
 RecallResult RecallSettingsFile(const std::string& path, KeyboardSettings& settings) {
     RecallResult result;
-    FILE* file = std::fopen(path.c_str(), "rb");
+    FILE* file = OpenUtf8File(path, "rb");
     if (!file) {
         result.error = RecallError::CannotOpen;
         result.message = WithPath("Unable to open file \"%s\"", path);

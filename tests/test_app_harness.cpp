@@ -12,7 +12,8 @@ AppHarness::AppHarness(Setup setup) {
     g_settings = KeyboardSettings{};
     m_bus = std::make_shared<EmulatorBus>(EmulatorBus::Options{
         .productId = setup.productId, .autonomous = false, .pluggedIn = setup.pluggedIn});
-    m_dlg = std::make_unique<CKeyboardConfigDlg>(setup.testMode, Dir(), m_bus);
+    m_dlg = std::make_unique<CKeyboardConfigDlg>(
+        setup.testMode, setup.programDir.isEmpty() ? Dir() : setup.programDir, m_bus);
     m_dlg->SetTimerRunning(false);
     m_dlg->m_runModal = [](QDialog&) {};
 }

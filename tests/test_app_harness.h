@@ -45,6 +45,7 @@ public:
         bool testMode = false;
         bool pluggedIn = true;
         uint16_t productId = 0x0705;
+        QString programDir = {}; // empty: the harness's own scratch folder
     };
     AppHarness();
     explicit AppHarness(Setup setup);

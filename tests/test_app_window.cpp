@@ -14,10 +14,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTabBar>
 
 #include <gtest/gtest.h>
@@ -293,4 +296,36 @@ TEST(MessageLog, SecondSwitchOnKeepsTheFileAndClosingPromptlyLeavesItComplete) {
     EXPECT_TRUE(log.contains("GetReport: 08 03\n") && log.contains("GetReport: 08 04\n"));
     EXPECT_EQ(log.count('\n'), 7) << log.constData();
     EXPECT_TRUE(log.endsWith("GetReport: 08 01\n"));
+}
+
+// Installed in a folder the user cannot write (here one that does not exist,
+// which stops root too): the log goes to the state folder and the page says
+// where; the file dialogs start outside the program folder, then in the
+// folder last used.
+TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
+    QTemporaryDir user;
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings(QStringLiteral("kbconfig"), QStringLiteral("kbconfig")).clear();
+    qputenv("XDG_STATE_HOME", user.filePath(QStringLiteral("state")).toUtf8());
+    AppHarness h({.testMode = true, .programDir = user.filePath(QStringLiteral("gone/"))});
+    ASSERT_TRUE(h.Dlg().EnableMessageLog(true));
+    const QString log = user.filePath(QStringLiteral("state/kbconfig/debug.txt"));
+    EXPECT_TRUE(QFileInfo::exists(log));
+    EXPECT_TRUE(
+        h.Dlg().m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG)->toolTip().contains(log));
+    qunsetenv("XDG_STATE_HOME");
+
+    ScriptedPrompts prompts;
+    ASSERT_TRUE(QDir(user.path()).mkdir(QStringLiteral("mine")));
+    prompts.savePath = prompts.openPath = user.filePath(QStringLiteral("mine/a.set"));
+    ASSERT_TRUE(h.Connect());
+    h.Click(6);
+    h.Click(4);
+    h.Click(5);
+    ASSERT_EQ(prompts.requests.size(), 2u);
+    EXPECT_TRUE(QFileInfo(prompts.requests[0].initialDirectory).isDir());
+    EXPECT_NE(prompts.requests[0].initialDirectory, user.filePath(QStringLiteral("gone/")));
+    EXPECT_EQ(prompts.requests[1].initialDirectory, user.filePath(QStringLiteral("mine")));
+    EXPECT_TRUE(prompts.messages.empty());
+    QStandardPaths::setTestModeEnabled(false);
 }

@@ -6,6 +6,11 @@
 
 #include <cstdlib>
 
+#ifdef _WIN32 // the C library there has only _putenv_s
+#define setenv(name, value, overwrite) _putenv_s(name, value)
+#define unsetenv(name) _putenv_s(name, "")
+#endif
+
 TEST(BusSelection, TheBuiltInKeyboardOnlyWhenAskedFor) {
     const int standard = EmulatorBus::Options{}.productId;
     struct Case {

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <thread>
 
@@ -39,8 +40,8 @@ class ReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         previousDir = fs::current_path();
-        char name[] = "/tmp/kbreader-XXXXXX";
-        dir = ::mkdtemp(name);
+        dir = fs::temp_directory_path() / ("kbreader-" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir);
         fs::current_path(dir);
         bus->interfaces = {Interface("config", KeyboardVendorId, 0x0705)};
         device = std::make_unique<CHidDevice>(bus);
@@ -139,10 +140,11 @@ TEST_F(ReaderTest, EventsAndUnknownTypesAreNoReplyEventsAreLogged) {
     ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
     EXPECT_TRUE(settings.ReplyReceived);
 
-    // One line per event: its text, a colon, "Www Mmm dd hh:mm:ss yyyy".
+    // One line per event: its text, a colon, "Www Mmm dd hh:mm:ss yyyy", and
+    // the platform's line end (a text file: CR LF on Windows).
     std::ifstream in(dir / "eventlog.txt", std::ios::binary);
     const std::string log{std::istreambuf_iterator<char>(in), {}};
-    const std::string time = R"(:\w{3} \w{3} \d\d \d\d:\d\d:\d\d \d{4}\n)";
+    const std::string time = R"(:\w{3} \w{3} \d\d \d\d:\d\d:\d\d \d{4}\r?\n)";
     EXPECT_TRUE(
         std::regex_match(log, std::regex("00 0B AA (00 ){6}" + time + "00 0B BB (00 ){6}" + time)))
         << log;
@@ -161,6 +163,23 @@ TEST_F(ReaderTest, EventsAndUnknownTypesAreNoReplyEventsAreLogged) {
     EXPECT_TRUE(settings.DevicePresent);
     EXPECT_EQ(settings.LowThreshold, 50);
 }
+
+#ifndef _WIN32
+// A current directory that cannot be written (here: one that was removed,
+// which stops root too) sends the events to the state folder.
+TEST_F(ReaderTest, EventsGoToTheStateFolderWhenTheCurrentDirectoryIsNotWritable) {
+    fs::create_directories(dir / "gone");
+    fs::current_path(dir / "gone");
+    fs::remove(dir / "gone");
+    ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+    StartAndConnect();
+    Deliver(Report{0, 11, 0xCC});
+    ::unsetenv("XDG_STATE_HOME");
+    std::ifstream in(dir / "state" / "kbconfig" / "eventlog.txt", std::ios::binary);
+    const std::string log{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_TRUE(std::regex_match(log, std::regex("00 0B CC (00 ){6}:.{24}\n"))) << log;
+}
+#endif
 
 TEST_F(ReaderTest, SearchesEverySecondAndFindsTheKeyboardAgainAfterAnUnplug) {
     bus->SetPlugged(false);

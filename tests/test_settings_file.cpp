@@ -8,7 +8,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <tuple>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -17,8 +23,8 @@ namespace {
 class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char name[] = "/tmp/kbsettings-XXXXXX";
-        dir = ::mkdtemp(name);
+        dir = fs::temp_directory_path() / ("kbsettings-" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -27,7 +33,7 @@ protected:
         std::ofstream(p, std::ios::binary) << content;
         return p.string();
     }
-    static std::string Read(const std::string& path) {
+    static std::string Read(const fs::path& path) {
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
@@ -104,6 +110,70 @@ TEST_F(SettingsFileTest, SaveFailuresAreReportedAndKeepWhatWasThere) {
     EXPECT_EQ(r.message, "Unable to write file \"" + taken + "\"");
     EXPECT_EQ(Read(taken + "/keep"), "keep");
     EXPECT_FALSE(fs::exists(taken + ".tmp"));
+}
+
+#ifndef _WIN32
+// Saving keeps what it replaces: a user's file of the old temporary name,
+// the permission bits, a symbolic link; a writable file in a folder that
+// takes no new files is written in place.
+TEST_F(SettingsFileTest, SaveKeepsWhatItReplaces) {
+    const std::string userFile = Write("a.set.tmp", "mine");
+    const std::string path = Write("a.set", "old");
+    fs::permissions(path, fs::perms(0640));
+    fs::create_directories(dir / "real");
+    const std::string target = Write("real/b.set", "old");
+    fs::create_symlink("real/b.set", dir / "link.set");
+    ASSERT_EQ(SaveSettingsFile(path, Distinct()).error, SaveError::None);
+    ASSERT_EQ(SaveSettingsFile((dir / "link.set").string(), Distinct()).error, SaveError::None);
+    EXPECT_EQ(Read(userFile), "mine");
+    EXPECT_EQ(static_cast<int>(fs::status(path).permissions()), 0640);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.set"));
+    EXPECT_EQ(Read(target), Read(path));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 4); // no temporary left
+
+    // As a user without the right to create files there (root may always).
+    fs::create_directories(dir / "ro");
+    const std::string inPlace = Write("ro/c.set", std::string(500, 'x'));
+    const std::string readOnly = Write("d.set", "keep");
+    fs::permissions(inPlace, fs::perms(0666));
+    fs::permissions(readOnly, fs::perms(0444));
+    fs::permissions(dir, fs::perms(0777));
+    fs::permissions(dir / "ro", fs::perms(0555));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(10);
+        const bool inPlaceSaved = SaveSettingsFile(inPlace, Distinct()).error == SaveError::None;
+        const bool readOnlyRefused =
+            SaveSettingsFile(readOnly, Distinct()).error == SaveError::CannotOpen;
+        ::_exit((inPlaceSaved ? 0 : 1) | (readOnlyRefused ? 0 : 2));
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Read(inPlace), Read(path));
+    EXPECT_EQ(Read(readOnly), "keep");
+    fs::permissions(dir / "ro", fs::perms(0755));
+}
+#endif
+
+// A name outside ASCII, saved over an existing file and recalled: Windows
+// reads narrow names in its ANSI code page and refuses a plain rename over a
+// file, so both need their own calls there.
+TEST_F(SettingsFileTest, NonAsciiNameIsSavedOverAnExistingFileAndRecalled) {
+    const std::u8string name = u8"Tastatur-\u00C4\u6F22.set";
+    const fs::path file = dir / name;
+    std::ofstream(file, std::ios::binary) << "old";
+    const std::u8string utf8 = file.u8string();
+    const std::string path(utf8.begin(), utf8.end());
+    const std::string ascii = Write("ascii.set", "");
+    ASSERT_EQ(SaveSettingsFile(path, Distinct()).error, SaveError::None);
+    ASSERT_EQ(SaveSettingsFile(ascii, Distinct()).error, SaveError::None);
+    EXPECT_EQ(Read(file), Read(ascii));
+    KeyboardSettings recalled;
+    EXPECT_EQ(RecallSettingsFile(path, recalled).error, RecallError::None);
+    EXPECT_EQ(recalled.Block(), Distinct().Block());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 2); // no temporary, no other name
 }
 
 TEST_F(SettingsFileTest, RecallReadsLfFilesAndAppliesValuesByPosition) {

@@ -1,0 +1,44 @@
+#include "settings/Utf8File.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+std::wstring WidePath(const std::string& path) {
+    const int size = static_cast<int>(path.size());
+    std::wstring wide(
+        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, path.data(), size, nullptr, 0)),
+        L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+std::string Utf8Text(const wchar_t* text) {
+    std::string utf8(static_cast<std::size_t>(
+                         WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr)),
+                     '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), static_cast<int>(utf8.size()), nullptr,
+                        nullptr);
+    utf8.pop_back(); // the terminating null
+    return utf8;
+}
+
+FILE* OpenUtf8File(const std::string& path, const char* mode) {
+    const std::string modeText = mode;
+    return _wfopen(WidePath(path).c_str(), std::wstring(modeText.begin(), modeText.end()).c_str());
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+#else
+
+FILE* OpenUtf8File(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+#endif

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Files named by UTF-8 paths. On Linux a path is bytes and these are the C
+// library's calls; on Windows the C library reads a narrow path in the ANSI
+// code page, so these convert to UTF-16 and use the wide-character calls.
+
+// std::fopen for a UTF-8 path.
+FILE* OpenUtf8File(const std::string& path, const char* mode);
+
+// Renames `from` to `to`, replacing `to` if it exists (a rename on Windows
+// otherwise refuses an existing target). Not flushed to the disk.
+bool RenameReplacing(const std::string& from, const std::string& to);
+
+#ifdef _WIN32
+std::wstring WidePath(const std::string& path);
+std::string Utf8Text(const wchar_t* text);
+#endif
