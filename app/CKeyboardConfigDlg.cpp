@@ -2,6 +2,7 @@
 
 #include "app/IndicatorImages.h"
 #include "app/ProgramIcon.h"
+#include "app/SensorHistoryWindow.h"
 #include "app/WritablePlaces.h"
 #include "device/DeviceIds.h"
 #include "emulator/BusSelection.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -29,6 +31,7 @@ namespace {
 
 // The About entry of the system menu.
 constexpr unsigned AboutCommand = 16;
+constexpr unsigned HistoryCommand = 32;
 constexpr int TimerPeriodMs = 300;
 
 // Accessible names of the controls that have no caption of their own.
@@ -87,10 +90,17 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
     // context menu; on Windows it goes into the window's real system menu too.
     m_systemMenu = new QMenu(this);
     m_systemMenu->addSeparator();
+    // Ctrl+H works in the window itself, not only while the menu is open.
+    QAction* history = m_systemMenu->addAction(QStringLiteral("Sensor &History..."));
+    history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    history->setData(HistoryCommand);
+    addAction(history);
+    connect(history, &QAction::triggered, this, [this] { OnSysCommand(HistoryCommand); });
     QAction* about = m_systemMenu->addAction(QStringLiteral("&About Olvane..."));
     about->setData(AboutCommand);
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(AboutCommand); });
 #ifdef Q_OS_WIN
+    AddToWindowsSystemMenu(HistoryCommand, history->text());
     AddToWindowsSystemMenu(AboutCommand, about->text());
 #endif
 
@@ -205,6 +215,8 @@ void CKeyboardConfigDlg::Shutdown() {
     if (m_timer)
         m_timer->stop();
     m_core->SetView(nullptr);
+    delete m_historyWindow; // it shows the core's history
+    m_historyWindow = nullptr;
     m_core->Stop(); // the reader thread, the device and the message log
     delete m_pPropSheet;
     m_pPropSheet = nullptr;
@@ -257,6 +269,13 @@ bool CKeyboardConfigDlg::EnableMessageLog(bool on) {
 
 void CKeyboardConfigDlg::OnTimer() {
     m_core->Tick();
+    if (m_historyWindow) {
+        int columns = 0;
+        for (int id : {IDC_LEFT_BAR, IDC_RIGHT_BAR, IDC_SENSOR3_BAR, IDC_SENSOR4_BAR})
+            columns += Control(id)->isVisibleTo(this) ? 1 : 0;
+        m_historyWindow->SetSensorCount(columns);
+        m_historyWindow->Refresh();
+    }
 }
 
 // Unlocking needs a keyboard being read, or Simulate.
@@ -289,6 +308,18 @@ void CKeyboardConfigDlg::OnAbout() {
 void CKeyboardConfigDlg::OnSysCommand(unsigned commandId) {
     if ((commandId & ~0xFu) == AboutCommand)
         OnAbout();
+    else if ((commandId & ~0xFu) == HistoryCommand)
+        OnSensorHistory();
+}
+
+void CKeyboardConfigDlg::OnSensorHistory() {
+    if (!m_historyWindow)
+        m_historyWindow = new SensorHistoryWindow(m_core->History(),
+                                                  {m_clrNormal, m_clrAboveLow, m_clrAlarm}, this);
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
+    m_historyWindow->Refresh();
 }
 
 void CKeyboardConfigDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -22,6 +22,7 @@
 class CPropSheet;
 class HidBus;
 class QMenu;
+class SensorHistoryWindow;
 class QTimer;
 
 // The main window: a view of the polling machine. Its timer ticks the
@@ -67,6 +68,9 @@ public:
     // The window's menu of system commands, with "&About Olvane..." (16).
     QMenu* SystemMenu() const { return m_systemMenu; }
     void OnSysCommand(unsigned commandId);
+    // Opens (or brings forward) the modeless "Sensor History" window.
+    void OnSensorHistory();
+    SensorHistoryWindow* HistoryWindow() const { return m_historyWindow; }
 
     // Stops or restarts the 300 ms timer (tests drive OnTimer themselves).
     void SetTimerRunning(bool running);
@@ -135,6 +139,7 @@ private:
     BuiltDialog m_controls;
     QTimer* m_timer = nullptr;
     QMenu* m_systemMenu = nullptr;
+    SensorHistoryWindow* m_historyWindow = nullptr; // created when first opened
     bool m_shutDown = false;
 
     // What the display last put in its controls, so that a refresh touches

@@ -5,6 +5,7 @@
 #include "core/MessageLog.h"
 #include "core/RecordFields.h"
 #include "device/HidAccess.h"
+#include "device/ReportProtocol.h"
 #include "settings/SettingsFile.h"
 
 #include <nlohmann/json.hpp>
@@ -348,12 +349,7 @@ std::string Timestamp() {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
         1000;
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &seconds);
-#else
-    localtime_r(&seconds, &local);
-#endif
+    const std::tm local = protocol::LocalTime(seconds);
     char date[32], zone[8];
     std::strftime(date, sizeof(date), "%Y-%m-%dT%H:%M:%S", &local);
     std::strftime(zone, sizeof(zone), "%z", &local); // "+0200"; ISO 8601 wants "+02:00"

@@ -161,13 +161,35 @@ bool PollingMachine::KeyboardReplaced() {
     return replaced && !m_simulate;
 }
 
+// A loss is marked once, when a tick first finds the keyboard missing (or
+// replaced), and a return when a tick first finds it again.
+void PollingMachine::NoteKeyboardPresence(bool present) {
+    if (m_keyboardSeen != -1 && present != (m_keyboardSeen == 1))
+        m_history.AddMarker(present ? HistoryMarker::KeyboardFound : HistoryMarker::KeyboardLost);
+    m_keyboardSeen = present ? 1 : 0;
+}
+
+// Events reach the event log from the reader, not the machine: each one the
+// reader decoded since the last tick is marked.
+void PollingMachine::NoteEvents() {
+    const CReaderThread* reader = m_device->Reader.get();
+    if (!reader)
+        return;
+    const uint64_t events = reader->EventsDecoded.load();
+    for (; m_eventsSeen < events; ++m_eventsSeen)
+        m_history.AddMarker(HistoryMarker::Event);
+}
+
 void PollingMachine::Tick() {
     ++m_ticks;
     const bool replaced = KeyboardReplaced();
     if (replaced || (!KeyboardPresent() && !m_simulate)) {
+        NoteKeyboardPresence(false);
         NoKeyboard();
         return;
     }
+    NoteKeyboardPresence(true);
+    NoteEvents();
 
     FILE* log = m_log.Stream();
     CHidDevice* device = m_device.get();
@@ -179,6 +201,8 @@ void PollingMachine::Tick() {
     case AwaitStatus:
         g_settings.PullLiveStatus(device, log);
         if (CheckReply(ReplyTickLimit)) {
+            if (g_settings.ReplyType == protocol::TypeLiveStatus)
+                m_history.AddSample(g_settings);
             ShowRecord();
             m_state = Dispatch;
         }

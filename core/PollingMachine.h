@@ -2,6 +2,7 @@
 
 #include "core/MessageLog.h"
 #include "core/ReportRequests.h"
+#include "core/SensorHistory.h"
 #include "settings/SettingsFile.h"
 
 #include <cstdint>
@@ -105,6 +106,11 @@ public:
     // and no full read has started since, so reports 5, 6 and 7 may be sent.
     bool ConfigurationVerified() const;
 
+    // The levels of every status reply taken over, events and the times
+    // without a keyboard.
+    SensorHistory& History() { return m_history; }
+    const SensorHistory& History() const { return m_history; }
+
     int PollState() const { return m_state; }
     const Pending& PendingReports() const { return m_pending; }
 
@@ -117,6 +123,8 @@ private:
     bool KeyboardReplaced();
     void ClearPending() { m_pending = Pending{}; }
     uint32_t CurrentConnection() const;
+    void NoteKeyboardPresence(bool present);
+    void NoteEvents();
 
     void ShowRecord();
     void ShowNoDevice();
@@ -149,4 +157,10 @@ private:
     // read completely (0: none, or a full read is under way).
     uint32_t m_connection = 0;
     uint32_t m_verifiedConnection = 0;
+
+    SensorHistory m_history;
+    // Whether the last tick found a keyboard (-1: no tick yet), and the
+    // reader's count of events already marked.
+    int m_keyboardSeen = -1;
+    uint64_t m_eventsSeen = 0;
 };

@@ -18,13 +18,7 @@ namespace {
 // directory (else in the state folder); opened anew for every event so the
 // file is always complete.
 void AppendEventLog(const std::string& reportText) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = protocol::LocalTime(std::time(nullptr));
     // A current directory that cannot be written sends the events to the
     // user's state folder rather than losing them.
     FILE* file = std::fopen("eventlog.txt", "a+");
@@ -158,6 +152,7 @@ void CReaderThread::DecodeReport(const uint8_t* report) {
         // came before it and is still to be taken over.
         ReplyReceived = untakenReply;
         AppendEventLog(LastReportText);
+        ++EventsDecoded;
         break;
     case protocol::DecodeOutcome::Unknown:
         ReplyReceived = 0;

@@ -56,6 +56,8 @@ public:
     std::atomic<int> KeepRunning{1};
     // Reports read and decoded since the start; for diagnostics and measuring.
     std::atomic<uint64_t> ReportsDecoded{0};
+    // Event reports (type 11) decoded since the start.
+    std::atomic<uint64_t> EventsDecoded{0};
     // Notified, with StatusLock taken in between, whenever this reader
     // decoded a report, opened a keyboard, lost it or finished a search that
     // found none: a thread that waits for a reply waits on it with StatusLock

@@ -183,6 +183,16 @@ DecodeOutcome DecodeInputReport(const uint8_t* r, DeviceStatus& s) {
     }
 }
 
+std::tm LocalTime(std::time_t t) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    return local;
+}
+
 std::string TimeText(const std::tm& t) {
     static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

@@ -67,6 +67,8 @@ enum class DecodeOutcome {
 // type does not carry keep their values.
 DecodeOutcome DecodeInputReport(const uint8_t* report, DeviceStatus& status);
 
+// The local time of `t`, on every platform.
+std::tm LocalTime(std::time_t t);
 // The 24-character local time text with its line end, like asctime's but
 // with the day of month always two digits: "Sun Dec 06 20:34:39 2026\n".
 std::string TimeText(const std::tm& t);

@@ -8,5 +8,6 @@ if(TARGET kb_ui)
   kbconfig_warnings(kb_app_test_support)
   kbconfig_add_test(NAME test_app
     SOURCES test_app_main.cpp test_app_window.cpp test_app_polling.cpp
+            test_app_history.cpp
     LIBS kb_app_test_support LABELS app OWN_MAIN)
 endif()
