@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/RecordFields.h"
+#include "device/RecordFields.h"
 
 #include <string>
 #include <vector>

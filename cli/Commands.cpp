@@ -3,7 +3,7 @@
 #include "cli/Assignments.h"
 #include "core/KeyboardSession.h"
 #include "core/MessageLog.h"
-#include "core/RecordFields.h"
+#include "device/RecordFields.h"
 #include "device/HidAccess.h"
 #include "device/ReportProtocol.h"
 #include "settings/SettingsFile.h"

@@ -1,6 +1,6 @@
 #include "core/KeyboardSession.h"
 
-#include "core/RecordFields.h"
+#include "device/RecordFields.h"
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
 #include "device/DeviceIds.h"

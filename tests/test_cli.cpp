@@ -2,7 +2,7 @@
 // keyboards whose stored settings live in a state file, so that what a
 // command stored (or did not) is seen by the next one.
 
-#include "core/RecordFields.h"
+#include "device/RecordFields.h"
 #include "settings/SettingsFile.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "core/RecordFields.h"
+#include "device/RecordFields.h"
 
 #include "device/ReportProtocol.h"
 
