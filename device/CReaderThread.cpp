@@ -69,7 +69,11 @@ void CReaderThread::Stop() {
 void CReaderThread::Run() {
     Stopped = 0;
     while (KeepRunning) {
-        if (Step(CHidDevice::ReadPollMs) == StepResult::NotFound) {
+        // After a loss too: the system may still be tearing the lost
+        // keyboard's nodes down, and hidapi's enumeration (0.13) can crash
+        // on a device that disappears while it is being listed.
+        const StepResult step = Step(CHidDevice::ReadPollMs);
+        if (step == StepResult::NotFound || step == StepResult::Lost) {
             WaitBeforeNextSearch();
         }
     }
