@@ -84,10 +84,10 @@ private:
 #endif
 };
 
-void AddDevice(CLI::App* command, CommandLine& line) {
-    command->add_option("--device", line.device,
-                        "the keyboard's configuration interface, as 'list' shows it "
-                        "(default: the first keyboard found)");
+CLI::Option* AddDevice(CLI::App* command, CommandLine& line) {
+    return command->add_option("--device", line.device,
+                               "the keyboard's configuration interface, as 'list' shows it "
+                               "(default: the first keyboard found)");
 }
 
 void AddLog(CLI::App* command, CommandLine& line) {
@@ -150,9 +150,7 @@ int main(int argc, char** argv) {
         "apply", "Send a settings file's settings to the keyboard (its ID number stays), read "
                  "them back and compare.");
     apply->add_option("FILE", line.file, "settings file to read")->required();
-    auto* applyDevice = apply->add_option("--device", line.device,
-                                          "the keyboard's configuration interface, as 'list' "
-                                          "shows it (default: the first keyboard found)");
+    CLI::Option* applyDevice = AddDevice(apply, line);
     auto* all =
         apply->add_flag("--all", line.all, "every keyboard on the bus, one result line each");
     all->excludes(applyDevice);

@@ -1,9 +1,8 @@
 #include "core/KeyboardSession.h"
 
-#include "device/RecordFields.h"
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
-#include "device/DeviceIds.h"
+#include "device/RecordFields.h"
 
 #include <algorithm>
 #include <atomic>
@@ -59,9 +58,7 @@ std::vector<KeyboardInterface> FindKeyboards(HidBus& bus) {
     std::vector<KeyboardInterface> found;
     std::set<std::string> seen;
     for (const HidInterfaceInfo& info : bus.enumerate()) {
-        if (info.vendorId == KeyboardVendorId && IsKnownProductId(info.productId) &&
-            info.usagePage == VendorUsagePage && info.usage == ConfigurationUsage &&
-            seen.insert(info.path).second)
+        if (CHidDevice::IsKeyboardConfiguration(info) && seen.insert(info.path).second)
             found.push_back({info.path, info.productId});
     }
     return found;

@@ -64,18 +64,25 @@ bool CHidDevice::Open() {
 void CHidDevice::QueryCapabilities(const HidInterfaceInfo& info) {
     std::lock_guard<std::mutex> lock(m_connectionLock);
     Capabilities = {info.usagePage, info.usage, info.inputReportLength, info.outputReportLength};
-    // Usage 2 is tested first, on any usage page.
-    if (info.usage == 2) {
-        InterfaceKind = KindUsage2;
-    } else if (info.usagePage == VendorUsagePage && info.usage == ConfigurationUsage) {
-        InterfaceKind = KindConfiguration;
+    InterfaceKind = KindOf(info);
+    if (InterfaceKind == KindConfiguration) {
         InputReportLength = info.inputReportLength;
         OutputReportLength = info.outputReportLength;
-    } else if (info.usagePage == VendorUsagePage) {
-        InterfaceKind = KindVendorOther;
-    } else {
-        InterfaceKind = KindOther;
     }
+}
+
+uint8_t CHidDevice::KindOf(const HidInterfaceInfo& info) {
+    // Usage 2 is tested first, on any usage page.
+    if (info.usage == 2)
+        return KindUsage2;
+    if (info.usagePage == VendorUsagePage && info.usage == ConfigurationUsage)
+        return KindConfiguration;
+    return info.usagePage == VendorUsagePage ? KindVendorOther : KindOther;
+}
+
+bool CHidDevice::IsKeyboardConfiguration(const HidInterfaceInfo& info) {
+    return info.vendorId == KeyboardVendorId && IsKnownProductId(info.productId) &&
+           KindOf(info) == KindConfiguration;
 }
 
 bool CHidDevice::ReadReport(uint8_t* buffer) {

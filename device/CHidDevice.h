@@ -36,6 +36,10 @@ public:
     // Classifies the interface described by `info`; keeps the report lengths
     // for the configuration interface only.
     void QueryCapabilities(const HidInterfaceInfo& info);
+    // The kind of interface `info` describes, and whether it is the
+    // configuration interface of a known keyboard: the one Open looks for.
+    static uint8_t KindOf(const HidInterfaceInfo& info);
+    static bool IsKeyboardConfiguration(const HidInterfaceInfo& info);
     // Blocks until one whole input report was read into `buffer` (at least
     // InputReportLength bytes). False when the read failed or the reader is
     // being stopped. Reader thread only.

@@ -21,7 +21,7 @@ std::string StateFolder() {
     if (!base.empty())
         folder = fs::path(base) / "kbconfig";
 #else
-    // The base directory specification wants an absolute path; a relative
+    // XDG_STATE_HOME counts only when it is an absolute path; a relative
     // one is ignored.
     const std::string state = Environment("XDG_STATE_HOME");
     const std::string home = Environment("HOME");
