@@ -1,0 +1,60 @@
+# The Windows setup program: a 64-bit NSIS installer for all users into
+# Program Files, with a Start-menu shortcut for the window, an optional PATH
+# entry for kbconfig-cli (off unless chosen), and an uninstaller listed in
+# "Apps & features" with version, size and icon. /S installs and uninstalls
+# silently; /D=FOLDER picks the folder.
+set(CPACK_PACKAGE_FILE_NAME "kbconfig-${PROJECT_VERSION}-win64-setup")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY kbconfig)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY kbconfig) # one key for every version
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_PACKAGE_NAME ${KBCONFIG_DISPLAY_NAME})
+set(CPACK_NSIS_DISPLAY_NAME ${KBCONFIG_DISPLAY_NAME})
+set(CPACK_NSIS_URL_INFO_ABOUT ${KBCONFIG_HOMEPAGE})
+set(CPACK_NSIS_MODIFY_PATH ON) # adds $INSTDIR\bin; "Do not add" is preselected
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON) # an upgrade replaces the old version
+set(CPACK_NSIS_DEFINES "
+  Target amd64-unicode
+  !include FileFunc.nsh
+  !define MUI_STARTMENUPAGE_DEFAULTFOLDER \"${KBCONFIG_PACKAGE_VENDOR}\"")
+
+# The size shown in "Apps & features", in KiB, measured once installed.
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
+  \${GetSize} \"$INSTDIR\" \"/S=0K\" $0 $1 $2
+  IntFmt $0 \"0x%08X\" $0
+  WriteRegDWORD SHCTX \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\kbconfig\" \"EstimatedSize\" $0")
+
+# The program's icon for the setup program, the uninstaller and its entry,
+# made from the SVG icon where rsvg-convert and icotool are found.
+find_program(KBCONFIG_RSVG_CONVERT rsvg-convert)
+find_program(KBCONFIG_ICOTOOL icotool)
+set(icon_link "")
+if(KBCONFIG_RSVG_CONVERT AND KBCONFIG_ICOTOOL)
+  set(icon ${CMAKE_BINARY_DIR}/kbconfig.ico)
+  set(svg ${PROJECT_SOURCE_DIR}/res/kbconfig.svg)
+  set(render "")
+  set(pngs "")
+  foreach(size 16 32 48 256)
+    set(png ${CMAKE_BINARY_DIR}/kbconfig-${size}.png)
+    list(APPEND render COMMAND ${KBCONFIG_RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${svg})
+    list(APPEND pngs ${png})
+  endforeach()
+  list(POP_BACK pngs png256)
+  add_custom_command(OUTPUT ${icon} ${render}
+    COMMAND ${KBCONFIG_ICOTOOL} -c -o ${icon} ${pngs} --raw=${png256} # 256 px kept as PNG
+    DEPENDS ${svg} VERBATIM)
+  add_custom_target(kbconfig-icon ALL DEPENDS ${icon})
+  install(FILES ${icon} DESTINATION .)
+  set(CPACK_NSIS_MUI_ICON ${icon})
+  set(CPACK_NSIS_MUI_UNIICON ${icon})
+  set(CPACK_NSIS_INSTALLED_ICON_NAME kbconfig.ico)
+  set(icon_link " \"\" \"$INSTDIR\\kbconfig.ico\"")
+else()
+  message(STATUS "rsvg-convert or icotool not found: the setup program gets no icon")
+endif()
+
+if(TARGET kbconfig)
+  set(link "${KBCONFIG_DISPLAY_NAME}.lnk")
+  set(CPACK_NSIS_CREATE_ICONS_EXTRA
+      "  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\${link}\" \"$INSTDIR\\bin\\kbconfig.exe\"${icon_link}")
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete \"$SMPROGRAMS\\$MUI_TEMP\\${link}\"")
+endif()
