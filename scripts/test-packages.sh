@@ -105,18 +105,32 @@ setup=$windows_build/kbconfig-${version}-win64-setup.exe
 export WINEPREFIX=$scratch/wine WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" # no menus on this machine
 mkdir -p "$WINEPREFIX"
-wine "$setup" /S > /dev/null 2>&1
-wineserver -w # the installer's own processes end
 drive=$WINEPREFIX/drive_c
-folder="$drive/Program Files/kbconfig"
-setup_files=(bin/kbconfig-cli.exe bin/Olvane_Help.txt kbconfig.ico Uninstall.exe)
 shortcut="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Quindle/Quindle Keyboard Configuration Utility.lnk"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\kbconfig'
+setup_files=(bin/kbconfig-cli.exe bin/Olvane_Help.txt kbconfig.ico Uninstall.exe)
+if [[ -f $windows_build/app/kbconfig.exe ]]; then setup_files+=(bin/kbconfig.exe); fi
+no_key() { ! wine reg query "$1" > /dev/null 2>&1; }
+wine_wait() { # program arguments...: runs it and waits for every process it starts
+  local status=0
+  wine "$@" > /dev/null 2>&1 || status=$?
+  wineserver -w # the uninstaller, for one, runs from a copy in the temporary folder
+  check "${1##*/} ${*:2} exits 0 (got $status)" test "$status" -eq 0
+}
+uninstall() { # folder
+  wine_wait "$1/Uninstall.exe" /S
+  check "uninstall removes the folder" test ! -e "$1"
+  check "uninstall removes the shortcuts" test ! -e "$(dirname "$shortcut")"
+  check "uninstall removes the uninstall entry" no_key "$key"
+}
+
+# Into Program Files, as the setup program chooses.
+wine_wait "$setup" /S
+folder="$drive/Program Files/kbconfig"
+for file in "${setup_files[@]}"; do check "installed $file" test -f "$folder/$file"; done
 if [[ -f $windows_build/app/kbconfig.exe ]]; then
-  setup_files+=(bin/kbconfig.exe)
   check "Start-menu shortcut for the window" test -f "$shortcut"
 fi
-for file in "${setup_files[@]}"; do check "installed $file" test -f "$folder/$file"; done
-key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\kbconfig'
 entry=$(wine reg query "$key" | tr -d '\r' || true)
 check "uninstall entry with its version" contains "$entry" "DisplayVersion.*REG_SZ.*$version"
 check "uninstall entry with its size" contains "$entry" 'EstimatedSize.*REG_DWORD.*0x[0-9a-f]*[1-9a-f]'
@@ -124,11 +138,12 @@ check "uninstall entry with its icon" contains "$entry" 'DisplayIcon.*kbconfig\.
 path=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH | tr -d '\r')
 check "PATH left alone unless asked" test "${path/kbconfig/}" = "$path"
 cli_works wine "$folder/bin/kbconfig-cli.exe"
-wine "$folder/Uninstall.exe" /S > /dev/null 2>&1
-wineserver -w # the uninstaller runs from a copy in the temporary folder
-check "uninstall removes the folder" test ! -e "$folder"
-check "uninstall removes the shortcuts" test ! -e "$(dirname "$shortcut")"
-no_key() { ! wine reg query "$1" > /dev/null 2>&1; }
-check "uninstall removes the uninstall entry" no_key "$key"
+uninstall "$folder"
+
+# Into a folder of the caller's choice.
+wine_wait "$setup" /S '/D=C:\Tools\kbconfig'
+folder="$drive/Tools/kbconfig"
+check "/D= installs into its folder" test -f "$folder/bin/kbconfig-cli.exe"
+uninstall "$folder"
 echo "setup program: $(stat -c %s "$setup") bytes, checked in ${SECONDS}s"
 exit $failed
