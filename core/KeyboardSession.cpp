@@ -110,6 +110,7 @@ KeyboardSession::Result KeyboardSession::Open() {
     if (reader.ReaderState == CReaderThread::Reading) {
         m_connection = reader.Connection;
         m_seenReports = reader.ReportsDecoded;
+        m_replies.Forget();
         return Result::Done;
     }
     return m_device->PermissionDenied() ? Result::PermissionDenied : Result::NoKeyboard;
@@ -148,7 +149,7 @@ int KeyboardSession::WriteRequest(uint8_t type) {
 
 KeyboardSession::Result KeyboardSession::Request(uint8_t type) {
     const bool full = type != protocol::TypeLiveStatus;
-    return Exchange([&] { return WriteRequest(type); }, type, full, ReplyTimeout, Attempts);
+    return Exchange([&] { return WriteRequest(type); }, type, full, m_replyTimeout, Attempts);
 }
 
 KeyboardSession::Result KeyboardSession::ReadConfiguration() {
@@ -174,12 +175,12 @@ KeyboardSession::Result KeyboardSession::Send(uint8_t command, const KeyboardSet
         write = [&] { return values.SendConfigurationFlags(device, m_log, false); };
         break;
     case protocol::CmdStore:
-        return Exchange([&] { return values.SendStore(device, m_log, false); }, protocol::TypeReply,
-                        false, StoreReplyTimeout, StoreAttempts);
+        return Exchange([&] { return values.SendStore(device, m_log, false); },
+                        ReplyRule::Acknowledgement, false, m_storeReplyTimeout, StoreAttempts);
     default:
         return Result::NoAnswer;
     }
-    return Exchange(write, protocol::TypeReply, false, ReplyTimeout, Attempts);
+    return Exchange(write, ReplyRule::Acknowledgement, false, m_replyTimeout, Attempts);
 }
 
 KeyboardSession::Result KeyboardSession::WriteSettings(const KeyboardSettings& wanted,
@@ -199,43 +200,51 @@ KeyboardSession::Result KeyboardSession::WriteSettings(const KeyboardSettings& w
     return differences.empty() ? Result::Done : Result::Differs;
 }
 
-// One exchange: the answer of an earlier exchange that comes late must not
-// stand in for this one, so the reader's reply flag is cleared before each
-// write. A write that fails is tried again after a tick, unless the keyboard
-// is gone.
+// A reply read before a report goes out answers nothing sent after it: it is
+// taken over (and logged) before the write, and pays a request it may be
+// owed to.
+void KeyboardSession::TakeWaitingReply() {
+    m_record.PullLiveStatus(m_device.get(), m_log);
+    if (m_record.ReplyReceived)
+        m_replies.Settle(m_record.ReplyType);
+}
+
+// One exchange. A write that fails is tried again after a tick, unless the
+// keyboard is gone.
 KeyboardSession::Result KeyboardSession::Exchange(const std::function<int()>& write,
-                                                  uint8_t acceptedType, bool fullPull,
+                                                  uint8_t awaited, bool fullPull,
                                                   std::chrono::milliseconds timeout, int attempts) {
     if (!m_device->Reader)
         return Result::NoKeyboard;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        {
-            std::lock_guard<std::mutex> lock(StatusLock);
-            m_device->Reader->ReplyReceived = 0;
-        }
+        TakeWaitingReply();
         const auto now = std::chrono::steady_clock::now();
         if (write() != 0) {
-            if (const Result r = Await(now + RetryAfterFailedWrite, 0, fullPull); r != Result::Done)
+            if (const Result r = Await(now + RetryAfterFailedWrite, NothingAwaited, fullPull);
+                r != Result::Done)
                 return r;
             continue;
         }
-        if (const Result r = Await(now + timeout, acceptedType, fullPull); r != Result::NoAnswer)
+        const Result r = Await(now + timeout, awaited, fullPull);
+        if (r != Result::NoAnswer)
             return r;
+        m_replies.GaveUp(awaited);
     }
     return Result::NoAnswer;
 }
 
-// Waits until a reply of `acceptedType` was taken over (0: none is awaited),
+// Waits until a reply that answers `awaited` was taken over,
 // the keyboard is gone, the wait is interrupted or `deadline` passed. Every
 // reply that arrives is taken over into the record (and logged), as the
 // window's pulls do, whether it is the one awaited or not.
-KeyboardSession::Result KeyboardSession::Await(TimePoint deadline, uint8_t acceptedType,
+KeyboardSession::Result KeyboardSession::Await(TimePoint deadline, uint8_t awaited,
                                                bool fullPull) {
+    const bool replyAwaited = awaited != NothingAwaited;
     CReaderThread& reader = *m_device->Reader;
     for (;;) {
         std::unique_lock<std::mutex> lock(StatusLock);
         const bool woken = reader.Changed.wait_until(lock, deadline, [&] {
-            return g_interrupted || (acceptedType != 0 && reader.ReplyReceived) ||
+            return g_interrupted || (replyAwaited && reader.ReplyReceived) ||
                    reader.ReportsDecoded != m_seenReports || KeyboardGone();
         });
         std::optional<std::string> event;
@@ -253,23 +262,23 @@ KeyboardSession::Result KeyboardSession::Await(TimePoint deadline, uint8_t accep
             return Result::Interrupted;
         if (KeyboardGone())
             return Result::Lost;
-        if (acceptedType != 0 && replied) {
+        if (replyAwaited && replied) {
             if (fullPull)
                 m_record.PullFullStatus(m_device.get(), m_log);
             else
                 m_record.PullLiveStatus(m_device.get(), m_log);
-            if (m_record.ReplyReceived && m_record.ReplyType == acceptedType)
+            if (m_record.ReplyReceived && m_replies.Answers(m_record.ReplyType, awaited))
                 return Result::Done;
         }
         if (!woken)
-            return acceptedType != 0 ? Result::NoAnswer : Result::Done;
+            return replyAwaited ? Result::NoAnswer : Result::Done;
     }
 }
 
 KeyboardSession::Result KeyboardSession::Pause(TimePoint until) {
     if (!m_device->Reader)
         return Result::NoKeyboard;
-    return Await(until, 0, false);
+    return Await(until, NothingAwaited, false);
 }
 
 const char* ResultText(KeyboardSession::Result result) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ReplyRule.h"
 #include "device/HidBus.h"
 #include "device/ReportProtocol.h"
 #include "settings/KeyboardSettings.h"
@@ -30,9 +31,10 @@ std::shared_ptr<HidBus> OnlyPath(std::shared_ptr<HidBus> bus, std::string path);
 
 // One keyboard driven without a tick: each exchange writes one report and
 // waits for the reader thread to decode the answer (woken by the reader's
-// Changed, no polling), and is repeated the way the window repeats it. Requests 1 to 4
-// count as answered only by a reply of the type asked for; reports 5, 6, 7
-// and 9 only by a type-10 reply; an event (type 11) never answers anything.
+// Changed, no polling), and is repeated the way the window repeats it. What
+// answers an exchange is decided as in the window (ReplyRule): a reply
+// already waiting when a report goes out, or owed to an earlier request,
+// answers nothing sent after it; an event (type 11) never answers anything.
 // A keyboard lost, or replaced by another connection, ends every exchange.
 //
 // The message log gets the lines the window writes: the senders' and the
@@ -67,6 +69,12 @@ public:
     ~KeyboardSession();
     KeyboardSession(const KeyboardSession&) = delete;
     KeyboardSession& operator=(const KeyboardSession&) = delete;
+
+    // Shorter waits for tests; the defaults are the window's.
+    void SetReplyTimeouts(std::chrono::milliseconds reply, std::chrono::milliseconds store) {
+        m_replyTimeout = reply;
+        m_storeReplyTimeout = store;
+    }
 
     // Starts the reader and waits until it opened the first keyboard on the
     // bus (Done), or found it may not (PermissionDenied), or found none.
@@ -108,9 +116,12 @@ public:
 
 private:
     using TimePoint = std::chrono::steady_clock::time_point;
-    Result Exchange(const std::function<int()>& write, uint8_t acceptedType, bool fullPull,
+    // Await's `awaited` when only time passes.
+    static constexpr uint8_t NothingAwaited = 0xFF;
+    Result Exchange(const std::function<int()>& write, uint8_t awaited, bool fullPull,
                     std::chrono::milliseconds timeout, int attempts);
-    Result Await(TimePoint deadline, uint8_t acceptedType, bool fullPull);
+    Result Await(TimePoint deadline, uint8_t awaited, bool fullPull);
+    void TakeWaitingReply();
     int WriteRequest(uint8_t type);
     bool KeyboardGone() const;
 
@@ -120,6 +131,9 @@ private:
     KeyboardSettings m_record;
     uint32_t m_connection = 0;
     uint64_t m_seenReports = 0;
+    ReplyRule m_replies;
+    std::chrono::milliseconds m_replyTimeout = ReplyTimeout;
+    std::chrono::milliseconds m_storeReplyTimeout = StoreReplyTimeout;
     std::function<void(const std::string&)> m_onEvent;
 };
 

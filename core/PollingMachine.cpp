@@ -127,14 +127,16 @@ bool PollingMachine::StartFullReadRequest() {
     return true;
 }
 
-// A reply is any report the reader decoded since the last pull, except
-// events and unknown types; during a full read it must also be of the type
-// asked for, or a late answer to an earlier request would stand in for it.
-bool PollingMachine::CheckReply(uint16_t limit, uint8_t expectedType) {
-    if (g_settings.ReplyReceived && (expectedType == 0 || g_settings.ReplyType == expectedType))
+// The reply this tick's pull took over, if any, must answer what is awaited
+// (see ReplyRule): a late answer to an earlier request never stands in for
+// the answer to a later one.
+bool PollingMachine::CheckReply(uint16_t limit, uint8_t awaited) {
+    if (g_settings.ReplyReceived && m_replies.Answers(g_settings.ReplyType, awaited))
         return true;
-    if (++m_waitTicks > limit)
+    if (++m_waitTicks > limit) {
+        m_replies.GaveUp(awaited);
         m_state = Dispatch;
+    }
     if (!g_settings.DevicePresent) {
         ShowNoDevice();
         m_state = StartFullRead;
@@ -142,8 +144,18 @@ bool PollingMachine::CheckReply(uint16_t limit, uint8_t expectedType) {
     return false;
 }
 
+// A reply read before a report goes out answers nothing sent after it: it is
+// taken over (and logged) now, and pays a request it may be owed to.
+void PollingMachine::TakeWaitingReply() {
+    g_settings.PullLiveStatus(m_device.get(), m_log.Stream());
+    if (g_settings.ReplyReceived)
+        m_replies.Settle(g_settings.ReplyType);
+    g_settings.ReplyReceived = false;
+}
+
 void PollingMachine::NoKeyboard() {
     m_connection = 0;
+    m_replies.Forget();
     m_state = StartFullRead;
     ClearPending();
     if (m_unlocked)
@@ -157,6 +169,8 @@ void PollingMachine::NoKeyboard() {
 bool PollingMachine::KeyboardReplaced() {
     const uint32_t connection = CurrentConnection();
     const bool replaced = m_connection != 0 && connection != m_connection;
+    if (connection != m_connection)
+        m_replies.Forget();
     m_connection = connection;
     return replaced && !m_simulate;
 }
@@ -200,9 +214,8 @@ void PollingMachine::Tick() {
 
     case AwaitStatus:
         g_settings.PullLiveStatus(device, log);
-        if (CheckReply(ReplyTickLimit)) {
-            if (g_settings.ReplyType == protocol::TypeLiveStatus)
-                m_history.AddSample(g_settings);
+        if (CheckReply(ReplyTickLimit, protocol::TypeLiveStatus)) {
+            m_history.AddSample(g_settings);
             ShowRecord();
             m_state = Dispatch;
         }
@@ -211,7 +224,10 @@ void PollingMachine::Tick() {
     case StartFullRead:
         if (m_simulate) {
             m_state = Dispatch;
-        } else if (StartFullReadRequest()) {
+            break;
+        }
+        TakeWaitingReply();
+        if (StartFullReadRequest()) {
             m_state = AwaitThresholds;
             m_waitTicks = 0;
         } else {
@@ -256,7 +272,7 @@ void PollingMachine::Tick() {
     case AwaitThresholdsAck:
     case AwaitConfigurationFlagsAck:
         g_settings.PullLiveStatus(device, log);
-        if (CheckReply(ReplyTickLimit)) {
+        if (CheckReply(ReplyTickLimit, ReplyRule::Acknowledgement)) {
             if (m_state == AwaitIdNumberAck)
                 ClearUnlessRequestedAgain(m_pending.idNumber, m_idNumberRequests);
             else if (m_state == AwaitThresholdsAck)
@@ -269,7 +285,7 @@ void PollingMachine::Tick() {
 
     case AwaitStoreAck:
         g_settings.PullLiveStatus(device, log);
-        if (CheckReply(StoreReplyTickLimit)) {
+        if (CheckReply(StoreReplyTickLimit, ReplyRule::Acknowledgement)) {
             m_pending.store = false;
             m_state = Dispatch;
         }
@@ -295,6 +311,7 @@ void PollingMachine::DispatchStep() {
     }
 
     CHidDevice* device = m_device.get();
+    TakeWaitingReply();
     int r = 0;
     if (!ConfigurationVerified()) {
         r = StartFullReadRequest() ? 0 : 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/MessageLog.h"
+#include "core/ReplyRule.h"
 #include "core/ReportRequests.h"
 #include "core/SensorHistory.h"
 #include "settings/SettingsFile.h"
@@ -117,7 +118,8 @@ public:
 private:
     int GetReport(uint8_t type);
     bool StartFullReadRequest();
-    bool CheckReply(uint16_t limit, uint8_t expectedType = 0);
+    bool CheckReply(uint16_t limit, uint8_t awaited);
+    void TakeWaitingReply();
     void DispatchStep();
     void NoKeyboard();
     bool KeyboardReplaced();
@@ -157,6 +159,9 @@ private:
     // read completely (0: none, or a full read is under way).
     uint32_t m_connection = 0;
     uint32_t m_verifiedConnection = 0;
+
+    // Which reply answers what; requests that went unanswered are owed.
+    ReplyRule m_replies;
 
     SensorHistory m_history;
     // Whether the last tick found a keyboard (-1: no tick yet), and the

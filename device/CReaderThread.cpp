@@ -150,6 +150,7 @@ void CReaderThread::DecodeReport(const uint8_t* report) {
     switch (protocol::DecodeInputReport(report, Status)) {
     case protocol::DecodeOutcome::Reply:
         LastReplyType = report[1];
+        LastReplyText = LastReportText;
         break;
     case protocol::DecodeOutcome::Event:
         // An event is no answer, but it must not wipe out an answer that

@@ -44,6 +44,9 @@ public:
     std::atomic<uint8_t> ReplyReceived{0};
     std::atomic<uint8_t> DevicePresent{0};
     std::string LastReportText;
+    // The text of the last reply: what a pull takes over and logs. An event
+    // that comes after it changes LastReportText, never this.
+    std::string LastReplyText;
     uint8_t LastReplyType = 0; // input type of the report that set ReplyReceived
     // Counts the connections opened since the start: a keyboard unplugged and
     // plugged in again (or another one) between two looks gets a new number.

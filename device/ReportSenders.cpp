@@ -67,7 +67,7 @@ int Pull(KeyboardSettings& settings, CHidDevice* device, FILE* log, PullKind kin
             settings.BeeperAlarmOn = s.BeeperAlarmOn;
             settings.CleanActive = s.CleanActive;
         }
-        settings.LastReportText = reader->LastReportText;
+        settings.LastReportText = reader->LastReplyText;
         settings.ReplyType = reader->LastReplyType;
         if (log) {
             std::fprintf(log, "%s\n", settings.LastReportText.c_str());

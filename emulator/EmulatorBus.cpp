@@ -64,6 +64,7 @@ struct EmulatorBus::Impl {
     bool holdReplies = false;
     std::vector<protocol::Report> held;
     bool failWrites = false;
+    bool loseWrites = false;
     bool permissionDenied = false;
     std::chrono::milliseconds replyDelay{0};
     std::multimap<Clock::time_point, protocol::Report> delayed;
@@ -133,6 +134,8 @@ struct EmulatorBus::Impl {
             return false;
         std::memcpy(whole.data(), report, whole.size());
         written.push_back(whole);
+        if (loseWrites)
+            return true;
         firmware.HandleOutputReport(whole.data(), whole.size());
         DeliverReplies();
         return true;
@@ -332,6 +335,11 @@ void EmulatorBus::SetHoldReplies(bool hold) {
 void EmulatorBus::SetFailWrites(bool fail) {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     m_impl->failWrites = fail;
+}
+
+void EmulatorBus::SetLoseWrites(bool lose) {
+    std::lock_guard<std::mutex> guard(m_impl->lock);
+    m_impl->loseWrites = lose;
 }
 
 void EmulatorBus::SetPermissionDenied(bool denied) {

@@ -53,6 +53,8 @@ public:
     // Holds replies back while on; switching it off delivers them all, late.
     void SetHoldReplies(bool hold);
     void SetFailWrites(bool fail);                       // writes fail
+    // Writes succeed but the keyboard loses them: no effect, no reply.
+    void SetLoseWrites(bool lose);
     void SetPermissionDenied(bool denied);               // open() fails with PermissionDenied
     void SendReport(const protocol::Report& report);     // any report, e.g. unknown type 12
     void SendEvent();                                    // one event report (type 11)

@@ -2,7 +2,7 @@
 
 #include "core/ReportRequests.h"
 #include "pages/FitText.h"
-#include "pages/SliderPaintHook.h"
+#include "pages/SliderMoves.h"
 #include "pages/SliderScales.h"
 #include "res/ControlIds.h"
 
@@ -12,10 +12,6 @@
 namespace {
 
 using slider::Scale;
-
-QString Seconds(uint16_t value) {
-    return QStringLiteral("%1 sec").arg(unsigned{value});
-}
 
 } // namespace
 
@@ -59,11 +55,18 @@ CDialogThreshold::CDialogThreshold(QWidget* parent)
         Label(n.label)->setAccessibleDescription(QString::fromUtf8(n.valueDescription));
     }
 
-    SliderPaintHook::Install(Slider(IDC_LOW_SLIDER), [this](int p) { OnLowPainted(p); });
-    SliderPaintHook::Install(Slider(IDC_HIGH_SLIDER), [this](int p) { OnHighPainted(p); });
-    SliderPaintHook::Install(Slider(IDC_INTERVAL_SLIDER), [this](int p) { OnIntervalPainted(p); });
-    SliderPaintHook::Install(Slider(IDC_KEY_LIMIT_SLIDER), [this](int p) { OnKeyLimitPainted(p); });
-    SliderPaintHook::Install(Slider(IDC_CLEAN_SLIDER), [this](int p) { OnCleanPainted(p); });
+    struct Move {
+        ShownValue* shown;
+        uint16_t KeyboardSettings::*field;
+    };
+    for (const Move& m : {Move{&m_low, &KeyboardSettings::LowThreshold},
+                          Move{&m_high, &KeyboardSettings::HighThreshold},
+                          Move{&m_interval, &KeyboardSettings::IntervalTimer},
+                          Move{&m_keyLimit, &KeyboardSettings::KeystrokeAlarmTrigger},
+                          Move{&m_clean, &KeyboardSettings::CleanTimer}}) {
+        slider::OnTechnicianMove(Slider(m.shown->sliderId), this,
+                                 [this, m](int position) { OnMoved(*m.shown, m.field, position); });
+    }
 }
 
 QString CDialogThreshold::Title() const {
@@ -88,68 +91,45 @@ void CDialogThreshold::EnableControls(bool enable, uint16_t /*productId*/) {
         Slider(id)->setEnabled(enable);
 }
 
-// Positions the sliders; the values they can represent reach the record when
-// they next paint, so an out-of-range value is shown once and then replaced.
-// A slider is moved whenever it stands elsewhere than the record says (the
-// user may have moved it since); a value label is written only when the
-// record's value differs from the one whose text it shows.
+// A slider stands where the record's value puts it, at the nearest position
+// when the value lies between two, and its label shows the value itself.
+// Nothing here writes the record: only a move by the technician does.
 void CDialogThreshold::ShowSettings(const KeyboardSettings& settings) {
-    ShowValue(m_low, settings.LowThreshold,
-              [](uint16_t v) { return QString::number(slider::PercentOfThreshold(v)); });
-    ShowValue(m_high, settings.HighThreshold,
-              [](uint16_t v) { return QString::number(slider::PercentOfThreshold(v)); });
-    ShowValue(m_keyLimit, settings.KeystrokeAlarmTrigger,
-              [](uint16_t v) { return QString::number(v); });
-    ShowValue(m_interval, settings.IntervalTimer, Seconds);
-    ShowValue(m_clean, settings.CleanTimer, Seconds);
+    ShowValue(m_low, settings.LowThreshold);
+    ShowValue(m_high, settings.HighThreshold);
+    ShowValue(m_keyLimit, settings.KeystrokeAlarmTrigger);
+    ShowValue(m_interval, settings.IntervalTimer);
+    ShowValue(m_clean, settings.CleanTimer);
 }
 
-void CDialogThreshold::ShowValue(ShownValue& shown, uint16_t value, QString (*text)(uint16_t)) {
-    QSlider* s = Slider(shown.sliderId);
-    const int position = slider::PositionOf(shown.scale, value);
-    if (s->value() != position || s->sliderPosition() != position)
-        s->setValue(position);
+QString CDialogThreshold::ValueText(const ShownValue& shown, uint16_t value) {
+    switch (shown.scale) {
+    case Scale::Threshold:
+        return QString::number(slider::PercentOfThreshold(value));
+    case Scale::KeyLimit:
+        return QString::number(value);
+    default:
+        return QStringLiteral("%1 sec").arg(unsigned{value});
+    }
+}
+
+void CDialogThreshold::ShowValue(ShownValue& shown, uint16_t value) {
+    slider::ShowPosition(Slider(shown.sliderId), slider::PositionOf(shown.scale, value));
     if (shown.labelValue != value) {
-        Label(shown.labelId)->setText(text(value));
+        Label(shown.labelId)->setText(ValueText(shown, value));
         shown.labelValue = value;
     }
 }
 
-// The label now shows the slider's own reading, not a record value.
-void CDialogThreshold::PaintedLabel(ShownValue& shown, const QString& text) {
-    Label(shown.labelId)->setText(text);
-    shown.labelValue = -1;
-}
-
-void CDialogThreshold::OnLowPainted(int position) {
-    g_settings.LowThreshold = slider::ValueAt(Scale::Threshold, position);
-    PaintedLabel(m_low, QString::number(slider::PercentMax - position));
-    emit thresholdsChanged();
-    RequestThresholds();
-}
-
-void CDialogThreshold::OnHighPainted(int position) {
-    g_settings.HighThreshold = slider::ValueAt(Scale::Threshold, position);
-    PaintedLabel(m_high, QString::number(slider::PercentMax - position));
-    emit thresholdsChanged();
-    RequestThresholds();
-}
-
-void CDialogThreshold::OnIntervalPainted(int position) {
-    g_settings.IntervalTimer = slider::ValueAt(Scale::Interval, position);
-    PaintedLabel(m_interval, Seconds(g_settings.IntervalTimer));
-    RequestThresholds();
-}
-
-void CDialogThreshold::OnKeyLimitPainted(int position) {
-    g_settings.KeystrokeAlarmTrigger = slider::ValueAt(Scale::KeyLimit, position);
-    PaintedLabel(m_keyLimit, QString::number(g_settings.KeystrokeAlarmTrigger));
-    RequestThresholds();
-    emit keystrokeTriggerChanged();
-}
-
-void CDialogThreshold::OnCleanPainted(int position) {
-    g_settings.CleanTimer = slider::ValueAt(Scale::Clean, position);
-    PaintedLabel(m_clean, Seconds(g_settings.CleanTimer));
+// The moved slider's field takes the value of its new position; every other
+// field of the thresholds report stays as the record holds it.
+void CDialogThreshold::OnMoved(ShownValue& shown, uint16_t KeyboardSettings::*field, int position) {
+    const uint16_t value = slider::ValueAt(shown.scale, position);
+    g_settings.*field = value;
+    ShowValue(shown, value);
+    if (shown.scale == Scale::Threshold)
+        emit thresholdsChanged();
+    else if (shown.scale == Scale::KeyLimit)
+        emit keystrokeTriggerChanged();
     RequestThresholds();
 }

@@ -31,28 +31,21 @@ signals:
     void keystrokeTriggerChanged();
 
 private:
-    // Run whenever the slider paints; write the value of its position.
-    void OnLowPainted(int position);
-    void OnHighPainted(int position);
-    void OnIntervalPainted(int position);
-    void OnKeyLimitPainted(int position);
-    void OnCleanPainted(int position);
-
     QSlider* Slider(int id) const;
     QLabel* Label(int id) const;
 
     void RequestThresholds();
 
     // A slider and its value label, with the record value whose text the
-    // label shows (-1: it shows something else, such as the slider's own
-    // reading after a paint).
+    // label shows (-1: none yet).
     struct ShownValue {
         int sliderId = 0, labelId = 0;
         slider::Scale scale = slider::Scale::Threshold;
         int labelValue = -1;
     };
-    void ShowValue(ShownValue& shown, uint16_t value, QString (*text)(uint16_t));
-    void PaintedLabel(ShownValue& shown, const QString& text);
+    static QString ValueText(const ShownValue& shown, uint16_t value);
+    void ShowValue(ShownValue& shown, uint16_t value);
+    void OnMoved(ShownValue& shown, uint16_t KeyboardSettings::*field, int position);
 
     BuiltDialog m_controls;
     ReportRequests* m_requests = nullptr;

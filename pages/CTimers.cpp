@@ -2,7 +2,7 @@
 
 #include "core/ReportRequests.h"
 #include "pages/FitText.h"
-#include "pages/SliderPaintHook.h"
+#include "pages/SliderMoves.h"
 #include "pages/SliderScales.h"
 #include "res/ControlIds.h"
 
@@ -33,7 +33,7 @@ CTimers::CTimers(QWidget* parent) : QWidget(parent), m_controls(TimersTemplate()
     Slider()->setInvertedControls(true);
     Slider()->setAccessibleName(QStringLiteral("Alarm Timer"));
     ValueLabel()->setAccessibleDescription(QStringLiteral("Alarm time"));
-    SliderPaintHook::Install(Slider(), [this](int p) { OnSliderPainted(p); });
+    slider::OnTechnicianMove(Slider(), this, [this](int p) { OnSliderMoved(p); });
 
     const std::pair<int, uint16_t> presets[] = {{IDC_PRESET_24_HRS, 24},
                                                 {IDC_PRESET_8_HRS, 8},
@@ -82,13 +82,10 @@ void CTimers::ShowSettings(const KeyboardSettings& settings) {
     }
 }
 
-// The slider is moved whenever it stands elsewhere than `hours` puts it (the
-// user may have moved it since); the label is written only when it does not
-// already show the text of `hours`.
+// The slider stands where `hours` puts it, at the nearest end when it lies
+// outside the slider's range, and the label shows `hours` itself.
 void CTimers::ShowAlarmTime(uint16_t hours) {
-    const int position = slider::PositionOf(Scale::AlarmHours, hours);
-    if (Slider()->value() != position || Slider()->sliderPosition() != position)
-        Slider()->setValue(position);
+    slider::ShowPosition(Slider(), slider::PositionOf(Scale::AlarmHours, hours));
     if (m_labelHours != hours) {
         ValueLabel()->setText(AlarmText(hours));
         m_labelHours = hours;
@@ -96,14 +93,15 @@ void CTimers::ShowAlarmTime(uint16_t hours) {
 }
 
 // The bottom end is 0 hours; in test mode it reads as the one-minute alarm.
-void CTimers::OnSliderPainted(int position) {
+void CTimers::OnSliderMoved(int position) {
     const uint16_t hours = slider::ValueAt(Scale::AlarmHours, position);
-    if (position == slider::Maximum(Scale::AlarmHours) && m_testMode)
-        ValueLabel()->setText(AlarmText(0));
-    else
-        ValueLabel()->setText(QStringLiteral("%1 hrs").arg(hours));
-    m_labelHours = -1; // the label shows the slider's reading now
     g_settings.AlarmTimer = hours;
+    if (hours == 0 && !m_testMode) {
+        ValueLabel()->setText(QStringLiteral("0 hrs"));
+        m_labelHours = -1;
+    } else {
+        ShowAlarmTime(hours);
+    }
     if (m_requests)
         m_requests->RequestThresholdsReport();
 }

@@ -32,7 +32,7 @@ signals:
 
 private:
     void ShowAlarmTime(uint16_t hours);
-    void OnSliderPainted(int position);
+    void OnSliderMoved(int position);
     void OnPreset(uint16_t hours);
     void OnSwitchClicked(int id);
 

@@ -5,11 +5,10 @@
 
 // How the Threshold and Timers pages show a setting as a slider position
 // (position 0 at the top, the largest value) and which setting a position
-// stands for. The pages write back what their sliders show, so a setting
-// that is shown and written back becomes ValueAt(PositionOf(value)): the
-// thresholds may move by the slider's rounding, out-of-range values come
-// back as the nearest end. Plain C++, so that tests without widgets can
-// model the pages.
+// stands for. A value between two positions, or outside the range, is shown
+// at the nearest position; it changes only when the technician moves the
+// slider, to ValueAt of the new position. Plain C++, so that tests without
+// widgets can model the pages.
 namespace slider {
 
 enum class Scale { Threshold, Interval, KeyLimit, Clean, AlarmHours };

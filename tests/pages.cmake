@@ -12,3 +12,11 @@ if(TARGET kb_ui)
       LIBS kb_app_test_support LABELS pages OWN_MAIN)
   endif()
 endif()
+# The polling machine, the real settings pages and the built-in keyboard:
+# generated sequences of a technician's actions and keyboard faults. Debian's
+# rapidcheck is a Linux library only, so the cross-build leaves these out.
+if(NOT CMAKE_CROSSCOMPILING)
+  find_package(rapidcheck REQUIRED)
+  kbconfig_add_test(NAME test_core SOURCES test_core_generated.cpp
+    LIBS kb_ui kb_core kb_emulator rapidcheck LABELS core OWN_MAIN)
+endif()

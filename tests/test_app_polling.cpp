@@ -5,8 +5,10 @@
 #include "test_app_harness.h"
 
 #include "pages/CPropSheet.h"
+#include "res/ControlIds.h"
 
 #include "device/CHidDevice.h"
+#include "emulator/KeyboardFirmware.h"
 #include "device/CReaderThread.h"
 #include "settings/KeyboardSettings.h"
 
@@ -157,6 +159,49 @@ TEST(Polling, SimulateLogsOneLinePerTickAndSendsNothing) {
     const QByteArray line = log.readLine();
     EXPECT_TRUE(line.startsWith("WriteReport:  05 ")) << line.constData();
     EXPECT_EQ(line + log.readAll(), line.repeated(5));
+}
+
+// A keyboard holding values no slider position stands for: showing every
+// page, repainting and the status refreshes send nothing; moving one slider
+// sends its field changed and every other one as the keyboard holds it.
+TEST(Polling, LookingAtThePagesSendsNothingAndAMoveSendsOnlyItsField) {
+    AppHarness h({.testMode = true});
+    DeviceStatus held = h.Bus().FirmwareState();
+    held.LowThreshold = 248;
+    held.HighThreshold = 253;
+    held.IntervalTimer = 7;
+    held.AlarmTimer = 251;
+    held.CleanTimer = 3;
+    held.KeystrokeAlarmTrigger = 1100;
+    h.Bus().WithFirmware([&](KeyboardFirmware& f) { f.SetState(held); });
+    h.Dlg().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&h.Dlg()));
+    ASSERT_TRUE(h.Connect());
+    h.Dlg().SetConfigurationUnlocked(true);
+    CPropSheet& sheet = *h.Dlg().m_pPropSheet;
+    for (int page = 0; page < sheet.count(); ++page) {
+        sheet.setCurrentIndex(page);
+        sheet.currentWidget()->repaint();
+        ASSERT_TRUE(h.StatusRound());
+        h.Dlg().RefreshDisplay();
+        sheet.currentWidget()->repaint();
+    }
+    for (int command : h.TakeCommands())
+        EXPECT_EQ(command, 801); // status requests only
+    EXPECT_TRUE(NothingToSend(h));
+
+    sheet.setCurrentIndex(0); // Timers
+    QTest::keyClick(sheet.m_timers.Control(IDC_ALARM_TIMER_SLIDER), Qt::Key_Down);
+    EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 5}}));
+    ASSERT_TRUE(h.WaitReply());
+    h.Tick();
+    held.AlarmTimer = 47;
+    const DeviceStatus now = h.Bus().FirmwareState();
+    for (uint16_t DeviceStatus::*field :
+         {&DeviceStatus::LowThreshold, &DeviceStatus::HighThreshold, &DeviceStatus::IntervalTimer,
+          &DeviceStatus::AlarmTimer, &DeviceStatus::CleanTimer,
+          &DeviceStatus::KeystrokeAlarmTrigger})
+        EXPECT_EQ(now.*field, held.*field);
 }
 
 // With either slider page on show, the sliders repaint as soon as the file

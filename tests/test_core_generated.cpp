@@ -1,21 +1,29 @@
 // Random sequences of a technician's actions and keyboard faults, run against
-// the polling machine and the built-in keyboard with no thread and no clock:
-// the reader's loop is stepped by hand after every action, so a sequence is
-// repeatable and shrinks to a short counterexample.
+// the polling machine, the real settings pages (offscreen) and the built-in
+// keyboard with no thread and no clock: the reader's loop is stepped by hand
+// after every action, so a sequence is repeatable and shrinks to a short
+// counterexample.
 //
-// After every step: every report 5, 6 or 7 the keyboard received carries only
-// values the technician chose or this keyboard itself held since it was
-// found; a locked configuration sends nothing but what was pending when it
-// was locked; what the window would show is the record. At the end, once the
-// faults stop: the keyboard, the record and the window agree.
+// What may be sent is fixed before each step. Only the technician adds to it
+// (a slider moved adds the value of its new position, a recall the values
+// its file carries); the keyboard's own values are admitted after the
+// reports of the step were checked. After every step: every report 5, 6 or 7
+// written carries only allowed values, exactly; a locked configuration sends
+// nothing but what was pending when it was locked; the pages show the
+// record. At the end, once the faults stop: the keyboard and the record agree.
 
 #include "core/CoreView.h"
 #include "core/PollingMachine.h"
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
 #include "emulator/EmulatorBus.h"
+#include "pages/CPropSheet.h"
 #include "pages/SliderScales.h"
+#include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
+
+#include <QApplication>
+#include <QSlider>
 
 #include <gtest/gtest.h>
 #include <rapidcheck.h>
@@ -46,17 +54,22 @@ struct Field {
     uint8_t S::*flag;
     uint8_t command;
     std::optional<Scale> scale;
-    bool byte; // travels as its low 8 bits
+    bool byte;        // travels as its low 8 bits
+    int sliderId = 0; // on the Timers page for the alarm, else the Threshold page
 };
 constexpr uint8_t Thresholds = 5, IdNumber = 6, Flags = 7;
 const Field kFields[] = {
-    {"LowThreshold", &S::LowThreshold, nullptr, Thresholds, Scale::Threshold, true},
-    {"HighThreshold", &S::HighThreshold, nullptr, Thresholds, Scale::Threshold, true},
-    {"IntervalTimer", &S::IntervalTimer, nullptr, Thresholds, Scale::Interval, true},
-    {"AlarmTimer", &S::AlarmTimer, nullptr, Thresholds, Scale::AlarmHours, true},
-    {"CleanTimer", &S::CleanTimer, nullptr, Thresholds, Scale::Clean, true},
+    {"LowThreshold", &S::LowThreshold, nullptr, Thresholds, Scale::Threshold, true,
+     IDC_LOW_SLIDER},
+    {"HighThreshold", &S::HighThreshold, nullptr, Thresholds, Scale::Threshold, true,
+     IDC_HIGH_SLIDER},
+    {"IntervalTimer", &S::IntervalTimer, nullptr, Thresholds, Scale::Interval, true,
+     IDC_INTERVAL_SLIDER},
+    {"AlarmTimer", &S::AlarmTimer, nullptr, Thresholds, Scale::AlarmHours, true,
+     IDC_ALARM_TIMER_SLIDER},
+    {"CleanTimer", &S::CleanTimer, nullptr, Thresholds, Scale::Clean, true, IDC_CLEAN_SLIDER},
     {"KeystrokeAlarmTrigger", &S::KeystrokeAlarmTrigger, nullptr, Thresholds, Scale::KeyLimit,
-     false},
+     false, IDC_KEY_LIMIT_SLIDER},
     {"IdNumber", &S::IdNumber, nullptr, IdNumber, std::nullopt, false},
     {"EnableTimer", nullptr, &S::EnableTimer, Flags, std::nullopt, false},
     {"EnableKeystroke", nullptr, &S::EnableKeystroke, Flags, std::nullopt, false},
@@ -92,13 +105,30 @@ void Set(S& s, const Field& f, uint16_t v) {
 uint16_t OnTheWire(const Field& f, uint16_t v) {
     return f.byte ? v & 0xFF : v;
 }
-// A value and what showing it on its slider and writing it back makes of it.
-std::set<uint16_t> ShownAndWrittenBack(const Field& f, uint16_t v) {
-    std::set<uint16_t> values{v};
-    for (int i = 0; f.scale && i < 4; ++i)
-        values.insert(v = slider::ValueAt(*f.scale, slider::PositionOf(*f.scale, v)));
-    return values;
+const Field& FieldNamed(const char* name) {
+    for (const Field& f : kFields) {
+        if (std::string(f.name) == name)
+            return f;
+    }
+    std::abort();
 }
+
+// The value lines of a settings file, in the order the file has them: a
+// version-4 file has the first 15, version 5 the first 18, version 6 all.
+const char* const kFileOrder[] = {
+    "LowThreshold",      "HighThreshold",         "IntervalTimer",     "AlarmTimer",
+    "CleanTimer",        "KeystrokeAlarmTrigger", "EnableTimer",       "EnableKeystroke",
+    "LedEnableStatus",   "BeeperEnableStatus",    "PowerOnWipe",       "DisableSensorLeft",
+    "DisableSensorReft", "DisableSensorPressure", "DisableSensor4",    "DisableBacklight",
+    "DisableConfig",     "DisableAutoSense",      "Ps2Keyboard",       "EnableReEnumeration",
+};
+// A version-6 file may lack its last line.
+const struct {
+    const char* line;
+    int values, fewest;
+} kVersions[] = {{"4 Quindle Keyboard Configuration Utility Settings", 15, 15},
+                 {"5 Quindle Keyboard Configuration Utility Settings", 18, 18},
+                 {"6 Quindle Keyboard Configuration Utility Settings", 20, 19}};
 
 template <typename Message> void Require(bool ok, const Message& message) {
     if (!ok)
@@ -110,16 +140,17 @@ template <typename Message> void Require(bool ok, const Message& message) {
 // clang-format off
 enum class Act : uint8_t {
     // the technician
-    Unlock, Lock, MoveSlider, TickFlag, SetId, Store, RecallGood, RecallBroken, Simulate, Paint,
-    Ticks,
+    Unlock, Lock, MoveSlider, TickFlag, SetId, Store, RecallGood, RecallBroken, Simulate,
+    ShowPage, Paint, Ticks,
     // the keyboard
     Unplug, Plug, Swap, DropReplies, LoseReply, HoldReplies, FailWrites, UnknownReport, Event,
-    Flood,
+    Flood, LateReplyLostWrite,
 };
 const char* const kActNames[] = {
     "Unlock", "Lock", "MoveSlider", "TickFlag", "SetId", "Store", "RecallGood", "RecallBroken",
-    "Simulate", "Paint", "Ticks", "Unplug", "Plug", "Swap", "DropReplies", "LoseReply",
-    "HoldReplies", "FailWrites", "UnknownReport", "Event", "Flood",
+    "Simulate", "ShowPage", "Paint", "Ticks", "Unplug", "Plug", "Swap", "DropReplies",
+    "LoseReply", "HoldReplies", "FailWrites", "UnknownReport", "Event", "Flood",
+    "LateReplyLostWrite",
 };
 // clang-format on
 
@@ -140,10 +171,12 @@ template <> struct Arbitrary<Action> {
                          {4, Act::Unlock},        {1, Act::Lock},         {4, Act::MoveSlider},
                          {3, Act::TickFlag},      {2, Act::SetId},        {1, Act::Store},
                          {2, Act::RecallGood},    {2, Act::RecallBroken}, {1, Act::Simulate},
-                         {3, Act::Paint},         {10, Act::Ticks},       {1, Act::Unplug},
+                         {3, Act::ShowPage},      {3, Act::Paint},        {10, Act::Ticks},
+                         {1, Act::Unplug},
                          {1, Act::Plug},          {2, Act::Swap},         {1, Act::DropReplies},
                          {2, Act::LoseReply},     {2, Act::HoldReplies},  {1, Act::FailWrites},
                          {1, Act::UnknownReport}, {1, Act::Event},        {1, Act::Flood},
+                         {2, Act::LateReplyLostWrite},
                      })),
             gen::set(&Action::a, gen::inRange(0, 24)),
             gen::set(&Action::b, gen::inRange(0, 10000)));
@@ -157,44 +190,55 @@ void showValue(const Action& action, std::ostream& os) {
     os << kActNames[static_cast<int>(action.act)] << "(" << action.a << ", " << action.b << ")";
 }
 
-// ---- the window, as far as the keyboard can tell -----------------------------
+// ---- the window's pages ------------------------------------------------------
 
-// What the window and its pages show of the record. Sliders keep their
-// position until the record is shown again, and write back what they show
-// whenever they paint.
-struct ModelView : CoreView {
+// The real property sheet with all three pages, shown offscreen and reused by
+// every scenario; the main window's own fields are modelled by `shown`.
+struct PagesView : CoreView {
+    CPropSheet sheet{QStringLiteral("PropSheet"), nullptr, true, 0};
     S shown;
-    std::array<int, kSliderCount> positions{};
+
+    PagesView() { sheet.show(); }
+
+    void Begin(ReportRequests* requests) {
+        sheet.m_threshold.SetRequests(requests);
+        sheet.m_timers.SetRequests(requests);
+        sheet.m_manufacturing.SetRequests(requests);
+        sheet.setCurrentIndex(0);
+        ShowConfigurationLock(false);
+        ShowRecord();
+    }
 
     void ShowRecord() override {
         shown = g_settings;
-        for (int i = 0; i < kSliderCount; ++i)
-            positions[i] = slider::PositionOf(*kFields[i].scale, Get(g_settings, kFields[i]));
+        sheet.m_threshold.ShowSettings(g_settings);
+        sheet.m_timers.ShowSettings(g_settings);
+        sheet.m_manufacturing.ShowSettings(g_settings);
     }
     void ShowNoDevice() override {}
     void ShowSensorCount(int) override {}
-    void ShowConfigurationLock(bool) override {}
-
-    // The Threshold page's five sliders, or the Timers page's alarm slider.
-    void Paint(ReportRequests& requests, bool thresholdPage) {
-        for (int i = 0; i < kSliderCount; ++i) {
-            const bool onPage = kFields[i].scale != Scale::AlarmHours;
-            if (onPage == thresholdPage) {
-                Set(g_settings, kFields[i], slider::ValueAt(*kFields[i].scale, positions[i]));
-                Set(shown, kFields[i], Get(g_settings, kFields[i]));
-            }
-        }
-        requests.RequestThresholdsReport();
+    void ShowConfigurationLock(bool unlocked) override {
+        sheet.m_threshold.EnableControls(unlocked, 0x0705);
+        sheet.m_timers.EnableControls(unlocked, 0x0705);
+        sheet.m_manufacturing.EnableControls(unlocked, 0x0705);
     }
 
-    // The field the window shows differently from the record, if any.
-    const char* Mismatch() const {
+    QSlider* Slider(const Field& f) {
+        if (f.scale == Scale::AlarmHours)
+            return static_cast<QSlider*>(sheet.m_timers.Control(f.sliderId));
+        return static_cast<QSlider*>(sheet.m_threshold.Control(f.sliderId));
+    }
+
+    // The field the window shows differently from the record, if any. A
+    // slider may stand at the nearest position to a value it cannot show.
+    const char* Mismatch() {
         for (int i = 0; i < kFieldCount; ++i) {
             const Field& f = kFields[i];
             const uint16_t value = Get(g_settings, f);
             if (i < kSliderCount) {
-                if (positions[i] != slider::PositionOf(*f.scale, value) &&
-                    value != slider::ValueAt(*f.scale, positions[i]))
+                const int position = Slider(f)->value();
+                if (position != slider::PositionOf(*f.scale, value) &&
+                    value != slider::ValueAt(*f.scale, position))
                     return f.name;
             } else if (Get(shown, f) != value) {
                 return f.name;
@@ -204,6 +248,9 @@ struct ModelView : CoreView {
     }
 };
 
+// One for the whole test, made after the application and gone before it.
+PagesView* g_pages = nullptr;
+
 // ---- one scenario ------------------------------------------------------------
 
 class Scenario {
@@ -211,9 +258,9 @@ public:
     explicit Scenario(const std::filesystem::path& dir)
         : m_dir(dir), m_bus(std::make_shared<EmulatorBus>(
                           EmulatorBus::Options{.autonomous = false, .pluggedIn = false})),
-          m_core(m_bus) {
+          m_core(m_bus), m_view(*g_pages) {
         g_settings = KeyboardSettings{};
-        m_view.ShowRecord();
+        m_view.Begin(&m_core);
         m_core.SetView(&m_view);
         CHidDevice& device = m_core.Device();
         device.Reader = std::make_unique<CReaderThread>(&device);
@@ -234,14 +281,8 @@ public:
             m_pendingAtLock = m_core.PendingReports();
             m_core.SetConfigurationUnlocked(false);
             break;
-        case Act::MoveSlider: // locked, the controls cannot be used
-            if (unlocked) {
-                const int i = x.a % kSliderCount;
-                const Scale scale = *kFields[i].scale;
-                m_view.positions[i] = x.b % (slider::Maximum(scale) + 1);
-                Choose(kFields[i], slider::ValueAt(scale, m_view.positions[i]));
-                m_core.RequestThresholdsReport();
-            }
+        case Act::MoveSlider:
+            MoveSlider(x);
             break;
         case Act::TickFlag:
             if (unlocked) {
@@ -269,8 +310,12 @@ public:
             m_core.SetSimulate(x.a % 2 == 1);
             m_simulated = m_simulated || m_core.Simulate();
             break;
+        case Act::ShowPage:
+            m_view.sheet.setCurrentIndex(x.a % m_view.sheet.count());
+            m_view.sheet.currentWidget()->repaint();
+            break;
         case Act::Paint:
-            m_view.Paint(m_core, x.a % 2 == 0);
+            m_view.sheet.currentWidget()->repaint();
             break;
         case Act::Ticks:
             for (int i = 0; i <= x.a % 4; ++i)
@@ -314,6 +359,21 @@ public:
         case Act::Event:
             m_bus->SendEvent();
             break;
+        case Act::LateReplyLostWrite: {
+            // Whatever was asked goes unanswered; the technician moves a
+            // slider; its report is lost; then the late answer arrives.
+            m_bus->SetHoldReplies(true);
+            for (int i = 0; i <= PollingMachine::ReplyTickLimit; ++i)
+                Tick();
+            MoveSlider(x);
+            m_bus->SetLoseWrites(true);
+            Tick();
+            m_bus->SetHoldReplies(false);
+            Pump();
+            Tick();
+            m_bus->SetLoseWrites(false);
+            break;
+        }
         case Act::Flood:
             m_bus->WithFirmware([&](KeyboardFirmware& f) {
                 for (int i = 0; i < 4 * x.a; ++i)
@@ -331,6 +391,7 @@ public:
         m_bus->SetDropReplies(false);
         m_bus->SetHoldReplies(false);
         m_bus->SetFailWrites(false);
+        m_bus->SetLoseWrites(false);
         if (!m_bus->IsPlugged()) {
             m_bus->Plug();
             Found();
@@ -343,8 +404,7 @@ public:
         for (const Field& f : kFields) {
             // Sent values: unless Simulate kept some back on purpose.
             if (!m_simulated) {
-                const auto settled = ShownAndWrittenBack(f, Get(keyboard, f));
-                Require(settled.count(Get(g_settings, f)) != 0, [&] {
+                Require(OnTheWire(f, Get(g_settings, f)) == Get(keyboard, f), [&] {
                     return std::string(f.name) + ": record " + std::to_string(Get(g_settings, f)) +
                            ", keyboard " + std::to_string(Get(keyboard, f));
                 });
@@ -369,6 +429,18 @@ private:
         m_core.Tick();
         Pump();
         Check("tick");
+    }
+
+    // The technician moves a slider to another position, with the mouse or
+    // the keyboard as the slider takes it; locked, the slider cannot be used.
+    void MoveSlider(const Action& x) {
+        const Field& f = kFields[x.a % kSliderCount];
+        QSlider* s = m_view.Slider(f);
+        const int position = x.b % (s->maximum() + 1);
+        if (!s->isEnabled() || position == s->value())
+            return;
+        m_allowed[&f - kFields].insert(slider::ValueAt(*f.scale, position));
+        s->setSliderPosition(position);
     }
 
     void Choose(const Field& f, uint16_t value) {
@@ -402,41 +474,36 @@ private:
         m_written = m_bus->WrittenReports().size();
     }
 
+    // A file of a random version with values nobody else has; a broken one
+    // stops or goes wrong part-way.
     void Recall(int seed, bool good) {
         std::mt19937 random(static_cast<unsigned>(seed));
-        S file;
+        const auto& version = kVersions[random() % std::size(kVersions)];
         std::ostringstream text;
-        text << "6 Quindle Keyboard Configuration Utility Settings\r\n";
-        const int cut = good ? 20 : static_cast<int>(random() % 19);
-        int line = 0;
-        for (const Field& f : kFields) {
-            if (&f == &kFields[kSliderCount])
-                continue; // the ID number is not in settings files
+        text << version.line << "\r\n";
+        const int cut = good ? version.values : static_cast<int>(random() % version.fewest);
+        std::vector<std::pair<const Field*, uint16_t>> carried;
+        for (int line = 0; line < version.values; ++line) {
+            const Field& f = FieldNamed(kFileOrder[line]);
             const auto value = static_cast<uint16_t>(f.flag ? random() % 2 : 300 + random() % 700);
-            Set(file, f, value);
-            if (line++ < cut)
+            if (line < cut) {
                 text << value << " " << f.name << "\r\n";
-            else if (seed % 2 == 0)
+                carried.emplace_back(&f, value);
+            } else if (seed % 2 == 0) {
                 text << "x" << f.name << "\r\n"; // a broken line, not a short file
+            }
         }
         const auto path = m_dir / "recalled.set";
         std::ofstream(path, std::ios::binary) << text.str();
+        if (good) {
+            for (auto [f, value] : carried)
+                m_allowed[f - kFields].insert(value);
+        }
         const RecallResult result = m_core.Recall(path.string());
         RC_ASSERT((result.error == RecallError::None) == good);
-        if (good) {
-            for (int i = 0; i < kFieldCount; ++i) {
-                if (i != kSliderCount)
-                    m_allowed[i].insert(Get(file, kFields[i]));
-            }
-        }
     }
 
     void Check(const char* step) {
-        // The keyboard's own values are its to be sent back.
-        const S keyboard = m_bus->FirmwareState();
-        for (int i = 0; i < kFieldCount; ++i)
-            m_allowed[i].insert(Get(keyboard, kFields[i]));
-
         const auto written = m_bus->WrittenReports();
         for (; m_written < written.size(); ++m_written) {
             const protocol::Report& report = written[m_written];
@@ -460,10 +527,8 @@ private:
                 if (f.command != command)
                     continue;
                 bool chosen = false;
-                for (uint16_t value : m_allowed[i]) {
-                    for (uint16_t shown : ShownAndWrittenBack(f, value))
-                        chosen = chosen || OnTheWire(f, shown) == Get(sent, f);
-                }
+                for (uint16_t value : m_allowed[i])
+                    chosen = chosen || OnTheWire(f, value) == Get(sent, f);
                 Require(chosen, [&] {
                     return std::string(step) + ": report " + std::to_string(command) + " carried " +
                            f.name + " " + std::to_string(Get(sent, f)) + ", which nobody chose";
@@ -472,12 +537,18 @@ private:
         }
         if (const char* field = m_view.Mismatch())
             RC_FAIL(std::string(step) + ": the window does not show the record's " + field);
+
+        // Only now, with its reports checked, the keyboard's own values are
+        // its to be sent back.
+        const S keyboard = m_bus->FirmwareState();
+        for (int i = 0; i < kFieldCount; ++i)
+            m_allowed[i].insert(Get(keyboard, kFields[i]));
     }
 
     std::filesystem::path m_dir;
     std::shared_ptr<EmulatorBus> m_bus;
     PollingMachine m_core;
-    ModelView m_view;
+    PagesView& m_view;
     std::array<std::set<uint16_t>, kFieldCount> m_allowed;
     std::size_t m_written = 0;
     PollingMachine::Pending m_pendingAtLock;
@@ -501,6 +572,8 @@ struct TemporaryDirectory {
 
 TEST(GeneratedFaults, NothingReachesTheKeyboardThatNobodyChose) {
     TemporaryDirectory dir;
+    PagesView pages;
+    g_pages = &pages;
     rc::detail::TestParams params = rc::detail::configuration().testParams;
     if (std::getenv("RC_PARAMS") == nullptr)
         params.maxSuccess = 10000;
@@ -524,3 +597,11 @@ TEST(GeneratedFaults, NothingReachesTheKeyboardThatNobodyChose) {
 }
 
 } // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,5 +1,5 @@
-// The Threshold page: what a refresh shows, what each slider position writes
-// back into the record, and when a change is asked to be sent.
+// The Threshold page: what a refresh shows, that showing and painting write
+// nothing, and what a move by the technician writes and asks to be sent.
 
 #include "pages/CDialogThreshold.h"
 #include "test_pages_support.h"
@@ -28,52 +28,54 @@ protected:
     }
 };
 
-// A refresh shows the record's value once; the next paint of the visible page
-// writes back what the slider can hold and, unlocked, asks for the report.
-TEST_F(ThresholdPage, RefreshRoundTripsThroughTheSliderPosition) {
-    Unlock(true);
-    // Setting, value shown, position and text shown, value and text after the
-    // paint. High goes first: Low may then be set above it.
+// A refresh puts each slider at the position nearest the record's value and
+// its label shows the value itself; a paint changes neither the record nor
+// the label and asks for nothing. A key moves the slider one position: only
+// that field takes the value of the new position, and, unlocked, the report
+// is asked for.
+TEST_F(ThresholdPage, ShowingWritesNothingAndOnlyAMoveChangesItsOwnField) {
+    // Setting, value shown, position and text shown, value and text after Up.
     using Row = std::tuple<Setting, uint16_t, int, const char*, uint16_t, const char*>;
-    for (const auto& [s, shown, position, textBefore, stored, textAfter] :
-         {Row{kHigh, 1000, 0, "391", 255, "100"}, Row{kHigh, 128, 50, "50", 128, "50"},
-          Row{kHigh, 0, 100, "0", 0, "0"}, Row{kLow, 255, 0, "100", 255, "100"},
-          Row{kLow, 200, 22, "78", 199, "78"}, Row{kLow, 0, 100, "0", 0, "0"},
-          Row{kKeys, 65535, 1, "65535", 65000, "65000"}, Row{kKeys, 6000, 60, "6000", 6000, "6000"},
-          Row{kKeys, 1100, 65, "1100", 1000, "1000"}, Row{kKeys, 0, 66, "0", 0, "0"},
-          Row{kInterval, 90, 0, "90 sec", 60, "60 sec"}, Row{kInterval, 3, 57, "3 sec", 3, "3 sec"},
-          Row{kInterval, 0, 60, "0 sec", 0, "0 sec"},
-          Row{kClean, 300, 0, "300 sec", 255, "255 sec"},
-          Row{kClean, 50, 205, "50 sec", 50, "50 sec"}, Row{kClean, 0, 255, "0 sec", 0, "0 sec"}}) {
-        SCOPED_TRACE(testing::Message() << "slider " << s.slider << " shown " << shown);
-        KeyboardSettings record;
-        record.*s.field = g_settings.*s.field = shown;
-        m_page->ShowSettings(record);
-        EXPECT_EQ(Slider(s.slider)->value(), position);
-        ExpectShown(s, shown, textBefore);
-        ClearPending();
-        Slider(s.slider)->repaint();
-        ExpectShown(s, stored, textAfter);
-        EXPECT_EQ(Pending(), "T");
+    for (bool unlocked : {false, true}) {
+        Unlock(unlocked);
+        for (const auto& [s, shown, position, text, moved, movedText] :
+             {Row{kHigh, 1000, 0, "391", 1000, "391"}, Row{kHigh, 253, 1, "99", 255, "100"},
+              Row{kLow, 248, 3, "97", 250, "98"}, Row{kLow, 0, 100, "0", 3, "1"},
+              Row{kKeys, 1100, 65, "1100", 2000, "2000"}, Row{kKeys, 65535, 1, "65535", 65000, "65000"},
+              Row{kInterval, 90, 0, "90 sec", 90, "90 sec"}, Row{kInterval, 7, 53, "7 sec", 8, "8 sec"},
+              Row{kClean, 300, 0, "300 sec", 300, "300 sec"}, Row{kClean, 3, 252, "3 sec", 4, "4 sec"}}) {
+            SCOPED_TRACE(testing::Message() << "slider " << s.slider << " shown " << shown);
+            KeyboardSettings record;
+            record.LowThreshold = 1;
+            record.HighThreshold = 254;
+            record.KeystrokeAlarmTrigger = 1100;
+            record.*s.field = shown;
+            g_settings = record;
+            m_page->ShowSettings(record);
+            EXPECT_EQ(Slider(s.slider)->value(), position);
+            ClearPending();
+            m_page->repaint();
+            ExpectShown(s, shown, text);
+            EXPECT_EQ(Pending(), "");
+
+            m_page->EnableControls(true, 0x0705);
+            Slider(s.slider)->setFocus();
+            QTest::keyClick(Slider(s.slider), Qt::Key_Up);
+            ExpectShown(s, moved, movedText);
+            EXPECT_EQ(Pending(), unlocked && moved != shown ? "T" : "");
+            KeyboardSettings others = g_settings;
+            others.*s.field = shown;
+            EXPECT_EQ(others.Block(), record.Block()) << "another field changed";
+        }
     }
 
-    // Locked, a paint writes all the same but asks for nothing. Key Limit's
-    // top position would be 66000; it stays at 65000.
-    Unlock(false);
-    ClearPending();
-    Slider(kKeys.slider)->setValue(0);
-    Slider(kKeys.slider)->repaint();
-    ExpectShown(kKeys, 65000, "65000");
-    EXPECT_EQ(Pending(), "");
-
-    // A hidden page does not paint and so writes nothing until shown again.
+    // A hidden page shown again paints and writes nothing.
     m_page->hide();
     g_settings.LowThreshold = 200;
     m_page->ShowSettings(g_settings);
+    m_page->show();
     QTest::qWait(20);
     EXPECT_EQ(g_settings.LowThreshold, 200);
-    m_page->show();
-    EXPECT_TRUE(QTest::qWaitFor([] { return g_settings.LowThreshold == 199; }));
 }
 
 } // namespace

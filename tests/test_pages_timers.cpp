@@ -19,27 +19,29 @@ protected:
     void SetUp() override { SetUpPage(false); }
 };
 
-// Locked, a refresh and the paint that follows write the record but ask for
-// nothing, and the presets cannot be clicked. Outside test mode 0 hours shows
-// as "1 min" but the bottom end paints as 0 hours; the next refresh of the
-// same record puts "1 min" back.
-TEST_F(TimersPage, AlarmTimeFromRefreshesAndPresetsLockedAndUnlocked) {
-    // Hours shown, position and text shown, hours and text after the paint.
-    using Row = std::tuple<uint16_t, int, const char*, uint16_t, const char*>;
-    for (const auto& [shown, position, textBefore, stored, textAfter] :
-         {Row{24, 24, "24 hrs", 24, "24 hrs"}, Row{1, 47, "1 hrs", 1, "1 hrs"},
-          Row{48, 0, "48 hrs", 48, "48 hrs"}, Row{50, 0, "50 hrs", 48, "48 hrs"},
-          Row{0, 48, "1 min", 0, "0 hrs"}, Row{0, 48, "1 min", 0, "0 hrs"}}) {
+// A refresh puts the slider at the nearest end for hours it cannot show and
+// the label shows the hours held; a paint writes nothing. Locked, the presets
+// cannot be clicked. Outside test mode 0 hours shows as "1 min" but moving to
+// the bottom end reads as 0 hours.
+TEST_F(TimersPage, AlarmTimeFromRefreshesMovesAndPresetsLockedAndUnlocked) {
+    // Hours shown, position and text shown.
+    using Row = std::tuple<uint16_t, int, const char*>;
+    for (const auto& [shown, position, text] :
+         {Row{24, 24, "24 hrs"}, Row{1, 47, "1 hrs"}, Row{48, 0, "48 hrs"},
+          Row{251, 0, "251 hrs"}, Row{0, 48, "1 min"}}) {
         SCOPED_TRACE(shown);
         KeyboardSettings record;
         record.AlarmTimer = g_settings.AlarmTimer = shown;
         m_page->ShowSettings(record);
         EXPECT_EQ(Slider(AlarmSlider)->value(), position);
-        EXPECT_EQ(Text(AlarmText), textBefore);
         Slider(AlarmSlider)->repaint();
-        EXPECT_EQ(g_settings.AlarmTimer, stored);
-        EXPECT_EQ(Text(AlarmText), textAfter);
+        EXPECT_EQ(g_settings.AlarmTimer, shown);
+        EXPECT_EQ(Text(AlarmText), text);
     }
+    Slider(AlarmSlider)->setValue(47); // the technician moves it down to the end
+    Slider(AlarmSlider)->triggerAction(QSlider::SliderSingleStepAdd);
+    EXPECT_EQ(g_settings.AlarmTimer, 0);
+    EXPECT_EQ(Text(AlarmText), "0 hrs");
     m_page->EnableControls(false, 0x0705);
     Click(Preset8);
     Click(TimerBox);
@@ -67,9 +69,12 @@ TEST_F(TimersPage, AlarmTimeFromRefreshesAndPresetsLockedAndUnlocked) {
         EXPECT_EQ(Pending(), "T");
     }
     ClearPending();
-    Slider(AlarmSlider)->repaint(); // unlocked, a paint asks for the report
+    Slider(AlarmSlider)->repaint(); // a paint asks for nothing
+    EXPECT_EQ(Pending(), "");
+    Slider(AlarmSlider)->triggerAction(QSlider::SliderPageStepSub); // a click on the groove
+    EXPECT_EQ(g_settings.AlarmTimer, 4);
+    EXPECT_EQ(Text(AlarmText), "4 hrs");
     EXPECT_EQ(Pending(), "T");
-    EXPECT_EQ(Text(AlarmText), "1 min");
 }
 
 // A refresh ticks the boxes without running their handlers. A click writes the
