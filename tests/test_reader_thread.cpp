@@ -134,11 +134,19 @@ TEST_F(ReaderTest, EventsAndUnknownTypesAreNoReplyEventsAreLogged) {
     EXPECT_FALSE(settings.ReplyReceived);
     EXPECT_TRUE(settings.DevicePresent);
     EXPECT_EQ(settings.Block(), before);
-    // An event keeps a reply before it that is still to be taken over.
-    Deliver(Report{0, 10});
+    // An event keeps a reply before it that is still to be taken over, and
+    // the pull logs and keeps the reply's text, not the event's.
+    Deliver(Report{0, 10, 0xCC});
     Deliver(Report{0, 11, 0xBB});
-    ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
+    FILE* messageLog = std::tmpfile();
+    ASSERT_EQ(settings.PullFullStatus(device.get(), messageLog), 0);
     EXPECT_TRUE(settings.ReplyReceived);
+    EXPECT_EQ(settings.LastReportText, "00 0A CC 00 00 00 00 00 00 ");
+    std::rewind(messageLog);
+    char line[64] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, messageLog), nullptr);
+    std::fclose(messageLog);
+    EXPECT_STREQ(line, "00 0A CC 00 00 00 00 00 00 \n");
 
     // One line per event: its text, a colon, "Www Mmm dd hh:mm:ss yyyy", and
     // the platform's line end (a text file: CR LF on Windows).
