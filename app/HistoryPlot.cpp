@@ -16,6 +16,8 @@ constexpr Qt::PenStyle kSensorStyles[MaxSensors] = {Qt::SolidLine, Qt::DashLine,
                                                     Qt::DashDotLine};
 // Margins of the plots: the value labels on the left, the times below.
 constexpr int kLeft = 56, kRight = 10, kTop = 4, kSpacing = 16, kSwatch = 24;
+// Room above the highest value shown, as a factor of it.
+constexpr double kHeadroom = 1.1;
 // Raw level units per percent on the level axis.
 constexpr double kLevelPerPercent = LevelSteps / 100.0;
 
@@ -111,18 +113,18 @@ void HistoryPlot::paintEvent(QPaintEvent*) {
             top = std::max<int>(top, s.levels[static_cast<std::size_t>(k)]);
         top = std::max<int>({top, s.lowThreshold, s.highThreshold});
     }
-    DrawValueAxis(p, levelArea, top * 1.1, kLevelPerPercent);
+    DrawValueAxis(p, levelArea, top * kHeadroom, kLevelPerPercent);
     for (int k = 0; k < m_sensors; ++k)
         DrawLine(
-            p, levelArea, top * 1.1, kSensorStyles[k],
+            p, levelArea, top * kHeadroom, kSensorStyles[k],
             [k](const HistorySample& s) { return s.levels[static_cast<std::size_t>(k)]; }, false);
 
     int keyTop = 100;
     for (std::size_t i = FirstVisible(); i < m_samples.size(); ++i)
         keyTop = std::max<int>({keyTop, m_samples[i].keystrokes, m_samples[i].keystrokeTrigger});
-    DrawValueAxis(p, keyArea, keyTop * 1.1, 1);
+    DrawValueAxis(p, keyArea, keyTop * kHeadroom, 1);
     DrawLine(
-        p, keyArea, keyTop * 1.1, Qt::SolidLine,
+        p, keyArea, keyTop * kHeadroom, Qt::SolidLine,
         [](const HistorySample& s) { return s.keystrokes; }, true);
     p.setPen(Qt::lightGray);
     p.drawText(levelArea.adjusted(4, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop,
