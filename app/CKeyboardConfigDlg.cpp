@@ -1,10 +1,10 @@
 #include "app/CKeyboardConfigDlg.h"
 
-#include "app/IndicatorImages.h"
-#include "app/ProgramIcon.h"
 #include "app/SensorHistoryWindow.h"
 #include "app/WritablePlaces.h"
 #include "device/DeviceIds.h"
+#include "dialogkit/IndicatorImages.h"
+#include "dialogkit/ProgramIcon.h"
 #include "emulator/BusSelection.h"
 #include "pages/CAboutDlg.h"
 #include "pages/CHelpDlg.h"

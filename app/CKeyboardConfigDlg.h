@@ -3,9 +3,9 @@
 // The main window. Public API used by the pages, the property sheet and the
 // tests; the rest of the class is the main window's own business.
 
-#include "app/DialogBuilder.h"
 #include "core/CoreView.h"
 #include "core/PollingMachine.h"
+#include "dialogkit/DialogBuilder.h"
 
 #include <QColor>
 #include <QDialog>

@@ -1,29 +1,23 @@
 #pragma once
 
+#include "app/HistoryView.h"
 #include "core/SensorHistory.h"
 
-#include <QColor>
-#include <QWidget>
+#include <QDialog>
 
 #include <vector>
 
-class QAbstractItemModel;
 class QCheckBox;
 class QComboBox;
 class QTableView;
 class HistoryPlot;
 class HistoryTableModel;
 
-// The colours of the main window's bars.
-struct LevelColours {
-    QColor normal, aboveLow, alarm;
-};
-
-// The "Sensor History" window: a plot of the levels against the thresholds
-// and of the keystroke count against its trigger, with the events and the
-// times without a keyboard marked, and the same samples as a table. It shows
-// a copy of the history, taken on Refresh() unless paused. Modeless.
-class SensorHistoryWindow : public QWidget {
+// The "Sensor History" window: the plot and, on a tab of its own, the table
+// of the same samples, with the span, a pause and the exports. A modeless
+// dialog, so that screen readers and window lists present it as a window.
+// It shows the history as it was on the last Refresh() before a pause.
+class SensorHistoryWindow : public QDialog {
     Q_OBJECT
 public:
     SensorHistoryWindow(const SensorHistory& history, LevelColours colours,
@@ -43,21 +37,21 @@ public:
     bool SaveCsv();
     bool SavePng();
 
-    QWidget* Plot() const;
+    HistoryPlot* Plot() const { return m_plot; }
     QTableView* Table() const { return m_table; }
-    QAbstractItemModel* Model() const;
+    HistoryTableModel* Model() const { return m_model; }
 
 private:
     void TakeSnapshot();
+    bool Write(const QString& path, const QByteArray& data);
 
     const SensorHistory& m_history;
-    std::vector<HistorySample> m_samples;
     std::vector<HistoryMarker> m_markers;
     uint64_t m_shownVersion = ~uint64_t{0};
     bool m_paused = false;
 
-    HistoryPlot* m_plot = nullptr;
     HistoryTableModel* m_model = nullptr;
+    HistoryPlot* m_plot = nullptr;
     QTableView* m_table = nullptr;
     QComboBox* m_span = nullptr;
     QCheckBox* m_pause = nullptr;

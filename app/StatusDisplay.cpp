@@ -3,6 +3,7 @@
 
 #include "app/CKeyboardConfigDlg.h"
 
+#include "core/LevelPercent.h"
 #include "device/DeviceIds.h"
 #include "pages/CPropSheet.h"
 #include "res/ControlIds.h"
@@ -53,11 +54,8 @@ void ShowIndicator(QWidget* picture, const QPixmap& image, int index, int& shown
     label->setAccessibleDescription(IndicatorDescription(index));
 }
 
-// Raw levels 0-255 become 0-100 percent, rounded; larger levels show a full
-// bar and their true percentage in the number field.
-unsigned PercentOfLevel(uint16_t level) {
-    return (static_cast<unsigned>(level) * 100u + 128u) / 256u;
-}
+// Larger levels than 255 show a full bar and their true percentage in the
+// number field.
 int BarPosition(uint16_t level) {
     return static_cast<int>(std::min(PercentOfLevel(level), unsigned{PercentMax}));
 }

@@ -1,6 +1,6 @@
 #include "app/CKeyboardConfigApp.h"
-#include "app/ProgramIcon.h"
 #include "app/StartupOptions.h"
+#include "dialogkit/ProgramIcon.h"
 
 #include <QApplication>
 

@@ -1,17 +1,23 @@
 // The sensor history window after a few simulated minutes with the built-in
 // keyboard, and what the history costs (offscreen):
 //   history_screenshot <output directory>
-// Writes sensor-history.png and prints the history's memory and the median
+// Writes sensor-history-default.png and sensor-history-minimum.png (the
+// window at its default and its minimum size), sensor-history-table.png (its
+// table) and prints the history's memory and the median
 // cost of a tick that takes a status reply, with the window closed and open.
 
 #include "test_app_harness.h"
 
+#include "app/HistoryPlot.h"
 #include "app/SensorHistoryWindow.h"
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
+#include "res/ControlIds.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTabWidget>
+#include <QTableView>
 
 #include <algorithm>
 #include <cstdio>
@@ -99,7 +105,8 @@ int main(int argc, char** argv) {
     h.Bus().Plug();
     h.WaitReading();
     h.Dlg().OnSensorHistory();
-    h.Dlg().HistoryWindow()->resize(900, 560);
+    SensorHistoryWindow& window = *h.Dlg().HistoryWindow();
+    h.Click(IDC_NUM_SENSORS_4); // every sensor, so that the legend is at its widest
     const auto open = d.Run(400);
     std::printf("tick that takes a status reply, then the repaints it caused, medians:\n"
                 "  history window closed: tick %.1f us, repaints %.1f us\n"
@@ -108,11 +115,25 @@ int main(int argc, char** argv) {
     std::printf("samples %zu, markers %zu\n", h.Core().History().Samples().Size(),
                 h.Core().History().Markers().Size());
 
+    // The default size first, then the smallest the window's layout allows.
+    const QSize defaultSize = window.size();
+    bool saved = true;
+    for (auto [name, size] :
+         {std::pair{"default", defaultSize}, std::pair{"minimum", QSize(1, 1)}}) {
+        window.resize(size);
+        QApplication::processEvents();
+        const QString path = outDir + QStringLiteral("/sensor-history-%1.png").arg(name);
+        const bool ok = window.grab().save(path);
+        std::printf("screenshot %dx%d %s: %s\n", window.width(), window.height(),
+                    ok ? "written" : "FAILED", qPrintable(path));
+        saved = saved && ok;
+    }
+    // The table, scrolled to its newest rows, at the default size.
+    window.resize(defaultSize);
+    window.findChild<QTabWidget*>()->setCurrentWidget(window.Table());
+    window.Table()->scrollToBottom();
     QApplication::processEvents();
-    const QString path = outDir + QStringLiteral("/sensor-history.png");
-    const bool saved = h.Dlg().HistoryWindow()->grab().save(path);
-    std::printf("screenshot %s: %s\n", saved ? "written" : "FAILED", qPrintable(path));
-    std::printf("plot description: %s\n",
-                qPrintable(h.Dlg().HistoryWindow()->Plot()->accessibleDescription()));
+    saved = window.grab().save(outDir + QStringLiteral("/sensor-history-table.png")) && saved;
+    std::printf("plot description: %s\n", qPrintable(window.Plot()->accessibleDescription()));
     return saved ? 0 : 1;
 }

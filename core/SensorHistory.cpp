@@ -1,6 +1,9 @@
 #include "core/SensorHistory.h"
 
+#include "core/LevelPercent.h"
+
 #include <cstdio>
+#include <ctime>
 
 void SensorHistory::AddSample(const DeviceStatus& s) {
     HistorySample sample;
@@ -25,26 +28,44 @@ void SensorHistory::AddMarker(HistoryMarker::Kind kind) {
 std::string IsoTime(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
     const auto ms = floor<milliseconds>(time);
-    const auto day = floor<days>(ms);
-    const year_month_day date{day};
-    const hh_mm_ss clock{ms - day};
-    char text[32];
-    std::snprintf(
-        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-        static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-        static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
+    const std::time_t whole = system_clock::to_time_t(floor<seconds>(ms));
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &whole);
+#else
+    localtime_r(&whole, &local);
+#endif
+    // The offset is the local clock's reading, taken as if it were UTC,
+    // less the time itself.
+    const sys_days date =
+        year_month_day{year{local.tm_year + 1900}, month{static_cast<unsigned>(local.tm_mon + 1)},
+                       day{static_cast<unsigned>(local.tm_mday)}};
+    const sys_seconds asUtc =
+        date + hours{local.tm_hour} + minutes{local.tm_min} + seconds{local.tm_sec};
+    const auto offset = duration_cast<minutes>(asUtc - floor<seconds>(ms)).count();
+    const auto offsetAbs = offset < 0 ? -offset : offset;
+    char text[128];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, static_cast<int>((ms - floor<seconds>(ms)).count()),
+                  offset < 0 ? '-' : '+', static_cast<int>(offsetAbs / 60),
+                  static_cast<int>(offsetAbs % 60));
     return text;
 }
 
 std::string HistoryCsv(const std::vector<HistorySample>& samples) {
-    std::string csv = "time,left,right,sensor3,sensor4,keystrokes,led_on,beeper_on,clean_active,"
-                      "low_threshold,high_threshold,keystroke_trigger\n";
-    char row[128];
+    std::string csv = "time,left_percent,right_percent,sensor3_percent,sensor4_percent,keystrokes,"
+                      "led_on,beeper_on,clean_active,low_threshold_percent,"
+                      "high_threshold_percent,keystroke_trigger,left_raw,right_raw,sensor3_raw,"
+                      "sensor4_raw,low_threshold_raw,high_threshold_raw\n";
+    char row[192];
     for (const HistorySample& s : samples) {
-        std::snprintf(row, sizeof row, ",%u,%u,%u,%u,%u,%d,%d,%d,%u,%u,%u\n", s.levels[0],
-                      s.levels[1], s.levels[2], s.levels[3], s.keystrokes, s.ledOn, s.beeperOn,
-                      s.cleanActive, s.lowThreshold, s.highThreshold, s.keystrokeTrigger);
+        const auto& l = s.levels;
+        std::snprintf(row, sizeof row, ",%u,%u,%u,%u,%u,%d,%d,%d,%u,%u,%u,%u,%u,%u,%u,%u,%u\n",
+                      PercentOfLevel(l[0]), PercentOfLevel(l[1]), PercentOfLevel(l[2]),
+                      PercentOfLevel(l[3]), s.keystrokes, s.ledOn, s.beeperOn, s.cleanActive,
+                      PercentOfLevel(s.lowThreshold), PercentOfLevel(s.highThreshold),
+                      s.keystrokeTrigger, l[0], l[1], l[2], l[3], s.lowThreshold, s.highThreshold);
         csv += IsoTime(s.time);
         csv += row;
     }

@@ -45,8 +45,12 @@ public:
             ++m_size;
         else
             m_first = (m_first + 1) % N;
+        ++m_pushed;
     }
     std::size_t Size() const { return m_size; }
+    // Every entry ever pushed, also those replaced since: a viewer that
+    // remembers it can tell how many entries are new.
+    uint64_t Pushed() const { return m_pushed; }
     // 0 is the oldest entry kept.
     const T& operator[](std::size_t i) const { return m_items[(m_first + i) % N]; }
     std::vector<T> Copy() const {
@@ -61,6 +65,7 @@ private:
     std::array<T, N> m_items{};
     std::size_t m_first = 0;
     std::size_t m_size = 0;
+    uint64_t m_pushed = 0;
 };
 
 // The last half hour and more of the keyboard's live status: the polling
@@ -74,12 +79,14 @@ public:
     using Clock = std::chrono::system_clock;
     static constexpr std::size_t SampleCapacity = 4096;
     static constexpr std::size_t MarkerCapacity = 256;
+    using SampleRing = HistoryRing<HistorySample, SampleCapacity>;
+    using MarkerRing = HistoryRing<HistoryMarker, MarkerCapacity>;
 
     void AddSample(const DeviceStatus& status);
     void AddMarker(HistoryMarker::Kind kind);
 
-    const HistoryRing<HistorySample, SampleCapacity>& Samples() const { return *m_samples; }
-    const HistoryRing<HistoryMarker, MarkerCapacity>& Markers() const { return *m_markers; }
+    const SampleRing& Samples() const { return *m_samples; }
+    const MarkerRing& Markers() const { return *m_markers; }
     // Counts every addition, so that a viewer can tell whether anything is new.
     uint64_t Version() const { return m_version; }
 
@@ -90,17 +97,18 @@ private:
     Clock::time_point Now() const { return m_clock ? m_clock() : Clock::now(); }
 
     // On the heap: the window and the machine stay small objects.
-    std::unique_ptr<HistoryRing<HistorySample, SampleCapacity>> m_samples =
-        std::make_unique<HistoryRing<HistorySample, SampleCapacity>>();
-    std::unique_ptr<HistoryRing<HistoryMarker, MarkerCapacity>> m_markers =
-        std::make_unique<HistoryRing<HistoryMarker, MarkerCapacity>>();
+    std::unique_ptr<SampleRing> m_samples = std::make_unique<SampleRing>();
+    std::unique_ptr<MarkerRing> m_markers = std::make_unique<MarkerRing>();
     uint64_t m_version = 0;
     std::function<Clock::time_point()> m_clock;
 };
 
-// "2026-12-06T20:34:39.125Z": UTC, milliseconds.
+// "2026-12-07T06:11:20.125+01:00": local time with milliseconds and the
+// offset from UTC in force then (ISO 8601), the clock the window shows.
 std::string IsoTime(std::chrono::system_clock::time_point time);
 
 // The samples as CSV: a header row, then one row per sample, oldest first,
-// with LF line ends.
+// with LF line ends. Levels and thresholds come twice: in percent as the
+// window shows them ("left_percent"), then as the keyboard sent them
+// ("left_raw", 0-255), in columns of their own at the end.
 std::string HistoryCsv(const std::vector<HistorySample>& samples);

@@ -1,7 +1,7 @@
 #include "pages/CAboutDlg.h"
 
-#include "app/ProgramIcon.h"
-#include "pages/FitText.h"
+#include "dialogkit/FitText.h"
+#include "dialogkit/ProgramIcon.h"
 #include "res/ControlIds.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "pages/CDialogThreshold.h"
 
 #include "core/ReportRequests.h"
-#include "pages/FitText.h"
+#include "dialogkit/FitText.h"
 #include "pages/SliderMoves.h"
 #include "pages/SliderScales.h"
 #include "res/ControlIds.h"

@@ -2,7 +2,7 @@
 
 #include "core/ReportRequests.h"
 #include "device/DeviceIds.h"
-#include "pages/FitText.h"
+#include "dialogkit/FitText.h"
 #include "res/ControlIds.h"
 #include "settings/IdNumberText.h"
 

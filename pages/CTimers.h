@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DialogBuilder.h"
+#include "dialogkit/DialogBuilder.h"
 #include "settings/KeyboardSettings.h"
 
 class ReportRequests;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/LevelPercent.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -35,9 +37,10 @@ constexpr int Maximum(Scale scale) {
     return AlarmHoursMax;
 }
 
-// A threshold is a byte on the keyboard; its slider shows it as a percentage.
+// A threshold is a byte on the keyboard; its slider shows it as a percentage,
+// as the main window shows the levels.
 constexpr int PercentOfThreshold(uint16_t value) {
-    return (100 * value + 128) / 256;
+    return static_cast<int>(PercentOfLevel(value));
 }
 
 constexpr int PositionOf(Scale scale, uint16_t value) {

@@ -4,7 +4,7 @@
 
 // Dialog templates as data: every control with its resource id, kind,
 // caption, rectangle in dialog units and style flags. One builder turns a
-// template into widgets (app/DialogBuilder.h).
+// template into widgets (dialogkit/DialogBuilder.h).
 
 enum class ControlKind {
     PushButton,

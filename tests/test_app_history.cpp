@@ -3,17 +3,25 @@
 
 #include "test_app_harness.h"
 
+#include "app/HistoryPlot.h"
+#include "app/HistoryTableModel.h"
 #include "app/SensorHistoryWindow.h"
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
+#include "pages/CPropSheet.h"
+#include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QLayout>
 #include <QMenu>
+#include <QTableView>
 
 #include <gtest/gtest.h>
 
@@ -85,9 +93,10 @@ TEST(History, RingKeepsTheNewestSamplesInOrderWhenFull) {
     EXPECT_EQ(outOfOrder, 0u);
 }
 
-TEST(History, WindowOpensWithCtrlHShowsTheSamplesAndExportsThem) {
+// One window, a dialog to the accessibility interface, opened from the
+// context menu or with Ctrl+H; modeless.
+TEST(History, WindowIsOneModelessDialogOpenedByCtrlHOrTheContextMenu) {
     AppHarness h;
-    ScriptedPrompts prompts;
     h.Dlg().show();
     QApplication::setActiveWindow(&h.Dlg());
     ASSERT_TRUE(QTest::qWaitForWindowActive(&h.Dlg()));
@@ -97,52 +106,114 @@ TEST(History, WindowOpensWithCtrlHShowsTheSamplesAndExportsThem) {
     EXPECT_EQ(entries.mid(1), (QStringList{"Sensor &History...", "&About Olvane..."}));
     QTest::keyClick(&h.Dlg(), Qt::Key_H, Qt::ControlModifier);
     SensorHistoryWindow* window = h.Dlg().HistoryWindow();
-    ASSERT_TRUE(window && window->isVisible());
+    ASSERT_TRUE(window && window->isVisible() && !window->isModal());
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(window);
+    ASSERT_TRUE(accessible);
+    EXPECT_EQ(accessible->role(), QAccessible::Dialog);
+    h.Dlg().SystemMenu()->actions()[1]->trigger();
+    EXPECT_EQ(h.Dlg().HistoryWindow(), window);
+}
 
+// The table, the plot's description and the CSV read as the main window does,
+// in local time; the CSV adds the raw values.
+TEST(History, ShowsTheMainWindowsPercentagesInLocalTimeAndExportsThemWithTheRawValues) {
+    struct Zone { // five and a half hours east of UTC, no daylight saving
+        QByteArray old = qgetenv("TZ");
+        Zone() { qputenv("TZ", "XYZ-5:30"); }
+        ~Zone() { old.isNull() ? qunsetenv("TZ") : qputenv("TZ", old); }
+    } zone;
+    AppHarness h;
+    ScriptedPrompts prompts;
+    h.Dlg().OnSensorHistory();
+    SensorHistoryWindow* window = h.Dlg().HistoryWindow();
     ASSERT_TRUE(h.Connect());
-    g_settings.LowThreshold = 180;
+    g_settings.LowThreshold = 60;
     g_settings.HighThreshold = 220;
-    for (uint16_t level : {150, 200, 250}) {
+    for (uint16_t level : {40, 93, 250}) {
         SetLeftLevel(h, level);
         ASSERT_TRUE(h.StatusRound());
     }
-    EXPECT_EQ(window->Model()->rowCount(), 3);
-    EXPECT_EQ(window->Model()->headerData(0, Qt::Horizontal).toString(), "Left");
-    EXPECT_TRUE(
-        window->Plot()->accessibleDescription().contains("Left 250,") &&
-        window->Plot()->accessibleDescription().contains("Left went from above Low to above High"));
-    window->SetPaused(true);
-    ASSERT_TRUE(h.StatusRound());
-    EXPECT_EQ(window->Model()->rowCount(), 3);
-    window->SetPaused(false);
-    EXPECT_EQ(window->Model()->rowCount(), 4);
+    auto text = [](QWidget* label) { return static_cast<QLabel*>(label)->text(); };
+    const QString left = text(h.Dlg().Control(IDC_LEFT_VALUE));
+    const QString low = text(h.Dlg().m_pPropSheet->m_threshold.Control(IDC_LOW_VALUE));
+    QAbstractItemModel* model = window->Model();
+    const int last = model->rowCount() - 1;
+    EXPECT_EQ(model->index(last, HistoryTableModel::Left).data().toString(), left);
+    EXPECT_EQ(model->index(last, HistoryTableModel::LowThreshold).data().toString(), low);
+    const QString description = window->Plot()->accessibleDescription();
+    EXPECT_TRUE(description.contains("Left " + left + ",") &&
+                description.contains("Low threshold " + low + ",") &&
+                description.contains("Left went from above Low to above High"))
+        << qPrintable(description);
 
     prompts.savePath = h.Dir() + "history.csv";
     ASSERT_TRUE(window->SaveCsv());
     QFile file(prompts.savePath);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList rows = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    const std::vector<HistorySample> samples = h.Core().History().Samples().Copy();
-    ASSERT_EQ(rows.size(), qsizetype(samples.size()) + 1);
-    EXPECT_TRUE(rows[0].startsWith("time,left,right,sensor3,sensor4,keystrokes,"));
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const QStringList f = rows[qsizetype(i) + 1].split(',');
-        ASSERT_EQ(f.size(), 12);
-        HistorySample read;
-        read.time = system_clock::time_point(
-            milliseconds(QDateTime::fromString(f[0], Qt::ISODateWithMs).toMSecsSinceEpoch()));
-        for (int k = 0; k < 4; ++k)
-            read.levels[k] = f[1 + k].toUShort();
-        read.keystrokes = f[5].toUShort();
-        read.ledOn = f[6] == "1", read.beeperOn = f[7] == "1", read.cleanActive = f[8] == "1";
-        read.lowThreshold = f[9].toUShort(), read.highThreshold = f[10].toUShort();
-        read.keystrokeTrigger = f[11].toUShort();
-        HistorySample expected = samples[i];
-        expected.time = floor<milliseconds>(expected.time);
-        EXPECT_EQ(read, expected) << qPrintable(rows[qsizetype(i) + 1]);
-    }
+    ASSERT_EQ(rows.size(), model->rowCount() + 1);
+    const QStringList names = rows[0].split(','), fields = rows.last().split(',');
+    ASSERT_EQ(fields.size(), names.size());
+    auto field = [&](const char* name) { return fields.value(names.indexOf(name)); };
+    EXPECT_EQ(field("left_percent"), left);
+    EXPECT_EQ(field("left_raw"), QString::number(g_settings.LeftLevel));
+    EXPECT_EQ(field("low_threshold_percent"), low);
+    EXPECT_EQ(field("low_threshold_raw"), QString::number(g_settings.LowThreshold));
+    const QDateTime time = QDateTime::fromString(field("time"), Qt::ISODateWithMs);
+    EXPECT_EQ(time.offsetFromUtc(), 5 * 3600 + 30 * 60) << qPrintable(field("time"));
+    EXPECT_EQ(time.toMSecsSinceEpoch(),
+              duration_cast<milliseconds>(
+                  h.Core().History().Samples()[std::size_t(last)].time.time_since_epoch())
+                  .count());
+    EXPECT_TRUE(field("time").contains(model->headerData(last, Qt::Vertical).toString()));
 
     prompts.savePath = h.Dir() + "history.png";
     ASSERT_TRUE(window->SavePng());
     EXPECT_EQ(QImage(prompts.savePath).size(), window->Plot()->size());
+}
+
+// New samples are appended under the rows already read; the oldest go only
+// when the core's ring drops them. A pause holds the table still.
+TEST(History, TableGrowsUnderTheCurrentRowAndDropsOnlyWhatTheRingDrops) {
+    SensorHistory history;
+    DeviceStatus status;
+    auto add = [&](std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i, ++status.KeystrokeCount)
+            history.AddSample(status);
+    };
+    add(5);
+    SensorHistoryWindow window(history, {});
+    window.show();
+    window.Table()->setCurrentIndex(window.Model()->index(2, 0));
+    add(10);
+    window.SetPaused(true);
+    window.Refresh();
+    EXPECT_EQ(window.Model()->rowCount(), 5);
+    window.SetPaused(false);
+    EXPECT_EQ(window.Model()->rowCount(), 15);
+    EXPECT_EQ(window.Table()->currentIndex().row(), 2);
+
+    add(SensorHistory::SampleCapacity - 5); // the first 10 samples are dropped
+    window.Refresh();
+    ASSERT_EQ(window.Model()->rowCount(), int(SensorHistory::SampleCapacity));
+    EXPECT_EQ(window.Model()->Samples().front(), history.Samples()[0]);
+    EXPECT_EQ(window.Model()->Samples().back(), history.Samples()[history.Samples().Size() - 1]);
+}
+
+// The legend's entries and the caption explaining the marks never share
+// space, nor leave the plot, from the window's minimum size to its default.
+TEST(History, LegendAndCaptionDoNotOverlapAtTheMinimumAndDefaultSizes) {
+    SensorHistory history;
+    history.AddSample({});
+    SensorHistoryWindow window(history, {});
+    window.SetSensorCount(4);
+    window.show();
+    for (QSize size : {QSize(1, 1), window.size()}) { // 1x1 gives the minimum size
+        window.resize(size);
+        window.layout()->activate();
+        const int width = window.Plot()->width();
+        const HistoryPlot::Legend legend = window.Plot()->LegendAt(width);
+        EXPECT_FALSE(legend.entries.intersects(legend.caption)) << width;
+        EXPECT_LE(std::max(legend.entries.right(), legend.caption.right()), width) << width;
+    }
 }

@@ -1,4 +1,4 @@
-#include "app/ProgramIcon.h"
+#include "dialogkit/ProgramIcon.h"
 
 QIcon ProgramIcon() {
     // The resources live in a static library: register them explicitly so

@@ -1,4 +1,4 @@
-#include "pages/FitText.h"
+#include "dialogkit/FitText.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

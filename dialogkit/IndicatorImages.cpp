@@ -1,4 +1,4 @@
-#include "app/IndicatorImages.h"
+#include "dialogkit/IndicatorImages.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "app/DialogBuilder.h"
+#include "dialogkit/DialogBuilder.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
