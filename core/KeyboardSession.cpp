@@ -110,7 +110,6 @@ KeyboardSession::Result KeyboardSession::Open() {
     if (reader.ReaderState == CReaderThread::Reading) {
         m_connection = reader.Connection;
         m_seenReports = reader.ReportsDecoded;
-        m_replies.Forget();
         return Result::Done;
     }
     return m_device->PermissionDenied() ? Result::PermissionDenied : Result::NoKeyboard;
@@ -176,11 +175,11 @@ KeyboardSession::Result KeyboardSession::Send(uint8_t command, const KeyboardSet
         break;
     case protocol::CmdStore:
         return Exchange([&] { return values.SendStore(device, m_log, false); },
-                        ReplyRule::Acknowledgement, false, m_storeReplyTimeout, StoreAttempts);
+                        reply::Acknowledgement, false, m_storeReplyTimeout, StoreAttempts);
     default:
         return Result::NoAnswer;
     }
-    return Exchange(write, ReplyRule::Acknowledgement, false, m_replyTimeout, Attempts);
+    return Exchange(write, reply::Acknowledgement, false, m_replyTimeout, Attempts);
 }
 
 KeyboardSession::Result KeyboardSession::WriteSettings(const KeyboardSettings& wanted,
@@ -201,12 +200,9 @@ KeyboardSession::Result KeyboardSession::WriteSettings(const KeyboardSettings& w
 }
 
 // A reply read before a report goes out answers nothing sent after it: it is
-// taken over (and logged) before the write, and pays a request it may be
-// owed to.
+// taken over (and logged) before the write.
 void KeyboardSession::TakeWaitingReply() {
     m_record.PullLiveStatus(m_device.get(), m_log);
-    if (m_record.ReplyReceived)
-        m_replies.Settle(m_record.ReplyType);
 }
 
 // One exchange. A write that fails is tried again after a tick, unless the
@@ -225,10 +221,8 @@ KeyboardSession::Result KeyboardSession::Exchange(const std::function<int()>& wr
                 return r;
             continue;
         }
-        const Result r = Await(now + timeout, awaited, fullPull);
-        if (r != Result::NoAnswer)
+        if (const Result r = Await(now + timeout, awaited, fullPull); r != Result::NoAnswer)
             return r;
-        m_replies.GaveUp(awaited);
     }
     return Result::NoAnswer;
 }
@@ -267,7 +261,7 @@ KeyboardSession::Result KeyboardSession::Await(TimePoint deadline, uint8_t await
                 m_record.PullFullStatus(m_device.get(), m_log);
             else
                 m_record.PullLiveStatus(m_device.get(), m_log);
-            if (m_record.ReplyReceived && m_replies.Answers(m_record.ReplyType, awaited))
+            if (m_record.ReplyReceived && reply::Answers(m_record.ReplyType, awaited))
                 return Result::Done;
         }
         if (!woken)

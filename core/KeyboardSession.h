@@ -32,9 +32,9 @@ std::shared_ptr<HidBus> OnlyPath(std::shared_ptr<HidBus> bus, std::string path);
 // One keyboard driven without a tick: each exchange writes one report and
 // waits for the reader thread to decode the answer (woken by the reader's
 // Changed, no polling), and is repeated the way the window repeats it. What
-// answers an exchange is decided as in the window (ReplyRule): a reply
-// already waiting when a report goes out, or owed to an earlier request,
-// answers nothing sent after it; an event (type 11) never answers anything.
+// answers an exchange is decided as in the window (reply::Answers): a reply
+// already waiting when a report goes out answers nothing sent after it; an
+// event (type 11) never answers anything.
 // A keyboard lost, or replaced by another connection, ends every exchange.
 //
 // The message log gets the lines the window writes: the senders' and the
@@ -131,7 +131,6 @@ private:
     KeyboardSettings m_record;
     uint32_t m_connection = 0;
     uint64_t m_seenReports = 0;
-    ReplyRule m_replies;
     std::chrono::milliseconds m_replyTimeout = ReplyTimeout;
     std::chrono::milliseconds m_storeReplyTimeout = StoreReplyTimeout;
     std::function<void(const std::string&)> m_onEvent;

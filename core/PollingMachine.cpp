@@ -128,15 +128,13 @@ bool PollingMachine::StartFullReadRequest() {
 }
 
 // The reply this tick's pull took over, if any, must answer what is awaited
-// (see ReplyRule): a late answer to an earlier request never stands in for
-// the answer to a later one.
+// (see reply::Answers): a late answer to an earlier request, or live status
+// the keyboard sent of its own accord, never stands in for it.
 bool PollingMachine::CheckReply(uint16_t limit, uint8_t awaited) {
-    if (g_settings.ReplyReceived && m_replies.Answers(g_settings.ReplyType, awaited))
+    if (g_settings.ReplyReceived && reply::Answers(g_settings.ReplyType, awaited))
         return true;
-    if (++m_waitTicks > limit) {
-        m_replies.GaveUp(awaited);
+    if (++m_waitTicks > limit)
         m_state = Dispatch;
-    }
     if (!g_settings.DevicePresent) {
         ShowNoDevice();
         m_state = StartFullRead;
@@ -145,17 +143,14 @@ bool PollingMachine::CheckReply(uint16_t limit, uint8_t awaited) {
 }
 
 // A reply read before a report goes out answers nothing sent after it: it is
-// taken over (and logged) now, and pays a request it may be owed to.
+// taken over (and logged) now.
 void PollingMachine::TakeWaitingReply() {
     g_settings.PullLiveStatus(m_device.get(), m_log.Stream());
-    if (g_settings.ReplyReceived)
-        m_replies.Settle(g_settings.ReplyType);
     g_settings.ReplyReceived = false;
 }
 
 void PollingMachine::NoKeyboard() {
     m_connection = 0;
-    m_replies.Forget();
     m_state = StartFullRead;
     ClearPending();
     if (m_unlocked)
@@ -169,8 +164,6 @@ void PollingMachine::NoKeyboard() {
 bool PollingMachine::KeyboardReplaced() {
     const uint32_t connection = CurrentConnection();
     const bool replaced = m_connection != 0 && connection != m_connection;
-    if (connection != m_connection)
-        m_replies.Forget();
     m_connection = connection;
     return replaced && !m_simulate;
 }
@@ -272,7 +265,7 @@ void PollingMachine::Tick() {
     case AwaitThresholdsAck:
     case AwaitConfigurationFlagsAck:
         g_settings.PullLiveStatus(device, log);
-        if (CheckReply(ReplyTickLimit, ReplyRule::Acknowledgement)) {
+        if (CheckReply(ReplyTickLimit, reply::Acknowledgement)) {
             if (m_state == AwaitIdNumberAck)
                 ClearUnlessRequestedAgain(m_pending.idNumber, m_idNumberRequests);
             else if (m_state == AwaitThresholdsAck)
@@ -285,7 +278,7 @@ void PollingMachine::Tick() {
 
     case AwaitStoreAck:
         g_settings.PullLiveStatus(device, log);
-        if (CheckReply(StoreReplyTickLimit, ReplyRule::Acknowledgement)) {
+        if (CheckReply(StoreReplyTickLimit, reply::Acknowledgement)) {
             m_pending.store = false;
             m_state = Dispatch;
         }

@@ -160,9 +160,6 @@ private:
     uint32_t m_connection = 0;
     uint32_t m_verifiedConnection = 0;
 
-    // Which reply answers what; requests that went unanswered are owed.
-    ReplyRule m_replies;
-
     SensorHistory m_history;
     // Whether the last tick found a keyboard (-1: no tick yet), and the
     // reader's count of events already marked.
