@@ -245,13 +245,20 @@ TEST_F(CliTest, ApplyKeepsWhatTheFileDoesNotCarry) {
 TEST_F(CliTest, SaveAndApplyTouchOnlyRegularFiles) {
     ASSERT_EQ(::mkfifo(Path("fifo.set").c_str(), 0600), 0);
     fs::create_symlink("/dev/null", dir / "null.set");
-    for (const char* args : {"save fifo.set", "save null.set", "apply fifo.set"}) {
+    // The device is tried as a user who could not replace it were the
+    // refusal ever lost.
+    const std::string user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 "
+                                                "--clear-groups"
+                                              : "";
+    for (const auto& [args, env] : {std::pair{"save fifo.set", ""}, {"save null.set", user.c_str()},
+                                    {"apply fifo.set", ""}}) {
         SCOPED_TRACE(args);
-        const Outcome run = Cli(args);
+        const Outcome run = Cli(args, env);
         EXPECT_EQ(run.exit, 5);
         ExpectOneErrorLine(run);
         EXPECT_NE(run.err.find(".set\""), std::string::npos) << run.err;
     }
+    EXPECT_NE(Cli("save null.set", user).err.find("not a regular file"), std::string::npos);
     EXPECT_TRUE(fs::is_fifo(Path("fifo.set")));
     EXPECT_TRUE(fs::is_symlink(dir / "null.set"));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
