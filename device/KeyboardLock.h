@@ -13,8 +13,9 @@
 // from the file's path. The lock goes with the process: a program that dies
 // holds nothing.
 //
-// Not reentrant: a second KeyboardLock on the same file in the same process
-// waits for the first like any other holder.
+// Not reentrant on Linux: a second KeyboardLock on the same file in the same
+// process waits for the first like any other holder. (A Windows mutex lets
+// the thread that holds it take it again.)
 class KeyboardLock {
 public:
     enum class Outcome {
