@@ -233,11 +233,9 @@ uint16_t CKeyboardConfigDlg::CurrentProductId() const {
     return m_core->ProductId();
 }
 
-void CKeyboardConfigDlg::SetConfigurationUnlocked(bool unlock) {
-    m_core->SetConfigurationUnlocked(unlock);
-}
-
 void CKeyboardConfigDlg::ShowConfigurationLock(bool unlock) {
+    if (!unlock)
+        m_writerLock.Release(); // locked again, or the keyboard was lost
     const uint16_t productId = CurrentProductId();
     static_cast<QPushButton*>(Control(IDC_CONFIGURE))
         ->setText(unlock ? QStringLiteral("Lock Config") : QStringLiteral("Configure"));

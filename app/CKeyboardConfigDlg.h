@@ -5,6 +5,7 @@
 
 #include "core/CoreView.h"
 #include "core/PollingMachine.h"
+#include "device/KeyboardLock.h"
 #include "dialogkit/DialogBuilder.h"
 
 #include <QColor>
@@ -56,6 +57,10 @@ public:
     void OnTimer();
 
     // The configuration lock behind the "Configure" / "Lock Config" button.
+    // While unlocked the window holds the keyboard's KeyboardLock; when
+    // another program holds it, a message names that program and the
+    // configuration stays locked. Released on locking and on losing the
+    // keyboard.
     void SetConfigurationUnlocked(bool unlock);
 
     // The rest of the display.
@@ -141,6 +146,7 @@ private:
     QMenu* m_systemMenu = nullptr;
     SensorHistoryWindow* m_historyWindow = nullptr; // created when first opened
     bool m_shutDown = false;
+    KeyboardLock m_writerLock; // ConfigurationLock.cpp
 
     // What the display last put in its controls, so that a refresh touches
     // only the controls whose value changed: the number each number field

@@ -14,6 +14,7 @@ enum ExitCode : int {
     ExitNotPermitted = 3,
     ExitNoAnswer = 4, // no answer, keyboard lost, or the read-back differs
     ExitFileError = 5,
+    ExitLocked = 6, // another program is changing the keyboard
 };
 
 enum class OutputFormat { Text, Json, Csv };
@@ -30,6 +31,7 @@ struct CommandLine {
     bool store = false;
     unsigned count = 0; // monitor: lines to print, 0 for no limit
     unsigned intervalMs = 500;
+    unsigned waitSeconds = 5; // for the lock of a keyboard another program changes
 };
 
 // Runs the command against the keyboards on `bus`; data goes to stdout,

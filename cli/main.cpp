@@ -32,7 +32,13 @@ constexpr const char* Description =
 constexpr const char* Footer =
     "Run 'kbconfig-cli COMMAND --help' for the options of a command.\n"
     "Exit codes: 0 done, 1 usage error, 2 no keyboard, 3 keyboard present but not "
-    "permitted, 4 no answer or the read-back differs, 5 settings-file error.";
+    "permitted, 4 no answer or the read-back differs, 5 settings-file error, 6 another "
+    "program is changing the keyboard.";
+
+// The longest --count and --wait: plain numbers in the help, and far beyond
+// any use.
+constexpr unsigned MaxCount = 1000000000;
+constexpr unsigned MaxWaitSeconds = 86400;
 
 // SIGINT and SIGTERM end a monitor cleanly: a thread of its own waits for
 // them (they are blocked in every other thread) and wakes every wait of the
@@ -85,9 +91,28 @@ private:
 };
 
 CLI::Option* AddDevice(CLI::App* command, CommandLine& line) {
-    return command->add_option("--device", line.device,
-                               "the keyboard's configuration interface, as 'list' shows it "
-                               "(default: the first keyboard found)");
+    // An empty path (an unset variable in a script) names no keyboard; it
+    // must not stand for the first one.
+    const CLI::Validator notEmpty(
+        [](const std::string& path) {
+            return path.empty() ? std::string("an empty path names no keyboard") : std::string();
+        },
+        "PATH");
+    return command
+        ->add_option("--device", line.device,
+                     "the keyboard's configuration interface, as 'list' shows it "
+                     "(default: the first keyboard found)")
+        ->check(notEmpty);
+}
+
+// For the commands that change a keyboard.
+void AddWait(CLI::App* command, CommandLine& line) {
+    command
+        ->add_option("--wait", line.waitSeconds,
+                     "seconds to wait while another program is changing the keyboard, then "
+                     "give up with exit code 6")
+        ->capture_default_str()
+        ->check(CLI::Range(0u, MaxWaitSeconds));
 }
 
 void AddLog(CLI::App* command, CommandLine& line) {
@@ -155,6 +180,7 @@ int main(int argc, char** argv) {
         apply->add_flag("--all", line.all, "every keyboard on the bus, one result line each");
     all->excludes(applyDevice);
     AddStore(apply, line);
+    AddWait(apply, line);
     AddLog(apply, line);
 
     CLI::App* set = app.add_subcommand(
@@ -163,11 +189,13 @@ int main(int argc, char** argv) {
     set->add_option("KEY=VALUE", line.assignments, "settings to change")->required();
     AddDevice(set, line);
     AddStore(set, line);
+    AddWait(set, line);
     AddLog(set, line);
 
     CLI::App* store =
         app.add_subcommand("store", "Tell the keyboard to keep its settings across a power cycle.");
     AddDevice(store, line);
+    AddWait(store, line);
     AddLog(store, line);
 
     CLI::App* monitor = app.add_subcommand(
@@ -178,7 +206,7 @@ int main(int argc, char** argv) {
     monitor->add_flag("--csv", csv, "comma-separated values with a header line")
         ->excludes(monitorJson);
     monitor->add_option("--count", line.count, "stop after N status lines")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Range(1u, MaxCount));
     monitor
         ->add_option("--interval", line.intervalMs,
                      "milliseconds from one status request to the next")

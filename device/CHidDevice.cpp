@@ -52,6 +52,7 @@ bool CHidDevice::Open() {
             WriteHandle = std::move(writer);
             ConfigHandle = WriteHandle.get();
             ReadHandle = std::move(reader);
+            m_openPath = info.path;
         }
         ProductId = info.productId;
         m_permissionDenied = false;
@@ -59,6 +60,11 @@ bool CHidDevice::Open() {
     }
     m_permissionDenied = denied;
     return false;
+}
+
+std::string CHidDevice::LockFile() const {
+    std::lock_guard<std::mutex> lock(m_connectionLock);
+    return WriteHandle ? m_bus->LockFile(m_openPath) : std::string();
 }
 
 void CHidDevice::QueryCapabilities(const HidInterfaceInfo& info) {

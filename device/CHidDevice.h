@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 class CReaderThread;
 
@@ -61,6 +62,10 @@ public:
     // interface that could not be opened for want of permission.
     bool PermissionDenied() const { return m_permissionDenied.load(); }
 
+    // The file whose KeyboardLock stands for the keyboard open now (see
+    // HidBus::LockFile); empty without one.
+    std::string LockFile() const;
+
     // Closes both connections. The reader thread calls it when a read fails;
     // Open and Close call it before replacing or dropping them.
     void CloseConnections();
@@ -82,6 +87,7 @@ public:
 private:
     std::shared_ptr<HidBus> m_bus;
     std::atomic<bool> m_permissionDenied{false};
+    std::string m_openPath; // under m_connectionLock
     // Guards the connections against being replaced (reader thread, Open)
     // while the user-interface thread writes.
     mutable std::mutex m_connectionLock;

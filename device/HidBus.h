@@ -42,4 +42,11 @@ public:
     virtual std::vector<HidInterfaceInfo> enumerate() = 0;
     virtual std::unique_ptr<HidConnection> open(const std::string& path,
                                                 HidOpenError* error = nullptr) = 0;
+    // The file whose KeyboardLock stands for the keyboard at `path`, shared
+    // by every program that may write it; empty when no other program can
+    // reach this keyboard.
+    virtual std::string LockFile(const std::string& path) const {
+        (void)path;
+        return {};
+    }
 };

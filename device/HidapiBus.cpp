@@ -85,6 +85,9 @@ public:
         return result;
     }
 
+    // The hidraw node itself on Linux, the device path (a mutex's name) on Windows.
+    std::string LockFile(const std::string& path) const override { return path; }
+
     std::unique_ptr<HidConnection> open(const std::string& path, HidOpenError* error) override {
         std::lock_guard<std::mutex> lock(g_hidapiLock);
         HidOpenError result = HidOpenError::None;

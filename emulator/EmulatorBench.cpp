@@ -3,13 +3,11 @@
 #include "device/DeviceIds.h"
 #include "device/ReportProtocol.h"
 #include "emulator/StatusText.h"
-#include "settings/Utf8File.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
+#include <map>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 
@@ -90,9 +88,16 @@ EmulatorBench::EmulatorBench(Options options) : m_options(std::move(options)) {
             keyboard->SetReplyDelay(ChatterReplyDelay);
         m_keyboards.push_back(std::move(keyboard));
     }
-    LoadState();
     for (const auto& keyboard : m_keyboards)
         m_stored.push_back(keyboard->StoredState());
+    m_storedSinceWrite.assign(m_keyboards.size(), false);
+    if (!m_options.stateFile.empty())
+        m_stateFile = std::make_unique<StateFile>(m_options.stateFile);
+    LoadState();
+}
+
+std::string EmulatorBench::LockFile(const std::string& path) const {
+    return path.rfind(InnerPrefix, 0) == 0 ? m_options.stateFile : std::string();
 }
 
 std::string EmulatorBench::PathPrefix(int index) {
@@ -116,6 +121,7 @@ std::unique_ptr<HidConnection> EmulatorBench::open(const std::string& path, HidO
         const std::string prefix = PathPrefix(i);
         if (path.rfind(prefix, 0) != 0)
             continue;
+        LoadState(i);
         auto inner = Keyboard(i).open(InnerPrefix + path.substr(prefix.size()), error);
         if (!inner)
             return nullptr;
@@ -128,23 +134,27 @@ std::unique_ptr<HidConnection> EmulatorBench::open(const std::string& path, HidO
 
 // One line per keyboard: its number and its stored fields as Name=value
 // pairs. Lines that do not read are skipped: such a keyboard keeps what it
-// has, like a fresh one.
-void EmulatorBench::LoadState() {
-    if (m_options.stateFile.empty())
+// has, like a fresh one. A keyboard whose line differs from what it stores
+// takes the line's values, as if stored and switched off and on. `only`:
+// that keyboard alone (0-based), -1 for every one.
+void EmulatorBench::LoadState(int only) {
+    if (!m_stateFile)
         return;
-    std::ifstream in(m_options.stateFile);
-    std::string line;
-    while (std::getline(in, line)) {
+    std::istringstream in(m_stateFile->Read());
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
         int number = 0;
         std::string rest;
-        if (!(fields >> number) || number < 1 || number > Count())
+        if (!(fields >> number) || number < 1 || number > Count() || (only >= 0 && number != only + 1))
             continue;
         std::getline(fields, rest);
-        EmulatorBus& keyboard = Keyboard(number - 1);
-        DeviceStatus stored = keyboard.StoredState();
-        if (ParseStatus(rest, stored))
-            StoreAndPowerCycle(keyboard, stored);
+        DeviceStatus& stored = m_stored[static_cast<std::size_t>(number - 1)];
+        DeviceStatus read = stored;
+        if (ParseStatus(rest, read) && !(read == stored)) {
+            StoreAndPowerCycle(Keyboard(number - 1), read);
+            stored = Keyboard(number - 1).StoredState();
+        }
     }
 }
 
@@ -156,6 +166,7 @@ void EmulatorBench::LoadState() {
 bool EmulatorBench::SaveState(int storing) {
     std::unique_lock<std::mutex> lock(m_stateLock);
     m_stored[static_cast<std::size_t>(storing)] = Keyboard(storing).FirmwareState();
+    m_storedSinceWrite[static_cast<std::size_t>(storing)] = true;
     const uint64_t mine = ++m_stores;
     while (m_written < mine && m_failed < mine) {
         if (m_writing) {
@@ -165,8 +176,10 @@ bool EmulatorBench::SaveState(int storing) {
         m_writing = true;
         const uint64_t covered = m_stores;
         const std::vector<DeviceStatus> stored = m_stored;
+        std::vector<bool> changed(m_storedSinceWrite.size(), false);
+        changed.swap(m_storedSinceWrite);
         lock.unlock();
-        const bool ok = WriteStateFile(stored);
+        const bool ok = WriteStateFile(stored, changed);
         lock.lock();
         m_writing = false;
         (ok ? m_written : m_failed) = covered;
@@ -175,24 +188,29 @@ bool EmulatorBench::SaveState(int storing) {
     return m_written >= mine;
 }
 
-// One line per keyboard, to a temporary file that then replaces the state
-// file, so that no reader ever sees half a file. Not synced to the disk: it
-// stands in for a keyboard's memory in tests and on benches, where a store
-// must stay cheap.
-bool EmulatorBench::WriteStateFile(const std::vector<DeviceStatus>& stored) const {
-    std::string text;
-    for (std::size_t i = 0; i < stored.size(); ++i)
-        text += std::to_string(i + 1) + " " + FormatStatus(stored[i]) + "\n";
-    const std::string temporary = m_options.stateFile + ".tmp" + std::to_string(::getpid());
-    FILE* file = OpenUtf8File(temporary, "wb");
-    bool ok = file != nullptr;
-    if (file) {
-        ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        ok = std::fclose(file) == 0 && ok;
-    }
-    if (!ok || !RenameReplacing(temporary, m_options.stateFile)) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+// The lines of the keyboards in `changed` are renewed; every other line
+// (of this bench's other keyboards, or of keyboards only another process's
+// bench has) stays as the file has it. Not synced to the disk: it stands in
+// for a keyboard's memory in tests and on benches, where a store must stay
+// cheap.
+bool EmulatorBench::WriteStateFile(const std::vector<DeviceStatus>& stored,
+                                   const std::vector<bool>& changed) {
+    return m_stateFile->Update([&](const std::string& old) {
+        std::map<int, std::string> lines;
+        std::istringstream in(old);
+        for (std::string line; std::getline(in, line);) {
+            int number = 0;
+            if (std::istringstream(line) >> number)
+                lines[number] = line;
+        }
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            const int number = static_cast<int>(i) + 1;
+            if (changed[i] || lines.count(number) == 0)
+                lines[number] = std::to_string(number) + " " + FormatStatus(stored[i]);
+        }
+        std::string text;
+        for (const auto& [number, line] : lines)
+            text += line + "\n";
+        return text;
+    });
 }

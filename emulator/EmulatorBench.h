@@ -2,6 +2,7 @@
 
 #include "device/HidBus.h"
 #include "emulator/EmulatorBus.h"
+#include "emulator/StateFile.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -18,9 +19,12 @@
 // own ID number (4711 for the first, one more for each further keyboard).
 //
 // With a state file, what the keyboards stored ("store", report 9) is kept
-// there: read when the bench is made, written (to a temporary file renamed
-// over the old one) after every store, so that a later run finds it, as a
-// real keyboard's memory keeps it across a power cycle.
+// there, as a real keyboard's memory keeps it across a power cycle: read when
+// the bench is made, and again when a keyboard is opened (another process
+// may have stored meanwhile: the keyboard then starts from that, as after a
+// power cycle), and written after every store. A store rewrites only the
+// storing keyboard's line, so that processes storing different keyboards at
+// once keep each other's. The state file is the keyboards' LockFile.
 class EmulatorBench : public HidBus {
 public:
     static constexpr int MaxKeyboards = 19; // one for each product ID of the table
@@ -43,6 +47,7 @@ public:
     std::vector<HidInterfaceInfo> enumerate() override;
     std::unique_ptr<HidConnection> open(const std::string& path,
                                         HidOpenError* error = nullptr) override;
+    std::string LockFile(const std::string& path) const override;
 
     int Count() const { return static_cast<int>(m_keyboards.size()); }
     EmulatorBus& Keyboard(int index) { return *m_keyboards.at(static_cast<std::size_t>(index)); }
@@ -51,17 +56,19 @@ public:
 
 private:
     friend class EmulatorBenchConnection;
-    void LoadState();
+    void LoadState(int only = -1);
     bool SaveState(int storing);
 
     Options m_options;
     std::vector<std::unique_ptr<EmulatorBus>> m_keyboards;
     std::atomic<int> m_firstKeyboardWrites{0};
-    bool WriteStateFile(const std::vector<DeviceStatus>& stored) const;
+    bool WriteStateFile(const std::vector<DeviceStatus>& stored, const std::vector<bool>& changed);
+    std::unique_ptr<StateFile> m_stateFile;
 
     // What each keyboard stored. Kept here rather than read from the
     // keyboards, whose stores may be half-way on other threads.
     std::vector<DeviceStatus> m_stored;
+    std::vector<bool> m_storedSinceWrite; // the keyboards whose line the next write renews
     // Stores made at the same time are written to the file together: each
     // store is numbered, and one write covers every store numbered before it.
     std::mutex m_stateLock; // guards everything from m_stored on

@@ -64,17 +64,16 @@ std::string WithPath(const char* format, const std::string& path) {
     return text;
 }
 
-// Reads one piece of at most 99 characters, up to and including a line end,
-// like fgets into a 100-byte buffer. A CR LF pair reads as one LF, so files
-// written on any platform read alike. Returns false at the end of the file.
-bool ReadPiece(FILE* file, std::string& piece) {
-    constexpr int MaxPiece = 99;
-    piece.clear();
-    while (static_cast<int>(piece.size()) < MaxPiece) {
+enum class Piece { Line, End, TooLong };
+
+// Reads one line, ended by a line end or the end of the file, like fgets into
+// a 100-byte buffer; a longer line is TooLong instead of going on as the next
+// line. A CR LF pair reads as one LF, so files written on any platform read
+// alike.
+Piece ReadLine(FILE* file, std::string& line) {
+    line.clear();
+    for (;;) {
         int c = std::fgetc(file);
-        if (c == EOF) {
-            break;
-        }
         if (c == '\r') {
             const int next = std::fgetc(file);
             if (next == '\n') {
@@ -83,12 +82,17 @@ bool ReadPiece(FILE* file, std::string& piece) {
                 std::ungetc(next, file);
             }
         }
-        piece += static_cast<char>(c);
+        if (c == EOF) {
+            return line.empty() ? Piece::End : Piece::Line;
+        }
+        if (c != '\n' && static_cast<int>(line.size()) == SettingsLineLimit) {
+            return Piece::TooLong;
+        }
+        line += static_cast<char>(c);
         if (c == '\n') {
-            break;
+            return Piece::Line;
         }
     }
-    return !piece.empty();
 }
 
 void StoreValue(DeviceStatus& status, const KeyedField& field, unsigned short value) {
@@ -102,8 +106,13 @@ void StoreValue(DeviceStatus& status, const KeyedField& field, unsigned short va
 } // namespace
 
 SaveResult SaveSettingsFile(const std::string& path, const KeyboardSettings& settings) {
+    if (KindOfFile(path) == FileKind::Other) {
+        return {SaveError::NotAFile, WithPath("Unable to open file \"%s\"", path)};
+    }
     std::string content = std::string(SettingsVersion6) + "\r\n";
+    // Every line written is shorter than a reader takes (snprintf cuts it).
     char line[64];
+    static_assert(sizeof line <= SettingsLineLimit);
     for (const KeyedField& field : KeyedFields) {
         const unsigned short value = field.word ? settings.*field.word : settings.*field.flag;
         std::snprintf(line, sizeof line, "%hu %s\r\n", value, field.key);
@@ -122,7 +131,8 @@ SaveResult SaveSettingsFile(const std::string& path, const KeyboardSettings& set
 
 RecallResult RecallSettingsFile(const std::string& path, KeyboardSettings& settings) {
     RecallResult result;
-    FILE* file = OpenUtf8File(path, "rb");
+    FILE* file =
+        KindOfFile(path) == FileKind::Regular ? OpenUtf8File(path, "rb") : nullptr;
     if (!file) {
         result.error = RecallError::CannotOpen;
         result.message = WithPath("Unable to open file \"%s\"", path);
@@ -133,7 +143,13 @@ RecallResult RecallSettingsFile(const std::string& path, KeyboardSettings& setti
     int valueLinesRequired = KeyedFieldCount;
     std::string piece;
     for (int index = 0; index <= valueLinesToRead; ++index) {
-        if (!ReadPiece(file, piece)) {
+        const Piece read = ReadLine(file, piece);
+        if (read == Piece::TooLong) {
+            result.error = RecallError::NotANumber;
+            result.message = WithPath("Not a number in line of file \"%s\"", path);
+            break;
+        }
+        if (read == Piece::End) {
             if (index > valueLinesRequired) {
                 break; // an older version-6 file without the last line
             }
@@ -175,4 +191,15 @@ RecallResult RecallSettingsFile(const std::string& path, KeyboardSettings& setti
     }
     std::fclose(file);
     return result;
+}
+
+void CopyFileFields(const DeviceStatus& from, int valueLines, DeviceStatus& onto) {
+    for (int i = 0; i < valueLines && i < KeyedFieldCount; ++i) {
+        const KeyedField& field = KeyedFields[i];
+        if (field.word) {
+            onto.*field.word = from.*field.word;
+        } else {
+            onto.*field.flag = from.*field.flag;
+        }
+    }
 }

@@ -11,7 +11,9 @@ inline constexpr const char* SettingsVersion4 = "4 Quindle Keyboard Configuratio
 inline constexpr const char* SettingsVersion5 = "5 Quindle Keyboard Configuration Utility Settings";
 inline constexpr const char* SettingsVersion6 = "6 Quindle Keyboard Configuration Utility Settings";
 
-enum class SaveError { None, CannotOpen, WriteFailed };
+// NotAFile: the path names something else than a regular file (or a link to
+// one), which is left as it is; the message is that of CannotOpen.
+enum class SaveError { None, CannotOpen, WriteFailed, NotAFile };
 
 struct SaveResult {
     SaveError error = SaveError::None;
@@ -35,4 +37,12 @@ struct RecallResult {
 
 // Reads the file and stores each value into `settings` as soon as its line is
 // read; an error stops the reading and leaves the values read before it.
+// Only a regular file is opened. A line longer than SettingsLineLimit
+// characters (its line end not counted) is not a line of a settings file: the
+// reading stops there with NotANumber.
 RecallResult RecallSettingsFile(const std::string& path, KeyboardSettings& settings);
+inline constexpr int SettingsLineLimit = 99;
+
+// Copies the fields of the first `valueLines` value lines of a settings file
+// (as RecallResult::linesApplied counts them) from `from` to `onto`.
+void CopyFileFields(const DeviceStatus& from, int valueLines, DeviceStatus& onto);

@@ -1,7 +1,16 @@
 #include "settings/Utf8File.h"
 
+#include <sys/stat.h>
+
 #ifdef _WIN32
 #include <windows.h>
+
+FileKind KindOfFile(const std::string& path) {
+    struct _stat64 st {};
+    if (_wstat64(WidePath(path).c_str(), &st) != 0)
+        return FileKind::Missing;
+    return (st.st_mode & _S_IFMT) == _S_IFREG ? FileKind::Regular : FileKind::Other;
+}
 
 std::wstring WidePath(const std::string& path) {
     const int size = static_cast<int>(path.size());
@@ -32,6 +41,13 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
 }
 
 #else
+
+FileKind KindOfFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return FileKind::Missing;
+    return S_ISREG(st.st_mode) ? FileKind::Regular : FileKind::Other;
+}
 
 FILE* OpenUtf8File(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);

@@ -10,6 +10,12 @@
 // std::fopen for a UTF-8 path.
 FILE* OpenUtf8File(const std::string& path, const char* mode);
 
+// What a path names, links followed: nothing, a regular file, or anything
+// else (a folder, a fifo, a socket, a device), which is never read or
+// written as a settings file: a fifo would block, a device would be replaced.
+enum class FileKind { Missing, Regular, Other };
+FileKind KindOfFile(const std::string& path);
+
 // Renames `from` to `to`, replacing `to` if it exists (a rename on Windows
 // otherwise refuses an existing target). Not flushed to the disk.
 bool RenameReplacing(const std::string& from, const std::string& to);

@@ -6,6 +6,8 @@
 
 #include "app/StartupOptions.h"
 #include "device/CHidDevice.h"
+#include "device/KeyboardLock.h"
+#include "emulator/EmulatorBench.h"
 #include "pages/CPropSheet.h"
 #include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
@@ -24,6 +26,8 @@
 #include <QTabBar>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -198,6 +202,47 @@ TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperOffAndShowsItDisabl
         h.Dlg().UpdateAlarmIndicators();
         EXPECT_EQ(Shown(h, 1024), h.Dlg().m_hBeeperBitmap[beeper ? 1 : 2].toImage()) << product;
     }
+}
+
+// While unlocked the window holds the keyboard's writer lock (here the built-in
+// keyboards' state file): another holder keeps "Configure" locked with a
+// message naming it; locking again and losing the keyboard let go.
+TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
+    QTemporaryDir dir;
+    EmulatorBench::Options options;
+    options.stateFile = (dir.path() + QStringLiteral("/state")).toStdString();
+    const auto bench = std::make_shared<EmulatorBench>(options);
+    ScriptedPrompts prompts;
+    CKeyboardConfigDlg dlg(false, dir.path() + QLatin1Char('/'), bench);
+    dlg.SetTimerRunning(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Core().KeyboardPresent(); }));
+    const auto unlocked = [&] { return dlg.Core().ConfigurationUnlocked(); };
+    const std::chrono::milliseconds now{0};
+
+    KeyboardLock other;
+    ASSERT_EQ(other.TryAcquire(options.stateFile, now), KeyboardLock::Outcome::Acquired);
+    dlg.SetConfigurationUnlocked(true);
+    EXPECT_FALSE(unlocked());
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].first.endsWith(
+        QStringLiteral(", process %1, is changing this keyboard").arg(::getpid())))
+        << prompts.messages[0].first.toStdString();
+
+    other.Release();
+    dlg.SetConfigurationUnlocked(true);
+    EXPECT_TRUE(unlocked());
+    EXPECT_EQ(other.TryAcquire(options.stateFile, now), KeyboardLock::Outcome::Busy);
+    dlg.SetConfigurationUnlocked(false);
+    EXPECT_EQ(other.TryAcquire(options.stateFile, now), KeyboardLock::Outcome::Acquired);
+    other.Release();
+
+    dlg.SetConfigurationUnlocked(true);
+    bench->Keyboard(0).Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        dlg.OnTimer();
+        return !unlocked();
+    }));
+    EXPECT_EQ(other.TryAcquire(options.stateFile, now), KeyboardLock::Outcome::Acquired);
 }
 
 TEST(StatusDisplay, PercentAndColourFollowTheRawLevelAgainstTheThresholds) {

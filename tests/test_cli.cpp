@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,7 +55,7 @@ protected:
                 const std::string& shell = "") const {
         const std::string command =
             "cd '" + dir.string() +
-            "' && env KBCONFIG_DEVICE=emulator KBCONFIG_EMULATOR_STATE=state " + env +
+            "' || exit 99; env KBCONFIG_DEVICE=emulator KBCONFIG_EMULATOR_STATE=state " + env +
             " '" KBCONFIG_CLI "' " + args + " >out 2>err " + shell;
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(Path("out")), Read(Path("err"))};
@@ -179,15 +181,128 @@ TEST_F(CliTest, ExitCodesSayWhatHappened) {
         {"set BeeperEnableStatus=1", "KBCONFIG_EMULATOR_PRODUCT=0x0703", 4},
         {"save no/such/folder/x.set", "", 5},
         {"apply missing.set", "", 5},
+        // An unset variable in a script names no keyboard, not the first one.
+        {"show --device ''", "", 1},
+        {"set LowThreshold=1 --device \"\"", "", 1},
+        // The log never takes the settings file's place: the same path,
+        // another path to it, or another name of it.
+        {"apply bench.set --log bench.set", "", 1},
+        {"apply bench.set --log ./sub/../bench.set", "", 1},
+        {"apply bench.set --log hard.set", "", 1},
+        {"save new.set --log new.set", "", 1},
     };
+    SettingsFile({});
+    const std::string bench = Read(Path("bench.set"));
+    fs::create_directory(dir / "sub");
+    fs::create_hard_link(Path("bench.set"), Path("hard.set"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args + " " + c.env);
         const Outcome run = Cli(c.args, c.env);
         EXPECT_EQ(run.exit, c.exit) << run.err;
         ExpectOneErrorLine(run);
     }
+    EXPECT_EQ(Read(Path("bench.set")), bench);
+    EXPECT_FALSE(fs::exists(Path("new.set")));
     const Outcome differs = Cli("set BeeperEnableStatus=1", "KBCONFIG_EMULATOR_PRODUCT=0x0703");
     EXPECT_NE(differs.err.find("BeeperEnableStatus sent 1, keyboard has 0"), std::string::npos);
+}
+
+// apply lays the file over the keyboard's own settings, as the window's
+// recall does: the switches an older or shorter file does not carry stay.
+TEST_F(CliTest, ApplyKeepsWhatTheFileDoesNotCarry) {
+    const char* switches[] = {"DisableBacklight", "DisableConfig", "DisableAutoSense",
+                              "Ps2Keyboard", "EnableReEnumeration"};
+    ASSERT_EQ(Cli("set DisableBacklight=1 DisableConfig=1 DisableAutoSense=1 Ps2Keyboard=1 "
+                  "EnableReEnumeration=1 --store")
+                  .exit,
+              0);
+    SettingsFile({{"LowThreshold", 33}});
+    std::istringstream saved(Read(Path("bench.set")));
+    std::vector<std::string> values;
+    for (std::string line; std::getline(saved, line);)
+        values.push_back(line + "\n");
+    const struct {
+        const char* version;
+        int lines;
+    } files[] = {{SettingsVersion4, 15}, {SettingsVersion5, 18}, {SettingsVersion6, 19}};
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.lines);
+        std::string text = std::string(file.version) + "\r\n";
+        for (int i = 1; i <= file.lines; ++i)
+            text += values[static_cast<std::size_t>(i)];
+        Write("old.set", text);
+        const Outcome run = Cli("apply old.set --store");
+        EXPECT_EQ(run.exit, 0) << run.err;
+        const json f = Show()["fields"];
+        EXPECT_EQ(f["LowThreshold"], 33);
+        for (const char* name : switches)
+            EXPECT_EQ(f[name], 1) << name;
+    }
+}
+
+// Only a regular file (or a link to one) is saved over or read: a fifo and a
+// device seen through a link stay as they are, and nothing waits on them.
+TEST_F(CliTest, SaveAndApplyTouchOnlyRegularFiles) {
+    ASSERT_EQ(::mkfifo(Path("fifo.set").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", dir / "null.set");
+    // The device is tried as a user who could not replace it were the
+    // refusal ever lost.
+    const std::string user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 "
+                                                "--clear-groups"
+                                              : "";
+    for (const auto& [args, env] : {std::pair{"save fifo.set", ""}, {"save null.set", user.c_str()},
+                                    {"apply fifo.set", ""}}) {
+        SCOPED_TRACE(args);
+        const Outcome run = Cli(args, env);
+        EXPECT_EQ(run.exit, 5);
+        ExpectOneErrorLine(run);
+        EXPECT_NE(run.err.find(".set\""), std::string::npos) << run.err;
+    }
+    EXPECT_NE(Cli("save null.set", user).err.find("not a regular file"), std::string::npos);
+    EXPECT_TRUE(fs::is_fifo(Path("fifo.set")));
+    EXPECT_TRUE(fs::is_symlink(dir / "null.set"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+// Stores made at once by two programs both stay: each reads, changes, writes
+// and checks the keyboard while holding its lock.
+TEST_F(CliTest, TwoWritersAtOnceKeepBothChanges) {
+    int lost = 0;
+    for (int i = 1; i <= 20; ++i) {
+        const std::string low = std::to_string(i), high = std::to_string(100 + i);
+        ASSERT_EQ(Cli("set LowThreshold=" + low + " --store", "",
+                      "& env KBCONFIG_DEVICE=emulator KBCONFIG_EMULATOR_STATE=state '" KBCONFIG_CLI
+                      "' set HighThreshold=" + high + " --store >/dev/null; wait")
+                      .exit,
+                  0);
+        const json f = Show()["fields"];
+        lost += (f["LowThreshold"] != i) + (f["HighThreshold"] != 100 + i);
+    }
+    EXPECT_EQ(lost, 0);
+}
+
+// A second writer waits --wait seconds for the first, then gives up with 6
+// and names the holder; a reader is not held up.
+TEST_F(CliTest, SecondWriterGivesUpNamingTheFirst) {
+    // The first never hears an answer: it holds the lock for three tries.
+    const std::string first = "env KBCONFIG_DEVICE=emulator KBCONFIG_EMULATOR_STATE=state "
+                              "KBCONFIG_EMULATOR_FAULTS=silent '" KBCONFIG_CLI
+                              "' set LowThreshold=1 >/dev/null 2>&1 & echo $! >pid; sleep 0.5";
+    ASSERT_EQ(std::system(("cd '" + dir.string() + "' || exit 99; " + first).c_str()), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome second = Cli("set HighThreshold=2 --wait 1");
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(second.exit, 6);
+    ExpectOneErrorLine(second);
+    const std::string pid = Read(Path("pid")).substr(0, Read(Path("pid")).find('\n'));
+    EXPECT_NE(second.err.find(": kbconfig-cli, process " + pid + ", is changing this keyboard"),
+              std::string::npos)
+        << second.err;
+    EXPECT_GE(waited, std::chrono::seconds(1));
+    EXPECT_LT(waited, std::chrono::seconds(3));
+    EXPECT_EQ(Cli("store --wait 0").exit, 6);
+    EXPECT_EQ(Cli("show").exit, 0);
+    std::system(("while kill -0 " + pid + " 2>/dev/null; do sleep 0.2; done").c_str());
 }
 
 // A keyboard that never answers: each request is sent three times, then the
@@ -210,6 +325,12 @@ TEST_F(CliTest, BadInputSendsNothing) {
     Write("version.set", "7 Other Settings\r\n");
     Write("number.set", v6 + "\r\n10 LowThreshold\r\nabc HighThreshold\r\n");
     Write("short.set", v6 + "\r\n10 LowThreshold\r\n");
+    // Twenty value lines, the first 101 characters long: its rest must not
+    // pass for the second.
+    SettingsFile({});
+    std::string lines = Read(Path("bench.set"));
+    lines.insert(lines.find(" LowThreshold") + 13, std::string(86, ' ') + "20");
+    Write("long.set", lines);
     struct Case {
         std::string args;
         int exit;
@@ -218,10 +339,14 @@ TEST_F(CliTest, BadInputSendsNothing) {
         {"apply version.set --store", 5},
         {"apply number.set --store", 5},
         {"apply short.set --store", 5},
+        {"apply long.set --store", 5},
         {"apply missing.set --store", 5},
         {"set Nonsense=1 --store", 1},
         {"set HostModeEnable=1", 1},
         {"set LowThreshold=256", 1},
+        // Numbers too long for a 32-bit value, which would wrap to one that fits.
+        {"set LowThreshold=4294967306 --store", 1},
+        {"set KeystrokeAlarmTrigger=42949673060 --store", 1},
         {"set KeystrokeAlarmTrigger=65536", 1},
         {"set EnableTimer=2", 1},
         {"set IdNumber=70000", 1},

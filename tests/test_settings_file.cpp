@@ -100,16 +100,16 @@ TEST_F(SettingsFileTest, SaveFailuresAreReportedAndKeepWhatWasThere) {
     EXPECT_EQ(r.error, SaveError::CannotOpen);
     EXPECT_EQ(r.message, "Unable to open file \"" + missingDir + "\"");
 
-    // The target is a directory with content: the final replace fails, and
-    // the failure is reported instead of passing silently.
+    // The target is a directory: only a regular file is ever replaced, and
+    // it is refused before anything is written.
     fs::create_directories(dir / "taken.set");
     Write("taken.set/keep", "keep");
     const std::string taken = (dir / "taken.set").string();
     r = SaveSettingsFile(taken, KeyboardSettings{});
-    EXPECT_EQ(r.error, SaveError::WriteFailed);
-    EXPECT_EQ(r.message, "Unable to write file \"" + taken + "\"");
+    EXPECT_EQ(r.error, SaveError::NotAFile);
+    EXPECT_EQ(r.message, "Unable to open file \"" + taken + "\"");
     EXPECT_EQ(Read(taken + "/keep"), "keep");
-    EXPECT_FALSE(fs::exists(taken + ".tmp"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
 }
 
 #ifndef _WIN32
@@ -183,6 +183,7 @@ TEST_F(SettingsFileTest, RecallReadsLfFilesAndAppliesValuesByPosition) {
     values[2] = "-1";
     values[5] = "70000 trailing text";
     values[6] = "2 EnableTimer";
+    values[7] = "0 EnableKeystroke" + std::string(82, ' '); // 99 characters: still a line
     // The version line is compared as a prefix.
     const std::string version = std::string(SettingsVersion6) + " saved on another machine";
     const std::string path = Write("lf.set", File(version, values, "\n"));
@@ -234,9 +235,10 @@ TEST_F(SettingsFileTest, EachVersionReadsItsOwnValueLinesAndNoMore) {
 }
 
 TEST_F(SettingsFileTest, ErrorsKeepTheValuesBeforeThemAndNameTheFile) {
-    std::vector<std::string> word = Values(20, "9"), empty = word;
+    std::vector<std::string> word = Values(20, "9"), empty = word, longLine = word;
     word[4] = "CleanTimer";
     empty[4] = "";
+    longLine[4] = "9 CleanTimer " + std::string(87, '-') + "9"; // 101 characters
     const std::string v6 = SettingsVersion6;
     const struct {
         const char* name;
@@ -249,9 +251,12 @@ TEST_F(SettingsFileTest, ErrorsKeepTheValuesBeforeThemAndNameTheFile) {
         // The message quotes the version line with its end.
         {"bad.set", File("7 Quindle Keyboard", Values(20)), RecallError::IncompatibleFormat,
          "Incompatible format in saved file", "\nVersion String = \"7 Quindle Keyboard\n\"", 0},
-        // 99 characters are one piece; the rest of the line is the first value line.
+        // A line longer than 99 characters is no line of a settings file;
+        // its rest is never taken for the next line.
         {"long.set", File(v6 + std::string(80, 'x'), Values(20)), RecallError::NotANumber,
          "Not a number in line of file", "", 0},
+        {"longvalue.set", File(v6, longLine), RecallError::NotANumber,
+         "Not a number in line of file", "", 4},
         {"word.set", File(v6, word), RecallError::NotANumber, "Not a number in line of file", "",
          4},
         {"empty.set", File(v6, empty), RecallError::NotANumber, "Not a number in line of file", "",

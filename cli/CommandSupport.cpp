@@ -1,0 +1,108 @@
+#include "cli/CommandSupport.h"
+
+#include "device/HidAccess.h"
+
+#include <chrono>
+
+std::string OneLine(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' || c == '\n') {
+            const std::size_t next = text.find_first_not_of("\r\n", i);
+            if (next != std::string::npos && text[next] != '"' && !out.empty())
+                out += ' '; // a line end before a closing quote is dropped
+            i = (next == std::string::npos ? text.size() : next) - 1;
+        } else {
+            out += (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+int ExitFor(Result result) {
+    switch (result) {
+    case Result::Done:
+        return ExitDone;
+    case Result::NoKeyboard:
+        return ExitNoKeyboard;
+    case Result::PermissionDenied:
+        return ExitNotPermitted;
+    default:
+        return ExitNoAnswer;
+    }
+}
+
+std::string Reason(Result result, const std::string& detail) {
+    if (result == Result::PermissionDenied)
+        return std::string("No Device") + PermissionHint;
+    std::string text = ResultText(result);
+    return detail.empty() ? text : text + ": " + detail;
+}
+
+std::string Hex(uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof(text), "0x%04X", value);
+    return text;
+}
+
+int Failed(const std::string& path, Result result, const std::string& detail) {
+    PrintError(path + ": " + Reason(result, detail));
+    return ExitFor(result);
+}
+
+int LockKeyboard(const HidBus& bus, const std::string& path, const CommandLine& line,
+                 KeyboardLock& lock) {
+    const std::string file = bus.LockFile(path);
+    if (file.empty())
+        return ExitDone;
+    if (lock.TryAcquire(file, std::chrono::seconds(line.waitSeconds)) !=
+        KeyboardLock::Outcome::Busy)
+        return ExitDone; // Unavailable: the keyboard's own open tells why
+    PrintError(path + ": " + lock.HolderText());
+    return ExitLocked;
+}
+
+int OpenKeyboard(const std::shared_ptr<HidBus>& bus, const CommandLine& line, bool writes,
+                 FILE* log, Opened& opened) {
+    std::vector<std::string> paths{line.device};
+    if (line.device.empty()) {
+        paths.clear();
+        for (const KeyboardInterface& keyboard : FindKeyboards(*bus))
+            paths.push_back(keyboard.path);
+    }
+    Result failure = Result::NoKeyboard;
+    for (const std::string& path : paths) {
+        if (writes)
+            if (const int exit = LockKeyboard(*bus, path, line, opened.lock); exit != ExitDone)
+                return exit;
+        auto session = std::make_unique<KeyboardSession>(OnlyPath(bus, path), log);
+        const Result r = session->Open();
+        if (r == Result::Done) {
+            opened.path = path;
+            opened.session = std::move(session);
+            return ExitDone;
+        }
+        opened.lock.Release();
+        if (r == Result::Interrupted)
+            return ExitDone; // a monitor stopped early
+        if (r != Result::NoKeyboard)
+            failure = r;
+    }
+    if (failure == Result::NoKeyboard)
+        PrintError(line.device.empty() ? "no keyboard found" : line.device + ": no keyboard");
+    else
+        PrintError((line.device.empty() ? "" : line.device + ": ") + Reason(failure));
+    return ExitFor(failure);
+}
+
+Result Change(KeyboardSession& session, const std::function<void(DeviceStatus&)>& overlay,
+              const std::vector<uint8_t>& commands, bool store, std::string& detail) {
+    if (const Result r = session.ReadConfiguration(); r != Result::Done)
+        return r;
+    KeyboardSettings wanted = session.Record();
+    overlay(wanted);
+    if (const Result r = session.WriteSettings(wanted, commands, detail); r != Result::Done)
+        return r;
+    return store ? session.Send(protocol::CmdStore, wanted) : Result::Done;
+}
