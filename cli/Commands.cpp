@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/Assignments.h"
+#include "cli/AwaitKeyboard.h"
 #include "core/KeyboardSession.h"
 #include "core/MessageLog.h"
 #include "device/RecordFields.h"
@@ -401,17 +402,36 @@ void PrintEventLine(OutputFormat format, const std::string& reportText) {
     std::fflush(stdout);
 }
 
-int RunMonitor(const CommandLine& line, KeyboardSession& session, const std::string& path) {
+// "keyboard lost" and "keyboard back", in each format a line of their own.
+void PrintPresenceLine(OutputFormat format, bool back) {
+    const std::string time = Timestamp();
+    const char* kind = back ? "keyboard back" : "keyboard lost";
+    if (format == OutputFormat::Json)
+        std::printf("%s\n", Json({{"time", time}, {"kind", kind}}).dump().c_str());
+    else if (format == OutputFormat::Csv)
+        std::printf("%s,%s%s,\n", time.c_str(), kind,
+                    std::string(std::size(LiveFields), ',').c_str());
+    else
+        std::printf("%s %s\n", time.c_str(), kind);
+    std::fflush(stdout);
+}
+
+// A keyboard lost is waited for until it is back (or another one at the same
+// --device), and the lines go on.
+int RunMonitor(const CommandLine& line, Opened& opened, const std::shared_ptr<HidBus>& bus,
+               FILE* log) {
     if (line.format == OutputFormat::Csv) {
         std::string header = "time,kind";
         for (const char* name : LiveFields)
             header += std::string(",") + name;
         std::printf("%s,report\n", header.c_str());
     }
-    session.OnEvent([&](const std::string& text) { PrintEventLine(line.format, text); });
+    const auto onEvent = [&](const std::string& text) { PrintEventLine(line.format, text); };
+    opened.session->OnEvent(onEvent);
     const auto interval = std::chrono::milliseconds(line.intervalMs);
     auto next = std::chrono::steady_clock::now();
     for (unsigned printed = 0; line.count == 0 || printed < line.count;) {
+        KeyboardSession& session = *opened.session;
         Result r = session.Request(protocol::TypeLiveStatus);
         if (r == Result::Done) {
             PrintStatusLine(line.format, session.Record());
@@ -420,10 +440,20 @@ int RunMonitor(const CommandLine& line, KeyboardSession& session, const std::str
             next = std::max(next + interval, std::chrono::steady_clock::now());
             r = session.Pause(next);
         }
+        if (r == Result::Lost) {
+            PrintPresenceLine(line.format, false);
+            opened.session.reset();
+            r = AwaitKeyboard(*bus, [&] { return OpenKeyboard(bus, line.device, log, opened); });
+            if (r == Result::Done) {
+                PrintPresenceLine(line.format, true);
+                opened.session->OnEvent(onEvent);
+                continue;
+            }
+        }
         if (r == Result::Interrupted)
             break;
         if (r != Result::Done)
-            return Failed(path, r);
+            return Failed(opened.path, r);
     }
     return ExitDone;
 }
@@ -468,7 +498,7 @@ int RunCommand(const CommandLine& line, std::shared_ptr<HidBus> bus) {
     if (line.command == "set")
         return RunSet(line, session, opened.path, assignments);
     if (line.command == "monitor")
-        return RunMonitor(line, session, opened.path);
+        return RunMonitor(line, opened, bus, log.Stream());
     PrintError("unknown command \"" + line.command + "\"");
     return ExitUsage;
 }

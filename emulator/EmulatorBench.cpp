@@ -6,6 +6,7 @@
 #include "settings/Utf8File.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -53,8 +54,14 @@ public:
 
     bool write(const uint8_t* report, std::size_t length) override {
         if (m_index == 0 && m_bench.m_options.unplugAtWrite > 0 &&
-            ++m_bench.m_firstKeyboardWrites == m_bench.m_options.unplugAtWrite)
+            ++m_bench.m_firstKeyboardWrites == m_bench.m_options.unplugAtWrite) {
             m_bench.Keyboard(0).Unplug();
+            if (const int ms = m_bench.m_options.replugAfterMs; ms > 0)
+                m_bench.m_replug = std::thread([&bench = m_bench, ms] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                    bench.Keyboard(0).Plug();
+                });
+        }
         // What a store keeps must be in the state file before the keyboard
         // answers: a store that cannot be kept is a write that failed.
         const bool store = length > 1 && report[1] == protocol::CmdStore;
@@ -93,6 +100,27 @@ EmulatorBench::EmulatorBench(Options options) : m_options(std::move(options)) {
     LoadState();
     for (const auto& keyboard : m_keyboards)
         m_stored.push_back(keyboard->StoredState());
+}
+
+EmulatorBench::~EmulatorBench() {
+    if (m_replug.joinable())
+        m_replug.join();
+}
+
+namespace {
+
+// The watches of every keyboard of the bench, ended together.
+struct BenchWatch : HidWatch {
+    std::vector<std::unique_ptr<HidWatch>> keyboards;
+};
+
+} // namespace
+
+std::unique_ptr<HidWatch> EmulatorBench::watch(HidChangeHandler handler) {
+    auto all = std::make_unique<BenchWatch>();
+    for (const auto& keyboard : m_keyboards)
+        all->keyboards.push_back(keyboard->watch(handler));
+    return all;
 }
 
 std::string EmulatorBench::PathPrefix(int index) {
