@@ -4,11 +4,14 @@
 #include <libudev.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
+
+// The kernel's limit on a report descriptor (HID_MAX_DESCRIPTOR_SIZE).
+constexpr std::size_t MaxDescriptorLength = 4096;
 
 struct UdevDeleter {
     void operator()(udev* u) const { udev_unref(u); }
@@ -17,9 +20,18 @@ struct UdevDeleter {
 };
 template <typename T> using UdevPtr = std::unique_ptr<T, UdevDeleter>;
 
+// Plain read(2): a node that vanishes makes the read fail with ENODEV, which
+// a C++ stream would throw as an exception.
 std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    std::vector<uint8_t> bytes;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return bytes;
+    uint8_t buffer[MaxDescriptorLength];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    close(fd);
+    return bytes;
 }
 
 // Every attribute may be missing: the device can vanish at any point.

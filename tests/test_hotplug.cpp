@@ -70,5 +70,5 @@ TEST_F(Hotplug, AStormOfNotificationsCostsFewSearches) {
     std::this_thread::sleep_for(CReaderThread::SearchSpacing * 2);
     const auto spacings = (Clock::now() - start) / CReaderThread::SearchSpacing;
     EXPECT_LE(bus->Enumerations() - before, static_cast<uint64_t>(spacings) + 2);
-    EXPECT_GE(bus->Enumerations() - before, 2u);
+    EXPECT_GE(bus->Enumerations() - before, 1u);
 }
