@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -10,6 +11,8 @@ namespace {
 // looks whether it was interrupted.
 constexpr std::chrono::milliseconds RetryInterval{1000};
 constexpr std::chrono::milliseconds InterruptCheck{100};
+// Tries start at least this far apart, however many devices come and go.
+constexpr std::chrono::milliseconds TrySpacing{20};
 
 } // namespace
 
@@ -29,16 +32,18 @@ KeyboardSession::Result AwaitKeyboard(HidBus& bus,
         arrived.notify_all();
     });
     for (;;) {
+        const auto tried = std::chrono::steady_clock::now();
         const Result r = reopen();
         if (r == Result::Done || r == Result::Interrupted)
             return r;
         std::unique_lock<std::mutex> guard(lock);
-        const auto retry = std::chrono::steady_clock::now() + RetryInterval;
-        while (!arrival && std::chrono::steady_clock::now() < retry) {
+        while (!arrival && std::chrono::steady_clock::now() < tried + RetryInterval) {
             if (KeyboardSession::Interrupted())
                 return Result::Interrupted;
             arrived.wait_for(guard, InterruptCheck);
         }
         arrival = false;
+        guard.unlock();
+        std::this_thread::sleep_until(tried + TrySpacing);
     }
 }
