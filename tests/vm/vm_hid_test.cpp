@@ -421,7 +421,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     // Never hang the VM; a run that measures more plug-ins is given longer.
     const char* measured = std::getenv("kbvm_measure");
-    alarm(measured ? 880 : 175);
+    alarm(measured ? 880 : 280);
 
     Front front;
     if (!Check(front.Start(frontPath), "the uhid keyboard starts")) {
