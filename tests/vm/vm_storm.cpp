@@ -38,7 +38,7 @@ constexpr int LongStayEvery = 40;
 // own makes the program give up after 7 ticks and read again.
 // The machine may be slow: a stay is counted from the kernel's acceptance of
 // the last interface to the start of its removal.
-constexpr auto LongStay = 6000ms;
+constexpr auto LongStay = 8000ms;
 constexpr int RandomMaxMs = 300;
 
 long Ms(Clock::duration d) {
