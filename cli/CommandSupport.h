@@ -54,4 +54,7 @@ Result Change(KeyboardSession& session, const std::function<void(DeviceStatus&)>
               const std::vector<uint8_t>& commands, bool store, std::string& detail);
 
 int RunApply(const CommandLine& line, const std::shared_ptr<HidBus>& bus, FILE* log);
-int RunMonitor(const CommandLine& line, KeyboardSession& session, const std::string& path);
+// Monitors the keyboard `opened` holds; a keyboard lost is waited for until
+// it is back, and the lines go on.
+int RunMonitor(const CommandLine& line, Opened& opened, const std::shared_ptr<HidBus>& bus,
+               FILE* log);

@@ -204,7 +204,7 @@ int RunCommand(const CommandLine& line, std::shared_ptr<HidBus> bus) {
     if (line.command == "set")
         return RunSet(line, session, opened.path, assignments);
     if (line.command == "monitor")
-        return RunMonitor(line, session, opened.path);
+        return RunMonitor(line, opened, bus, log.Stream());
     PrintError("unknown command \"" + line.command + "\"");
     return ExitUsage;
 }

@@ -1,5 +1,6 @@
 // monitor: the live status line by line, and the keyboard's events.
 
+#include "cli/AwaitKeyboard.h"
 #include "cli/CommandSupport.h"
 #include "device/ReportProtocol.h"
 
@@ -77,19 +78,59 @@ void PrintEventLine(OutputFormat format, const std::string& reportText) {
     std::fflush(stdout);
 }
 
+// "keyboard lost" and "keyboard back", in each format a line of their own.
+void PrintPresenceLine(OutputFormat format, bool back) {
+    const std::string time = Timestamp();
+    const char* kind = back ? "keyboard back" : "keyboard lost";
+    if (format == OutputFormat::Json)
+        std::printf("%s\n", Json({{"time", time}, {"kind", kind}}).dump().c_str());
+    else if (format == OutputFormat::Csv)
+        std::printf("%s,%s%s,\n", time.c_str(), kind,
+                    std::string(std::size(LiveFields), ',').c_str());
+    else
+        std::printf("%s %s\n", time.c_str(), kind);
+    std::fflush(stdout);
+}
+
+// The keyboard at --device, or the first one on the bus, opened without a
+// word when it is not there yet.
+Result Reopen(const std::shared_ptr<HidBus>& bus, const CommandLine& line, FILE* log,
+              Opened& opened) {
+    std::vector<std::string> paths{line.device};
+    if (line.device.empty()) {
+        paths.clear();
+        for (const KeyboardInterface& keyboard : FindKeyboards(*bus))
+            paths.push_back(keyboard.path);
+    }
+    for (const std::string& path : paths) {
+        auto session = std::make_unique<KeyboardSession>(OnlyPath(bus, path), log);
+        const Result r = session->Open();
+        if (r == Result::Done) {
+            opened.path = path;
+            opened.session = std::move(session);
+        }
+        if (r == Result::Done || r == Result::Interrupted)
+            return r;
+    }
+    return Result::NoKeyboard;
+}
+
 } // namespace
 
-int RunMonitor(const CommandLine& line, KeyboardSession& session, const std::string& path) {
+int RunMonitor(const CommandLine& line, Opened& opened, const std::shared_ptr<HidBus>& bus,
+               FILE* log) {
     if (line.format == OutputFormat::Csv) {
         std::string header = "time,kind";
         for (const char* name : LiveFields)
             header += std::string(",") + name;
         std::printf("%s,report\n", header.c_str());
     }
-    session.OnEvent([&](const std::string& text) { PrintEventLine(line.format, text); });
+    const auto onEvent = [&](const std::string& text) { PrintEventLine(line.format, text); };
+    opened.session->OnEvent(onEvent);
     const auto interval = std::chrono::milliseconds(line.intervalMs);
     auto next = std::chrono::steady_clock::now();
     for (unsigned printed = 0; line.count == 0 || printed < line.count;) {
+        KeyboardSession& session = *opened.session;
         Result r = session.Request(protocol::TypeLiveStatus);
         if (r == Result::Done) {
             PrintStatusLine(line.format, session.Record());
@@ -98,10 +139,20 @@ int RunMonitor(const CommandLine& line, KeyboardSession& session, const std::str
             next = std::max(next + interval, std::chrono::steady_clock::now());
             r = session.Pause(next);
         }
+        if (r == Result::Lost) {
+            PrintPresenceLine(line.format, false);
+            opened.session.reset();
+            r = AwaitKeyboard(*bus, [&] { return Reopen(bus, line, log, opened); });
+            if (r == Result::Done) {
+                PrintPresenceLine(line.format, true);
+                opened.session->OnEvent(onEvent);
+                continue;
+            }
+        }
         if (r == Result::Interrupted)
             break;
         if (r != Result::Done)
-            return Failed(path, r);
+            return Failed(opened.path, r);
     }
     return ExitDone;
 }

@@ -41,6 +41,10 @@ public:
         return nullptr;
     }
 
+    std::unique_ptr<HidWatch> watch(HidChangeHandler handler) override {
+        return m_bus->watch(std::move(handler));
+    }
+
 private:
     std::shared_ptr<HidBus> m_bus;
     std::string m_path;
@@ -82,6 +86,10 @@ void KeyboardSession::InterruptAll() {
         { std::lock_guard<std::mutex> lock(StatusLock); }
         reader->Changed.notify_all();
     }
+}
+
+bool KeyboardSession::Interrupted() {
+    return g_interrupted;
 }
 
 uint16_t KeyboardSession::ProductId() const {

@@ -113,6 +113,7 @@ public:
 
     // Ends every wait of every session at once and for good (a signal).
     static void InterruptAll();
+    static bool Interrupted();
 
 private:
     using TimePoint = std::chrono::steady_clock::time_point;

@@ -53,6 +53,10 @@ public:
     // 2 not the configuration interface, 3 no connection.
     int WriteReport(const uint8_t* payload, std::size_t length);
     bool StartReader();
+    // Hotplug notifications of the bus (null where it gives none).
+    std::unique_ptr<HidWatch> WatchBus(HidChangeHandler handler) {
+        return m_bus->watch(std::move(handler));
+    }
     bool IsReading() const;
     // Stops the reader thread (waiting until it has stopped) and closes both
     // connections.

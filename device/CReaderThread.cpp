@@ -47,6 +47,7 @@ CReaderThread::~CReaderThread() {
 }
 
 bool CReaderThread::Start() {
+    m_watch = Device->WatchBus([this](HidChange change) { OnBusChange(change); });
     try {
         m_thread = std::thread(&CReaderThread::Run, this);
     } catch (const std::system_error&) {
@@ -56,6 +57,7 @@ bool CReaderThread::Start() {
 }
 
 void CReaderThread::Stop() {
+    m_watch.reset(); // no notification comes after this
     {
         std::lock_guard<std::mutex> lock(m_wakeLock);
         KeepRunning = 0;
@@ -69,9 +71,8 @@ void CReaderThread::Stop() {
 void CReaderThread::Run() {
     Stopped = 0;
     while (KeepRunning) {
-        // After a loss too: the system may still be tearing the lost
-        // keyboard's nodes down, and hidapi's enumeration (0.13) can crash
-        // on a device that disappears while it is being listed.
+        if (ReaderState == Searching)
+            m_lastSearch = Clock::now();
         const StepResult step = Step(CHidDevice::ReadPollMs);
         if (step == StepResult::NotFound || step == StepResult::Lost) {
             WaitBeforeNextSearch();
@@ -136,10 +137,29 @@ void CReaderThread::NotifyChanged() {
     Changed.notify_all();
 }
 
+// Until an arrival (then no sooner than SearchSpacing after the last search)
+// or SearchIntervalMs after the last search. After a loss that is at once,
+// unless the keyboard was found less than a second ago: a node whose reads
+// fail at once is not opened again and again.
 void CReaderThread::WaitBeforeNextSearch() {
     std::unique_lock<std::mutex> lock(m_wakeLock);
-    m_wake.wait_for(lock, std::chrono::milliseconds(SearchIntervalMs),
-                    [this] { return KeepRunning == 0; });
+    m_wake.wait_until(lock, m_lastSearch + std::chrono::milliseconds(SearchIntervalMs),
+                      [this] { return KeepRunning == 0 || m_searchWanted; });
+    if (m_searchWanted)
+        m_wake.wait_until(lock, m_lastSearch + SearchSpacing, [this] { return KeepRunning == 0; });
+    m_searchWanted = false;
+}
+
+// On the bus's thread. A removal needs nothing: the open keyboard's reads fail
+// at once when it is the one that left.
+void CReaderThread::OnBusChange(HidChange change) {
+    if (change != HidChange::Arrived)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_wakeLock);
+        m_searchWanted = true;
+    }
+    m_wake.notify_all();
 }
 
 void CReaderThread::DecodeReport(const uint8_t* report) {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "device/HidBus.h"
 #include "settings/DeviceStatus.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,8 +19,9 @@ class CHidDevice;
 // guards the reader's ReplyReceived, DevicePresent, LastReportText and Status.
 extern std::mutex StatusLock;
 
-// The worker thread: searches for the keyboard (at once, then every 1000 ms),
-// reads its input reports and decodes each into Status under StatusLock.
+// The worker thread: searches for the keyboard (at once, on every arrival the
+// bus tells of, and every 1000 ms in case one went untold), reads its input
+// reports and decodes each into Status under StatusLock.
 // Event reports are appended to "eventlog.txt" in the current directory (in
 // the user's state folder when that directory cannot be written).
 class CReaderThread {
@@ -69,14 +73,23 @@ public:
 
     enum : int { Searching = 0, Reading = 1 };
     static constexpr int SearchIntervalMs = 1000;
+    // Searches start at least this far apart, so that a burst of arrivals (a
+    // keyboard's several interfaces, devices coming and going all the time)
+    // costs one search, not one each.
+    static constexpr std::chrono::milliseconds SearchSpacing{20};
 
 private:
+    using Clock = std::chrono::steady_clock;
     void Run();
     void WaitBeforeNextSearch();
     void NotifyChanged();
+    void OnBusChange(HidChange change);
 
     std::vector<uint8_t> m_buffer;
     std::thread m_thread;
     std::mutex m_wakeLock;
     std::condition_variable m_wake;
+    bool m_searchWanted = false;  // under m_wakeLock: an arrival since the last search
+    Clock::time_point m_lastSearch; // reader thread only
+    std::unique_ptr<HidWatch> m_watch;
 };

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,17 @@ public:
 
 enum class HidOpenError { None, NotFound, PermissionDenied, Other };
 
+// What a hotplug notification says: a HID interface arrived, or one left.
+enum class HidChange { Arrived, Left };
+using HidChangeHandler = std::function<void(HidChange)>;
+
+// A running hotplug watch. Destroying it ends the notifications: once the
+// destructor returned, the handler is not called again.
+class HidWatch {
+public:
+    virtual ~HidWatch() = default;
+};
+
 // Access to the HID interfaces of the machine. enumerate() and open() are
 // called from one thread at a time (the reader thread); the connections they
 // hand out may be used from two threads, one reading and one writing.
@@ -49,4 +61,9 @@ public:
         (void)path;
         return {};
     }
+    // Calls `handler` (on the bus's own thread, or on whichever thread plugs
+    // or unplugs) whenever an interface arrives or leaves. Null where the
+    // platform or the bus tells nothing: then only the periodic search finds
+    // a keyboard.
+    virtual std::unique_ptr<HidWatch> watch(HidChangeHandler /*handler*/) { return nullptr; }
 };

@@ -3,6 +3,7 @@
 #include <hidapi.h>
 
 #include "device/HidAccess.h"
+#include "device/HidPlatform.h"
 
 #include <cstdio>
 #include <mutex>
@@ -62,6 +63,11 @@ private:
 class HidapiBus : public HidBus {
 public:
     std::vector<HidInterfaceInfo> enumerate() override {
+#ifdef __linux__
+        // hid_enumerate of hidapi 0.13 crashes on a device that vanishes while
+        // it lists the bus (a missing "uevent" attribute): never called here.
+        return ListHidrawInterfaces();
+#else
         std::vector<HidInterfaceInfo> result;
         std::lock_guard<std::mutex> lock(g_hidapiLock);
         if (!InitHidapi()) {
@@ -83,6 +89,16 @@ public:
         }
         hid_free_enumeration(list);
         return result;
+#endif
+    }
+
+    std::unique_ptr<HidWatch> watch(HidChangeHandler handler) override {
+#if defined(__linux__) || defined(_WIN32)
+        return WatchHidInterfaces(std::move(handler));
+#else
+        (void)handler;
+        return nullptr; // the periodic search alone
+#endif
     }
 
     // The hidraw node itself on Linux, the device path (a mutex's name) on Windows.

@@ -49,6 +49,7 @@ std::optional<EmulatorBench::Options> BenchOptionsFrom(const EmulatorBus::Option
             c = ' ';
     std::istringstream words(list);
     constexpr std::string_view UnplugAt = "unplug-at-write=";
+    constexpr std::string_view ReplugAfter = "replug-after=";
     for (std::string word; words >> word;) {
         if (word == "deny-open")
             options.permissionDenied = true;
@@ -56,9 +57,13 @@ std::optional<EmulatorBench::Options> BenchOptionsFrom(const EmulatorBus::Option
             options.dropReplies = true;
         else if (word == "chatter")
             options.chatter = true;
-        else if (word.rfind(UnplugAt, 0) == 0)
+        else if (word.rfind(UnplugAt, 0) == 0) {
             if (const auto k = Number(word.c_str() + UnplugAt.size(), 10, 1, 1000000))
                 options.unplugAtWrite = static_cast<int>(*k);
+        } else if (word.rfind(ReplugAfter, 0) == 0) {
+            if (const auto ms = Number(word.c_str() + ReplugAfter.size(), 10, 1, 60000))
+                options.replugAfterMs = static_cast<int>(*ms);
+        }
     }
     const bool plain = options.count == 1 && options.stateFile.empty() &&
                        !options.permissionDenied && !options.dropReplies && !options.chatter &&

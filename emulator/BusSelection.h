@@ -17,6 +17,7 @@
 //   KBCONFIG_EMULATOR_STATE=FILE what they stored is kept in FILE
 //   KBCONFIG_EMULATOR_FAULTS=... blank- or comma-separated faults:
 //     "unplug-at-write=K" the first keyboard vanishes as its Kth report is written
+//     "replug-after=MS"   ... and is plugged back in MS ms later
 //     "deny-open"         no keyboard may be opened (permission denied)
 //     "silent"            no keyboard answers
 //     "chatter"           a live status report comes before every answer

@@ -5,6 +5,7 @@
 #include "emulator/StatusText.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -51,8 +52,14 @@ public:
 
     bool write(const uint8_t* report, std::size_t length) override {
         if (m_index == 0 && m_bench.m_options.unplugAtWrite > 0 &&
-            ++m_bench.m_firstKeyboardWrites == m_bench.m_options.unplugAtWrite)
+            ++m_bench.m_firstKeyboardWrites == m_bench.m_options.unplugAtWrite) {
             m_bench.Keyboard(0).Unplug();
+            if (const int ms = m_bench.m_options.replugAfterMs; ms > 0)
+                m_bench.m_replug = std::thread([&bench = m_bench, ms] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                    bench.Keyboard(0).Plug();
+                });
+        }
         // What a store keeps must be in the state file before the keyboard
         // answers: a store that cannot be kept is a write that failed.
         const bool store = length > 1 && report[1] == protocol::CmdStore;
@@ -98,6 +105,27 @@ EmulatorBench::EmulatorBench(Options options) : m_options(std::move(options)) {
 
 std::string EmulatorBench::LockFile(const std::string& path) const {
     return path.rfind(InnerPrefix, 0) == 0 ? m_options.stateFile : std::string();
+}
+
+EmulatorBench::~EmulatorBench() {
+    if (m_replug.joinable())
+        m_replug.join();
+}
+
+namespace {
+
+// The watches of every keyboard of the bench, ended together.
+struct BenchWatch : HidWatch {
+    std::vector<std::unique_ptr<HidWatch>> keyboards;
+};
+
+} // namespace
+
+std::unique_ptr<HidWatch> EmulatorBench::watch(HidChangeHandler handler) {
+    auto all = std::make_unique<BenchWatch>();
+    for (const auto& keyboard : m_keyboards)
+        all->keyboards.push_back(keyboard->watch(handler));
+    return all;
 }
 
 std::string EmulatorBench::PathPrefix(int index) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Several built-in keyboards on one bus, as on a service bench: keyboard N
@@ -35,6 +36,7 @@ public:
         std::string stateFile;      // empty: nothing kept between runs
         // Faults for tests of whole programs, which cannot reach the bus.
         int unplugAtWrite = 0;         // the first keyboard vanishes as its Nth report is written
+        int replugAfterMs = 0;         // ... and comes back this much later (0: never)
         bool permissionDenied = false; // no keyboard may be opened
         bool dropReplies = false;      // no keyboard answers
         // Every keyboard sends a live status report of its own before each
@@ -43,11 +45,14 @@ public:
     };
 
     explicit EmulatorBench(Options options);
+    ~EmulatorBench() override;
 
     std::vector<HidInterfaceInfo> enumerate() override;
     std::unique_ptr<HidConnection> open(const std::string& path,
                                         HidOpenError* error = nullptr) override;
     std::string LockFile(const std::string& path) const override;
+    // Every keyboard's plugging and unplugging.
+    std::unique_ptr<HidWatch> watch(HidChangeHandler handler) override;
 
     int Count() const { return static_cast<int>(m_keyboards.size()); }
     EmulatorBus& Keyboard(int index) { return *m_keyboards.at(static_cast<std::size_t>(index)); }
@@ -62,6 +67,7 @@ private:
     Options m_options;
     std::vector<std::unique_ptr<EmulatorBus>> m_keyboards;
     std::atomic<int> m_firstKeyboardWrites{0};
+    std::thread m_replug; // plugs the first keyboard back in
     bool WriteStateFile(const std::vector<DeviceStatus>& stored, const std::vector<bool>& changed);
     std::unique_ptr<StateFile> m_stateFile;
 

@@ -69,6 +69,11 @@ struct EmulatorBus::Impl {
     std::chrono::milliseconds replyDelay{0};
     std::multimap<Clock::time_point, protocol::Report> delayed;
 
+    bool notifications = true;
+    std::map<uint64_t, HidChangeHandler> watchers;
+    uint64_t nextWatcher = 1;
+    uint64_t enumerations = 0;
+
     int floodLeft = 0;
     Clock::duration floodPeriod{};
     Clock::time_point floodNext;
@@ -77,6 +82,13 @@ struct EmulatorBus::Impl {
     std::thread clock;
 
     // All of the following run with `lock` held.
+    void Notify(HidChange change) {
+        if (!notifications)
+            return;
+        for (const auto& [id, handler] : watchers)
+            handler(change);
+    }
+
     bool Alive(const InputQueue& q) const {
         if (closed)
             return false;
@@ -183,6 +195,22 @@ struct EmulatorBus::Impl {
     }
 };
 
+// A handler registered with the bus; destroyed under the bus's lock, which
+// every notification holds, so none comes after.
+class EmulatorWatch : public HidWatch {
+public:
+    EmulatorWatch(std::shared_ptr<EmulatorBus::Impl> impl, uint64_t id)
+        : m_impl(std::move(impl)), m_id(id) {}
+    ~EmulatorWatch() override {
+        std::lock_guard<std::mutex> guard(m_impl->lock);
+        m_impl->watchers.erase(m_id);
+    }
+
+private:
+    std::shared_ptr<EmulatorBus::Impl> m_impl;
+    uint64_t m_id;
+};
+
 // A connection to one of the bus's interfaces.
 class EmulatorBusConnection : public HidConnection {
 public:
@@ -238,6 +266,7 @@ EmulatorBus::~EmulatorBus() {
 
 std::vector<HidInterfaceInfo> EmulatorBus::enumerate() {
     std::lock_guard<std::mutex> guard(m_impl->lock);
+    ++m_impl->enumerations;
     std::vector<HidInterfaceInfo> list = m_impl->foreign;
     if (!m_impl->plugged)
         return list;
@@ -286,6 +315,28 @@ std::unique_ptr<HidConnection> EmulatorBus::open(const std::string& path, HidOpe
     return std::make_unique<EmulatorBusConnection>(m_impl, queue);
 }
 
+std::unique_ptr<HidWatch> EmulatorBus::watch(HidChangeHandler handler) {
+    std::lock_guard<std::mutex> guard(m_impl->lock);
+    const uint64_t id = m_impl->nextWatcher++;
+    m_impl->watchers.emplace(id, std::move(handler));
+    return std::make_unique<EmulatorWatch>(m_impl, id);
+}
+
+void EmulatorBus::SetNotifications(bool on) {
+    std::lock_guard<std::mutex> guard(m_impl->lock);
+    m_impl->notifications = on;
+}
+
+void EmulatorBus::Notify(HidChange change) {
+    std::lock_guard<std::mutex> guard(m_impl->lock);
+    m_impl->Notify(change);
+}
+
+uint64_t EmulatorBus::Enumerations() const {
+    std::lock_guard<std::mutex> guard(m_impl->lock);
+    return m_impl->enumerations;
+}
+
 void EmulatorBus::Plug() {
     std::lock_guard<std::mutex> guard(m_impl->lock);
     if (m_impl->plugged)
@@ -294,6 +345,7 @@ void EmulatorBus::Plug() {
     m_impl->plugged = true;
     m_impl->nextTick = Clock::now() + KeyboardFirmware::Tick;
     m_impl->wake.notify_all();
+    m_impl->Notify(HidChange::Arrived);
 }
 
 void EmulatorBus::Unplug() {
@@ -305,6 +357,7 @@ void EmulatorBus::Unplug() {
     m_impl->delayed.clear();
     m_impl->held.clear();
     m_impl->readable.notify_all();
+    m_impl->Notify(HidChange::Left);
 }
 
 bool EmulatorBus::IsPlugged() const {

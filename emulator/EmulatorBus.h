@@ -39,10 +39,13 @@ public:
     std::vector<HidInterfaceInfo> enumerate() override;
     std::unique_ptr<HidConnection> open(const std::string& path,
                                         HidOpenError* error = nullptr) override;
+    // Tells of plugging and unplugging, on the thread that does it.
+    std::unique_ptr<HidWatch> watch(HidChangeHandler handler) override;
 
     // Plugging: unplugging makes every open connection fail its reads and
     // writes; plugging in presents the keyboard again (after a simulated
-    // power cycle: unsaved settings are lost, stored ones come back).
+    // power cycle: unsaved settings are lost, stored ones come back). Both
+    // send a hotplug notification, unless switched off.
     void Plug();
     void Unplug();
     bool IsPlugged() const;
@@ -60,6 +63,12 @@ public:
     void SendEvent();                                    // one event report (type 11)
     // Sends `count` live-status reports at `perSecond` on a background thread.
     void Flood(int perSecond, int count);
+    // Hotplug notifications: switched off, plugging tells nothing (a missed
+    // event); Notify sends one without any change (another device came or went).
+    void SetNotifications(bool on);
+    void Notify(HidChange change);
+    // Calls of enumerate() so far: the searches made.
+    uint64_t Enumerations() const;
     // Adds a foreign HID interface (another vendor or product) to enumerate().
     void AddForeignInterface(const HidInterfaceInfo& info);
 
@@ -80,6 +89,7 @@ public:
 
 private:
     friend class EmulatorBusConnection;
+    friend class EmulatorWatch;
     struct Impl;
     std::shared_ptr<Impl> m_impl;
 };

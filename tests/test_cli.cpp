@@ -436,4 +436,20 @@ TEST_F(CliTest, MonitorPrintsStatusLinesAndStopsCleanly) {
     EXPECT_TRUE(!log.empty() && log.back() == '\n');
 }
 
+// A keyboard that goes away and comes back gets a line each, and the
+// status lines go on; every CSV line has the header's columns.
+TEST_F(CliTest, MonitorTellsAKeyboardLostAndBackAndGoesOn) {
+    const Outcome run = Cli("monitor --csv --count 4 --interval 20",
+                            "KBCONFIG_EMULATOR_FAULTS=unplug-at-write=3,replug-after=300");
+    ASSERT_EQ(run.exit, 0) << run.err;
+    std::istringstream lines(run.out);
+    std::string kinds;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 10) << line;
+        kinds += line.substr(line.find(',') + 1, line.find(',', line.find(',') + 1) -
+                                                     line.find(',') - 1) + ";";
+    }
+    EXPECT_EQ(kinds, "kind;status;status;keyboard lost;keyboard back;status;status;");
+}
+
 } // namespace

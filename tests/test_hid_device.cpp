@@ -1,8 +1,11 @@
-// Finding the keyboard's configuration interface, and the framing of writes.
+// Finding the keyboard's configuration interface (and the usages a report
+// descriptor gives it), and the framing of writes.
 
 #include "FakeHidBus.h"
 #include "device/CHidDevice.h"
 #include "device/DeviceIds.h"
+#include "device/ReportDescriptor.h"
+#include "emulator/uhid/ReportDescriptors.h"
 
 #include <gtest/gtest.h>
 
@@ -109,4 +112,22 @@ TEST(HidDeviceWrite, FramesPayloadsIntoWholeZeroFilledReports) {
     // Open but not the configuration interface.
     device.ConfigHandle = nullptr;
     EXPECT_EQ(device.WriteReport(payload, 2), 2);
+}
+
+// What the Linux listing makes of each node's report descriptor: one entry
+// per top-level collection, nested ones and items after the last left out.
+TEST(ReportDescriptor, GivesTheUsageOfEachTopLevelCollection) {
+    using U = std::vector<HidUsage>;
+    EXPECT_EQ(TopLevelUsages(KeyboardDescriptor, sizeof KeyboardDescriptor), (U{{0x0001, 0x0006}}));
+    EXPECT_EQ(TopLevelUsages(ConfigurationDescriptor, sizeof ConfigurationDescriptor),
+              (U{{0xFF00, 0x0001}}));
+    const uint8_t two[] = {
+        0x05, 0x01, 0x09, 0x02, 0xA1, 0x01,       // mouse: Application
+        0x09, 0x01, 0xA1, 0x00, 0xC0, 0xC0,       //   a nested Physical collection
+        0x0B, 0x01, 0x00, 0x0C, 0x00, 0xA1, 0x01, // consumer control, a 4-byte usage
+        0xFE, 0x02, 0x10, 0xAA, 0xBB,             //   a long item, skipped whole
+        0xC0,                                     //
+        0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1,       // cut inside the last item
+    };
+    EXPECT_EQ(TopLevelUsages(two, sizeof two), (U{{0x0001, 0x0002}, {0x000C, 0x0001}}));
 }

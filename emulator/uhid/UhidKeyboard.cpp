@@ -57,6 +57,8 @@ void UhidKeyboard::HandleEvent(int fd) {
         if (!d->IsCreated() || d->Fd() != fd || !d->ReadEvent(output) || d != &m_config)
             continue;
         if (auto report = ToFirmwareReport(output)) {
+            if (OnOutput)
+                OnOutput(*report);
             m_firmware.HandleOutputReport(report->data(), report->size());
         } else {
             ++m_unexpected;

@@ -4,6 +4,7 @@
 #include "emulator/KeyboardFirmware.h"
 #include "emulator/uhid/UhidDevice.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ public:
     void Flush();
 
     int UnexpectedReports() const { return m_unexpected; }
+
+    // Sees every output report of the configuration interface before the
+    // firmware does (tests that check what reached which plug-in).
+    std::function<void(const protocol::Report&)> OnOutput;
 
 private:
     KeyboardFirmware& m_firmware;

@@ -3,7 +3,10 @@
 # keyboard and the in-VM test program, and exits with the test's result.
 #
 #   run-vm-test.sh --test PROGRAM --front PROGRAM --cli PROGRAM [--cache DIR] [--work DIR]
+#                  [--measure N] [--fallback]
 #
+# --measure N: plug-ins timed after the storm (10 by default); --fallback
+# times as many again with the periodic search alone.
 # The kernel package is resolved from linux-image-amd64 on every run and
 # fetched with apt-get download; its decompressed kernel and HID modules are
 # kept under --cache, so later runs of the same version only boot.
@@ -17,6 +20,8 @@ work=""
 test_program=""
 front_program=""
 cli_program=""
+test_environment=""
+vm_timeout=300
 while [ $# -gt 0 ]; do
     case "$1" in
         --cache) cache="$2"; shift 2 ;;
@@ -24,6 +29,8 @@ while [ $# -gt 0 ]; do
         --test) test_program="$2"; shift 2 ;;
         --front) front_program="$2"; shift 2 ;;
         --cli) cli_program="$2"; shift 2 ;;
+        --measure) test_environment+=" kbvm_measure=$2"; vm_timeout=900; shift 2 ;;
+        --fallback) test_environment+=" kbvm_fallback=1"; shift ;;
         *) echo "usage: $0 --test PROGRAM --front PROGRAM --cli PROGRAM [--cache DIR] [--work DIR]" >&2; exit 2 ;;
     esac
 done
@@ -106,9 +113,9 @@ busybox depmod -b "$root" "$version"
 log "booting $package"
 start_ms=$(($(date +%s%N) / 1000000))
 set +e
-timeout 300 qemu-system-x86_64 -nographic -no-reboot -m 512 -smp 1 -cpu max \
+timeout "$vm_timeout" qemu-system-x86_64 -nographic -no-reboot -m 512 -smp 2 -cpu max \
     -kernel "$kernel_dir/vmlinux" -initrd "$work/initramfs.cpio" \
-    -append "console=ttyS0 panic=-1 quiet loglevel=3" \
+    -append "console=ttyS0 panic=-1 quiet loglevel=3$test_environment" \
     -device isa-debug-exit,iobase=0xf4,iosize=0x04 </dev/null 2>&1 | tee "$work/console.log"
 status=${PIPESTATUS[0]}
 set -e

@@ -15,6 +15,7 @@
 #include "device/ReportProtocol.h"
 #include "emulator/StatusText.h"
 #include "settings/SettingsFile.h"
+#include "vm_storm.h"
 
 #include <chrono>
 #include <csignal>
@@ -36,19 +37,12 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr uint16_t Product = 0x0705;
+constexpr int DefaultMeasured = 10;
 // Sent with report 6 and stored; differs from every other ID in the test.
 constexpr uint16_t StoredId = 0x2345;
 
 int g_passed = 0;
 int g_failed = 0;
-
-bool Check(bool ok, const std::string& what, const std::string& detail = {}) {
-    (ok ? g_passed : g_failed)++;
-    std::printf("%s: %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : " -- ",
-                detail.c_str());
-    std::fflush(stdout);
-    return ok;
-}
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
@@ -310,18 +304,11 @@ void UnplugAndReplug(CHidDevice& device, Front& front) {
     ReaderView answer;
     Exchange(device, protocol::EncodeIdNumber(unstored), answer);
 
+    // (Losing and finding the keyboard again: the storm.)
     front.Ask("unplug");
-    const bool noticed = WaitFor([&] { return !View(device).present && !device.IsReading(); }, 3s);
-    Check(noticed, "the reader notices the unplug and searches again");
-
-    std::this_thread::sleep_for(500ms);
-    const auto plugged = Clock::now();
+    WaitFor([&] { return !device.IsReading(); }, 3s);
     front.Ask("plug");
-    const bool found = WaitFor([&] { return device.IsReading() && View(device).present; }, 5s);
-    const auto took =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - plugged).count();
-    Check(found && took < 2500, "the keyboard is found again after the replug",
-          std::to_string(took) + " ms");
+    WaitFor([&] { return device.IsReading() && View(device).present; }, 5s);
 
     const bool ok = Exchange(device, protocol::EncodeRequest(3), answer);
     Check(ok && answer.text.rfind("00 03 ", 0) == 0 && answer.status.IdNumber == StoredId,
@@ -413,11 +400,21 @@ void CommandLine(const std::string& cli, Front& front) {
 
 } // namespace
 
+bool Check(bool ok, const std::string& what, const std::string& detail) {
+    (ok ? g_passed : g_failed)++;
+    std::printf("%s: %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : " -- ",
+                detail.c_str());
+    std::fflush(stdout);
+    return ok;
+}
+
 int main(int argc, char** argv) {
     const std::string frontPath = argc > 1 ? argv[1] : "/bin/kb_uhid_keyboard";
     const std::string cliPath = argc > 2 ? argv[2] : "/bin/kbconfig-cli";
     std::signal(SIGPIPE, SIG_IGN);
-    alarm(120); // never hang the VM
+    // Never hang the VM; a run that measures more plug-ins is given longer.
+    const char* measured = std::getenv("kbvm_measure");
+    alarm(measured ? 880 : 280);
 
     Front front;
     if (!Check(front.Start(frontPath), "the uhid keyboard starts")) {
@@ -452,6 +449,12 @@ int main(int argc, char** argv) {
         Check(took < 500, "Close returns promptly", std::to_string(took) + " ms");
     }
     CommandLine(cliPath, front);
+    // Plug-ins measured after the storm; the kernel command line (run-vm-test.sh
+    // --measure N --fallback) reaches the test as environment variables.
+    // The storm brings a keyboard of its own: this one leaves the bus.
+    front.Ask("unplug");
+    HotplugStorm(cliPath, measured ? std::atoi(measured) : DefaultMeasured,
+                 std::getenv("kbvm_fallback") != nullptr);
 
     std::printf("vm-test: %d passed, %d failed\n", g_passed, g_failed);
     return g_failed == 0 ? 0 : 1;

@@ -1,0 +1,73 @@
+// Plug to shown in the test VM: how long from creating our uhid keyboard to
+// the program's first record shown ("Keyboard connected and active") and to
+// its full read done, as median and maximum; run by the VM test after its
+// storm, with hotplug and, if asked, with the periodic search alone.
+
+#include "device/HidapiBus.h"
+#include "tests/vm/vm_harness.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+using namespace vmtest;
+
+namespace {
+
+long Ms(Clock::duration d) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+}
+
+// A bus that tells nothing: the periodic search alone.
+struct UntoldBus : HidBus {
+    std::shared_ptr<HidBus> bus = CreateHidapiBus();
+    std::vector<HidInterfaceInfo> enumerate() override { return bus->enumerate(); }
+    std::unique_ptr<HidConnection> open(const std::string& path, HidOpenError* error) override {
+        return bus->open(path, error);
+    }
+};
+
+std::string Figures(std::vector<long> ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms.empty() ? "none"
+                      : "median " + std::to_string(ms[ms.size() / 2]) + " ms, max " +
+                            std::to_string(ms.back()) + " ms over " + std::to_string(ms.size());
+}
+
+// Times `count` plug-ins: to "Keyboard connected and active", and to the end
+// of the full read.
+void Measure(const char* what, std::shared_ptr<HidBus> bus, int count, std::mt19937& random) {
+    StormKeyboard keyboard;
+    Program program(std::move(bus), false);
+    std::uniform_int_distribution<int> pause(0, RandomMaxMs);
+    std::vector<long> shown, read;
+    auto locked = [&](auto f) { return program.Locked(f); };
+    for (int i = 0; i < count; ++i) {
+        const std::size_t shownBefore = locked([&] { return program.connectedAt.size(); });
+        const std::size_t readBefore = locked([&] { return program.fullReadAt.size(); });
+        const auto plugged = Clock::now();
+        keyboard.Plug();
+        keyboard.Serve(plugged + 5s, [&] { return locked([&] { return program.fullReadAt.size() > readBefore; }); });
+        locked([&] {
+            if (program.connectedAt.size() > shownBefore)
+                shown.push_back(Ms(program.connectedAt[shownBefore] - plugged));
+            if (program.fullReadAt.size() > readBefore)
+                read.push_back(Ms(program.fullReadAt[readBefore] - plugged));
+            return 0;
+        });
+        keyboard.Unplug();
+        // The program sees the loss before the next plug-in.
+        keyboard.Serve(Clock::now() + 2s, [&] { return locked([&] { return !program.connected; }); });
+        keyboard.Serve(std::chrono::milliseconds(pause(random)));
+    }
+    std::printf("  plug to \"Keyboard connected and active\", %s: %s\n", what, Figures(shown).c_str());
+    std::printf("  plug to the full read done, %s: %s\n", what, Figures(read).c_str());
+}
+
+} // namespace
+
+void vmtest::MeasurePlugToShown(int count, bool fallback, std::mt19937& random) {
+    Measure("with hotplug", CreateHidapiBus(), count, random);
+    if (fallback)
+        Measure("periodic search alone", std::make_shared<UntoldBus>(), count, random);
+}

@@ -1,0 +1,135 @@
+#pragma once
+
+// What the VM storm test and the plug-to-shown measurement share: the
+// program (the polling machine ticked every 300 ms) and our uhid keyboard,
+// served on the calling thread.
+
+#include "core/CoreView.h"
+#include "core/PollingMachine.h"
+#include "emulator/uhid/UhidKeyboard.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <poll.h>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vmtest {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+constexpr uint16_t StormProduct = 0x0706;
+constexpr int RandomMaxMs = 300; // the longest random stay or pause
+
+// The program: the polling machine ticked every 300 ms, with what the window
+// would show: "Keyboard connected and active" from the first record shown
+// after "No Device", the sensor count when a full read completes. `eager`
+// unlocks and asks to send the thresholds whenever it can, so that a report
+// sent too early would show.
+class Program : public CoreView {
+public:
+    Program(std::shared_ptr<HidBus> bus, bool eager) : m_machine(std::move(bus)) {
+        m_machine.SetView(this);
+        m_machine.Start();
+        m_thread = std::thread([this, eager] {
+            for (auto next = Clock::now(); !m_stop; std::this_thread::sleep_until(next)) {
+                next += 300ms;
+                m_machine.Tick();
+                if (eager && m_machine.KeyboardPresent()) {
+                    m_machine.SetConfigurationUnlocked(true);
+                    m_machine.RequestThresholdsReport();
+                }
+            }
+        });
+    }
+    ~Program() {
+        m_stop = true;
+        m_thread.join();
+        m_machine.Stop();
+    }
+    // Runs `f` with what was shown locked against the ticking thread.
+    template <typename F> auto Locked(F f) {
+        std::lock_guard<std::mutex> lock(m);
+        return f();
+    }
+    void ShowRecord() override {
+        Locked([&] { return connected || (connectedAt.push_back(Clock::now()), connected = true); });
+    }
+    void ShowNoDevice() override { Locked([&] { return connected = false; }); }
+    void ShowSensorCount(int) override { Locked([&] { fullReadAt.push_back(Clock::now()); }); }
+    void ShowConfigurationLock(bool) override {}
+
+    std::mutex m;
+    bool connected = false;
+    std::vector<Clock::time_point> connectedAt, fullReadAt;
+
+private:
+    PollingMachine m_machine;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// One plug-in of our keyboard as the keyboard saw it: the output reports in
+// order ("8.2" a request for type 2), and reports 5, 6 and 7 that came
+// before requests 2, 3 and 4 had.
+struct Arrival {
+    Clock::time_point plugged, unplugged;
+    std::string sent;
+    int asked = 0; // bit n: request n came
+    int early = 0, settings = 0;
+};
+
+// Our keyboard, served on the calling thread.
+class StormKeyboard {
+public:
+    StormKeyboard() {
+        m_keyboard.OnOutput = [this](const protocol::Report& r) {
+            Arrival& a = arrivals.back();
+            a.sent += std::to_string(r[1]) + (r[1] == 8 ? "." + std::to_string(r[2]) : "") + " ";
+            if (r[1] == protocol::CmdRequest)
+                a.asked |= 1 << (r[2] & 7);
+            if (r[1] >= 5 && r[1] <= 7) {
+                ++a.settings;
+                a.early += (a.asked & 0b11100) != 0b11100;
+            }
+        };
+    }
+    void Plug() {
+        arrivals.emplace_back();
+        m_keyboard.Plug(nullptr);
+        arrivals.back().plugged = Clock::now();
+    }
+    void Unplug() {
+        arrivals.back().unplugged = Clock::now();
+        m_keyboard.Unplug();
+    }
+    // Answers the kernel until `until` or until `done` holds.
+    void Serve(Clock::time_point until, const std::function<bool()>& done = [] { return false; }) {
+        while (Clock::now() < until && !done()) {
+            std::vector<pollfd> fds;
+            for (int fd : m_keyboard.Fds())
+                fds.push_back({fd, POLLIN, 0});
+            if (poll(fds.data(), fds.size(), 10) > 0)
+                for (const pollfd& p : fds)
+                    if (p.revents & POLLIN)
+                        m_keyboard.HandleEvent(p.fd);
+        }
+    }
+    void Serve(Clock::duration d) { Serve(Clock::now() + d); }
+
+    std::vector<Arrival> arrivals;
+
+private:
+    KeyboardFirmware m_firmware{StormProduct, 7};
+    UhidKeyboard m_keyboard{m_firmware};
+};
+
+// Prints the plug-to-shown figures over `count` plug-ins with hotplug, and
+// with `fallback` as many again with the periodic search alone (bench/).
+void MeasurePlugToShown(int count, bool fallback, std::mt19937& random);
+
+} // namespace vmtest

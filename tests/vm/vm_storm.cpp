@@ -1,0 +1,150 @@
+// The hotplug storm inside the test VM. Our uhid keyboard is created and
+// destroyed 200 times at random intervals (every 40th stays long enough for
+// a full read) while an unrelated uhid device is created and destroyed as
+// fast as the kernel allows, and the program and `kbconfig-cli monitor` run.
+
+#include "vm_storm.h"
+#include "vm_harness.h"
+
+#include "device/HidapiBus.h"
+#include "emulator/uhid/ReportDescriptors.h"
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vmtest;
+
+namespace {
+
+constexpr uint16_t OtherVendor = 0x1209;
+constexpr int StormArrivals = 200;
+constexpr int LongStayEvery = 40;
+// Over the 1.5 s a full read needs, and long enough for a second one on a
+// slow machine: a reply to the monitor's request that comes while the
+// program waits for its own makes the program give up after 7 ticks.
+constexpr auto LongStay = 8000ms;
+
+long Ms(Clock::duration d) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+}
+
+long Entries(const char* folder) {
+    return std::distance(std::filesystem::directory_iterator(folder), {});
+}
+
+int LinesWith(const char* path, const std::string& text) {
+    std::ifstream in(path);
+    int n = 0;
+    for (std::string line; std::getline(in, line);)
+        n += line.find(text) != std::string::npos;
+    return n;
+}
+
+pid_t StartMonitor(const std::string& cli) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open("/tmp/monitor.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, STDOUT_FILENO);
+        // One status line per connection, so that it asks the keyboard rarely.
+        execl(cli.c_str(), cli.c_str(), "monitor", "--json", "--interval", "60000",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+void Storm(StormKeyboard& keyboard, std::mt19937& random) {
+    std::uniform_int_distribution<int> pause(0, RandomMaxMs);
+    std::atomic<bool> stop{false};
+    std::atomic<int> cycles{0};
+    std::thread other([&] {
+        for (; !stop; ++cycles)
+            UhidDevice().Create("other", OtherVendor, 1, VendorUsage2Descriptor, nullptr);
+    });
+    for (int i = 1; i <= StormArrivals; ++i) {
+        keyboard.Plug();
+        keyboard.Serve(i % LongStayEvery ? std::chrono::milliseconds(pause(random)) : LongStay);
+        keyboard.Unplug();
+        keyboard.Serve(std::chrono::milliseconds(pause(random)));
+    }
+    stop = true;
+    other.join();
+    std::printf("  the unrelated device came and went %d times\n", cycles.load());
+}
+
+void CheckArrivals(const std::vector<Arrival>& arrivals, Program& program) {
+    int longStays = 0, read = 0, early = 0, written = 0;
+    std::string unread;
+    std::lock_guard<std::mutex> lock(program.m);
+    for (const Arrival& a : arrivals) {
+        early += a.early;
+        written += a.settings > 0;
+        if (a.unplugged - a.plugged < 1500ms)
+            continue;
+        ++longStays;
+        const bool done = std::any_of(program.fullReadAt.begin(), program.fullReadAt.end(),
+                                      [&](auto t) { return t > a.plugged && t < a.unplugged; });
+        if (done && (a.asked & 0b11100) == 0b11100)
+            ++read;
+        else
+            unread += "; " + std::to_string(Ms(a.unplugged - a.plugged)) + " ms: " + a.sent;
+    }
+    Check(longStays >= StormArrivals / LongStayEvery && read == longStays,
+          "every plug-in that stayed 1.5 s was read completely",
+          std::to_string(read) + " of " + std::to_string(longStays) + unread);
+    Check(early == 0 && written > 0,
+          "no report 5, 6 or 7 reached a plug-in whose configuration was not read",
+          std::to_string(early) + " too early; plug-ins written to: " + std::to_string(written));
+}
+
+} // namespace
+
+void HotplugStorm(const std::string& cliPath, int measured, bool measureFallback) {
+    std::mt19937 random(18);
+    const long descriptors = Entries("/proc/self/fd");
+    const long threads = Entries("/proc/self/task");
+    const auto start = Clock::now();
+    {
+        StormKeyboard keyboard;
+        std::atomic<int> arrivals{0};
+        const auto watch = CreateHidapiBus()->watch([&](HidChange change) {
+            arrivals += change == HidChange::Arrived;
+        });
+        keyboard.Plug();
+        keyboard.Serve(Clock::now() + 2s, [&] { return arrivals >= 3; });
+        Check(watch && arrivals >= 3, "the bus tells of the keyboard's three interfaces arriving",
+              std::to_string(arrivals.load()) + " told");
+
+        Program program(CreateHidapiBus(), true);
+        keyboard.Serve(Clock::now() + 3s, [&] { return program.Locked([&] { return !program.fullReadAt.empty(); }); });
+        const pid_t monitor = StartMonitor(cliPath);
+        keyboard.Serve(Clock::now() + 5s, [] { return LinesWith("/tmp/monitor.txt", "status") > 0; });
+        keyboard.Unplug();
+        keyboard.Serve(300ms);
+        Storm(keyboard, random);
+        CheckArrivals(keyboard.arrivals, program);
+
+        kill(monitor, SIGINT);
+        int status = 0;
+        waitpid(monitor, &status, 0);
+        const int lost = LinesWith("/tmp/monitor.txt", "keyboard lost");
+        const int back = LinesWith("/tmp/monitor.txt", "keyboard back");
+        Check(WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+                  lost >= StormArrivals / LongStayEvery && back >= lost - 1,
+              "kbconfig-cli monitor ran through the storm, telling losses and returns",
+              "status " + std::to_string(status) + ", " + std::to_string(lost) + " lost, " +
+                  std::to_string(back) + " back");
+    }
+    Check(Entries("/proc/self/fd") == descriptors && Entries("/proc/self/task") == threads,
+          "descriptors and threads are back where they started",
+          std::to_string(Entries("/proc/self/fd")) + " descriptors, " +
+              std::to_string(Entries("/proc/self/task")) + " threads");
+    std::printf("  storm took %ld ms\n", Ms(Clock::now() - start));
+
+    MeasurePlugToShown(measured, measureFallback, random);
+}
