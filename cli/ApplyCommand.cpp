@@ -27,10 +27,8 @@ void ApplyTo(KeyboardSession& session, const CommandLine& line, const FileFields
     // As a recall in the window: the file's fields over the keyboard's own
     // configuration (what an older file does not carry, and the ID number,
     // stay as the keyboard has them), then all three reports.
-    outcome.result = Change(
-        session, [&](DeviceStatus& wanted) { CopyFileFields(file.values, file.lines, wanted); },
-        {protocol::CmdConfigurationFlags, protocol::CmdThresholdsAndTimers, protocol::CmdIdNumber},
-        line.store, outcome.detail);
+    outcome.result =
+        session.ApplyFileFields(file.values, file.lines, line.store, outcome.detail);
 }
 
 // Values the file holds that the keyboard cannot: they arrive cut to a byte.

@@ -96,13 +96,3 @@ int OpenKeyboard(const std::shared_ptr<HidBus>& bus, const CommandLine& line, bo
     return ExitFor(failure);
 }
 
-Result Change(KeyboardSession& session, const std::function<void(DeviceStatus&)>& overlay,
-              const std::vector<uint8_t>& commands, bool store, std::string& detail) {
-    if (const Result r = session.ReadConfiguration(); r != Result::Done)
-        return r;
-    KeyboardSettings wanted = session.Record();
-    overlay(wanted);
-    if (const Result r = session.WriteSettings(wanted, commands, detail); r != Result::Done)
-        return r;
-    return store ? session.Send(protocol::CmdStore, wanted) : Result::Done;
-}

@@ -47,11 +47,6 @@ struct Opened {
 int OpenKeyboard(const std::shared_ptr<HidBus>& bus, const CommandLine& line, bool writes,
                  FILE* log, Opened& opened);
 
-// Reads the keyboard's configuration, lays `overlay`'s changes over it,
-// sends `commands` built from the result, checks the read-back against it
-// and stores if asked.
-Result Change(KeyboardSession& session, const std::function<void(DeviceStatus&)>& overlay,
-              const std::vector<uint8_t>& commands, bool store, std::string& detail);
 
 int RunApply(const CommandLine& line, const std::shared_ptr<HidBus>& bus, FILE* log);
 // Monitors the keyboard `opened` holds; a keyboard lost is waited for until

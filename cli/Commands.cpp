@@ -154,7 +154,7 @@ int RunSet(const CommandLine& line, KeyboardSession& session, const std::string&
             SetFieldValue(*a.field, wanted, a.value);
     };
     std::string detail;
-    if (const Result r = Change(session, overlay, commands, line.store, detail); r != Result::Done)
+    if (const Result r = session.Change(overlay, commands, line.store, detail); r != Result::Done)
         return Failed(path, r, detail);
     std::printf("%s: set%s\n", path.c_str(), line.store ? " and stored" : "");
     return ExitDone;

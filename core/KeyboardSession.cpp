@@ -3,6 +3,7 @@
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
 #include "device/RecordFields.h"
+#include "settings/SettingsFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -275,6 +276,26 @@ KeyboardSession::Result KeyboardSession::Await(TimePoint deadline, uint8_t await
         if (!woken)
             return replyAwaited ? Result::NoAnswer : Result::Done;
     }
+}
+
+KeyboardSession::Result KeyboardSession::Change(const std::function<void(DeviceStatus&)>& overlay,
+                                                const std::vector<uint8_t>& commands, bool store,
+                                                std::string& differences) {
+    if (const Result r = ReadConfiguration(); r != Result::Done)
+        return r;
+    KeyboardSettings wanted = m_record;
+    overlay(wanted);
+    if (const Result r = WriteSettings(wanted, commands, differences); r != Result::Done)
+        return r;
+    return store ? Send(protocol::CmdStore, wanted) : Result::Done;
+}
+
+KeyboardSession::Result KeyboardSession::ApplyFileFields(const DeviceStatus& file, int valueLines,
+                                                         bool store, std::string& differences) {
+    return Change([&](DeviceStatus& wanted) { CopyFileFields(file, valueLines, wanted); },
+                  {protocol::CmdConfigurationFlags, protocol::CmdThresholdsAndTimers,
+                   protocol::CmdIdNumber},
+                  store, differences);
 }
 
 KeyboardSession::Result KeyboardSession::Pause(TimePoint until) {

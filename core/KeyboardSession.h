@@ -101,6 +101,17 @@ public:
     Result WriteSettings(const KeyboardSettings& wanted, const std::vector<uint8_t>& commands,
                          std::string& differences);
 
+    // Reads the keyboard's configuration, lays `overlay`'s changes over it,
+    // sends `commands` built from the result, checks the read-back against it
+    // and stores if asked.
+    Result Change(const std::function<void(DeviceStatus&)>& overlay,
+                  const std::vector<uint8_t>& commands, bool store, std::string& differences);
+    // A settings file's first `valueLines` fields, held in `file`, laid over
+    // the keyboard's own configuration as a recall in the window does; all
+    // three reports are sent, the ID number being the keyboard's own.
+    Result ApplyFileFields(const DeviceStatus& file, int valueLines, bool store,
+                           std::string& differences);
+
     // Waits until `until`, telling events as they come; Done at the time.
     Result Pause(std::chrono::steady_clock::time_point until);
 

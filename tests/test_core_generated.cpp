@@ -13,6 +13,7 @@
 // record. At the end, once the faults stop: the keyboard and the record agree.
 
 #include "core/CoreView.h"
+#include "core/KeyboardSession.h"
 #include "core/PollingMachine.h"
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
@@ -141,14 +142,14 @@ template <typename Message> void Require(bool ok, const Message& message) {
 enum class Act : uint8_t {
     // the technician
     Unlock, Lock, MoveSlider, TickFlag, SetId, Store, RecallGood, RecallBroken, Simulate,
-    ShowPage, Paint, Ticks,
+    ShowPage, Paint, Ticks, ApplyElsewhere,
     // the keyboard
     Unplug, Plug, Swap, DropReplies, LoseReply, HoldReplies, FailWrites, UnknownReport, Event,
     Flood, LateReplyLostWrite,
 };
 const char* const kActNames[] = {
     "Unlock", "Lock", "MoveSlider", "TickFlag", "SetId", "Store", "RecallGood", "RecallBroken",
-    "Simulate", "ShowPage", "Paint", "Ticks", "Unplug", "Plug", "Swap", "DropReplies",
+    "Simulate", "ShowPage", "Paint", "Ticks", "ApplyElsewhere", "Unplug", "Plug", "Swap", "DropReplies",
     "LoseReply", "HoldReplies", "FailWrites", "UnknownReport", "Event", "Flood",
     "LateReplyLostWrite",
 };
@@ -172,7 +173,7 @@ template <> struct Arbitrary<Action> {
                          {3, Act::TickFlag},      {2, Act::SetId},        {1, Act::Store},
                          {2, Act::RecallGood},    {2, Act::RecallBroken}, {1, Act::Simulate},
                          {3, Act::ShowPage},      {3, Act::Paint},        {10, Act::Ticks},
-                         {1, Act::Unplug},
+                         {2, Act::ApplyElsewhere}, {1, Act::Unplug},
                          {1, Act::Plug},          {2, Act::Swap},         {1, Act::DropReplies},
                          {2, Act::LoseReply},     {2, Act::HoldReplies},  {1, Act::FailWrites},
                          {1, Act::UnknownReport}, {1, Act::Event},        {1, Act::Flood},
@@ -309,6 +310,9 @@ public:
         case Act::Simulate:
             m_core.SetSimulate(x.a % 2 == 1);
             m_simulated = m_simulated || m_core.Simulate();
+            break;
+        case Act::ApplyElsewhere:
+            ApplyElsewhere(x.b);
             break;
         case Act::ShowPage:
             m_view.sheet.setCurrentIndex(x.a % m_view.sheet.count());
@@ -467,11 +471,51 @@ private:
         });
     }
 
-    // A keyboard was plugged in: what it may be sent starts anew.
+    // A keyboard was plugged in: what it may be sent starts anew, from what
+    // it holds before anything is sent to it.
     void Found() {
-        for (auto& values : m_allowed)
-            values.clear();
+        const S keyboard = m_bus->FirmwareState();
+        for (int i = 0; i < kFieldCount; ++i)
+            m_allowed[i] = {Get(keyboard, kFields[i])};
         m_written = m_bus->WrittenReports().size();
+    }
+
+    // Another program applies a settings file and stores it, while the
+    // window is locked with nothing left to send: its reports may carry the
+    // file's values and the keyboard's own. Then the keyboard is plugged in
+    // anew, so that the window reads what it now holds.
+    void ApplyElsewhere(int seed) {
+        const PollingMachine::Pending& p = m_core.PendingReports();
+        if (m_core.ConfigurationUnlocked() || p.options || p.thresholds || p.idNumber ||
+            p.store || !m_bus->IsPlugged())
+            return;
+        m_bus->SetHoldReplies(false);
+        m_bus->SetDropReplies(false);
+        m_bus->SetFailWrites(false);
+        Pump();
+        std::mt19937 random(static_cast<unsigned>(seed));
+        const auto& version = kVersions[random() % std::size(kVersions)];
+        S file;
+        for (int line = 0; line < version.values; ++line) {
+            const Field& f = FieldNamed(kFileOrder[line]);
+            Set(file, f, static_cast<uint16_t>(f.flag ? random() % 2 : random() % 256));
+            m_allowed[&f - kFields].insert(Get(file, f));
+        }
+        {
+            KeyboardSession session(m_bus);
+            session.SetReplyTimeouts(std::chrono::milliseconds(50), std::chrono::milliseconds(50));
+            std::string differences;
+            if (session.Open() == KeyboardSession::Result::Done)
+                session.ApplyFileFields(file, version.values, true, differences);
+        }
+        Pump();
+        m_otherWriter = true;
+        Check("apply");
+        m_otherWriter = false;
+        m_bus->Unplug();
+        Pump();
+        m_bus->Plug();
+        Found();
     }
 
     // A file of a random version with values nobody else has; a broken one
@@ -510,7 +554,7 @@ private:
             const uint8_t command = report[1];
             if (command == protocol::CmdRequest)
                 continue;
-            if (!m_core.ConfigurationUnlocked()) {
+            if (!m_core.ConfigurationUnlocked() && !m_otherWriter) {
                 const bool wasPending = (command == Thresholds && m_pendingAtLock.thresholds) ||
                                         (command == IdNumber && m_pendingAtLock.idNumber) ||
                                         (command == Flags && m_pendingAtLock.options) ||
@@ -553,6 +597,7 @@ private:
     std::size_t m_written = 0;
     PollingMachine::Pending m_pendingAtLock;
     bool m_simulated = false;
+    bool m_otherWriter = false; // the reports checked are another program's
 };
 
 // The event log goes to the current directory: keep it out of the build tree.
