@@ -95,7 +95,15 @@ TEST(Polling, WithoutKeyboardEveryTickShowsNoDeviceAndWritesNothing) {
     denied.Bus().Plug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return denied.Core().Device().PermissionDenied(); }));
     denied.Tick();
-    EXPECT_TRUE(denied.Text(1014).startsWith("No Device ") && denied.Text(1014).contains("udev"));
+    // What keeps it closed differs: file permissions here, another program
+    // holding it on Windows.
+#ifdef Q_OS_WIN
+    const char* const cause = "another program";
+#else
+    const char* const cause = "udev";
+#endif
+    EXPECT_TRUE(denied.Text(1014).startsWith("No Device ") && denied.Text(1014).contains(cause))
+        << denied.Text(1014).toStdString();
 }
 
 TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
