@@ -26,9 +26,9 @@ std::unique_ptr<QSettings> UserSettings() {
 #ifdef Q_OS_WIN
     const std::string state = StateFolder();
     if (!state.empty())
-        return std::make_unique<QSettings>(
-            QFile::decodeName(QByteArray::fromStdString(state)) + QStringLiteral("kbconfig.ini"),
-            QSettings::IniFormat);
+        return std::make_unique<QSettings>(QFile::decodeName(QByteArray::fromStdString(state)) +
+                                               QStringLiteral("kbconfig.ini"),
+                                           QSettings::IniFormat);
 #endif
     return std::make_unique<QSettings>(QLatin1String(Organisation), QLatin1String(Application));
 }

@@ -215,7 +215,8 @@ TEST(MainWindow, OffersNoContextMenuOnWindows) {
             popup->close();
         }
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            h.Dlg().mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(&h.Dlg(), &event);
     QTest::qWait(300);
     EXPECT_FALSE(menuShown);
@@ -390,13 +391,14 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     const char* const stateVariable = "XDG_STATE_HOME";
 #endif
     const QByteArray stateBefore = qgetenv(stateVariable);
-    qputenv(stateVariable, QDir::toNativeSeparators(user.filePath(QStringLiteral("state"))).toUtf8());
+    qputenv(stateVariable,
+            QDir::toNativeSeparators(user.filePath(QStringLiteral("state"))).toUtf8());
     AppHarness h({.testMode = true, .programDir = user.filePath(QStringLiteral("gone/"))});
     ASSERT_TRUE(h.Dlg().EnableMessageLog(true));
     const QString log = user.filePath(QStringLiteral("state/kbconfig/debug.txt"));
     EXPECT_TRUE(QFileInfo::exists(log));
-    EXPECT_TRUE(h.Dlg().m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG)->toolTip().contains(
-        QDir::toNativeSeparators(log)));
+    const QString tip = h.Dlg().m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG)->toolTip();
+    EXPECT_TRUE(tip.contains(QDir::toNativeSeparators(log))) << tip.toStdString();
 
     ScriptedPrompts prompts;
     ASSERT_TRUE(QDir(user.path()).mkdir(QStringLiteral("mine")));

@@ -60,8 +60,7 @@ QRect OnScreen(HWND window, const DialogTemplate& tmpl, int x, int y, int width,
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
     const double sx = double(client.right) / tmpl.width, sy = double(client.bottom) / tmpl.height;
-    return QRect(origin.x + int(x * sx), origin.y + int(y * sy), int(width * sx),
-                 int(height * sy));
+    return QRect(origin.x + int(x * sx), origin.y + int(y * sy), int(width * sx), int(height * sy));
 }
 
 QRect ControlOnScreen(HWND window, const DialogTemplate& tmpl, int id) {
@@ -100,10 +99,10 @@ std::wstring VersionText(const std::wstring& program, const wchar_t* name) {
 std::string Manifest(const std::wstring& program) {
     HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HRSRC found = module ? FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST) : nullptr;
-    const std::string text = found ? std::string(static_cast<const char*>(LockResource(
-                                                     LoadResource(module, found))),
-                                                 SizeofResource(module, found))
-                                   : std::string();
+    const std::string text =
+        found ? std::string(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                            SizeofResource(module, found))
+              : std::string();
     if (module)
         FreeLibrary(module);
     return text;
