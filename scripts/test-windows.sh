@@ -89,7 +89,9 @@ wineserver -p > /dev/null 2>&1 || true # one may be running already
 timeout 300 wine cmd /c exit > /dev/null 2>&1
 trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
 # The widget tests run offscreen; wine passes WINEQT_ variables on as QT_ ones.
+# The generated scenarios: a tenth of them, as in the sanitizer passes.
 export WINEQT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu
+export RC_PARAMS="${RC_PARAMS:-max_success=1000}"
 (cd "$dir" && ctest --output-on-failure --timeout 300 "$@")
 
 # kbconfig-cli against the built-in keyboard, here and under wine, in the
@@ -157,6 +159,12 @@ subsystem() { # program expected
 }
 check "kbconfig.exe is a GUI program" subsystem "$dir/app/kbconfig.exe" "Windows GUI"
 check "kbconfig-cli.exe is a console program" subsystem "$windows_cli" "Windows CUI"
+# Its version information (UTF-16 text) and manifest are linked in.
+check "kbconfig.exe has its product name" grep -qx "Quindle Keyboard Configuration Utility" \
+  <(strings -e l "$dir/app/kbconfig.exe")
+for text in PerMonitorV2 Microsoft.Windows.Common-Controls; do
+  check "kbconfig.exe's manifest has $text" grep -q "$text" "$dir/app/kbconfig.exe"
+done
 x86_64-w64-mingw32-strip -o "$dir/kbconfig-stripped.exe" "$dir/app/kbconfig.exe"
 echo "kbconfig.exe stripped: $(stat -c %s "$dir/kbconfig-stripped.exe") bytes"
 

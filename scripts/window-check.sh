@@ -58,8 +58,7 @@ if [[ -z $window_ms ]]; then
   exit 1
 fi
 
-timeout 120 wine "$dir/tests/window_probe.exe" "$(winepath -w "$dir/app/kbconfig.exe")" \
-  kbconfig-window.png | tr -d '\r' || failed=1
+timeout 120 wine "$dir/tests/window_probe.exe" kbconfig-window.png | tr -d '\r' || failed=1
 status=0
 timeout 30 tail --pid="$program" -f /dev/null || { kill "$program" 2> /dev/null || true; }
 wait "$program" || status=$?

@@ -8,8 +8,8 @@
 #include "res/ControlIds.h"
 
 #include "device/CHidDevice.h"
-#include "emulator/KeyboardFirmware.h"
 #include "device/CReaderThread.h"
+#include "emulator/KeyboardFirmware.h"
 #include "settings/KeyboardSettings.h"
 
 #include <QApplication>
@@ -95,13 +95,8 @@ TEST(Polling, WithoutKeyboardEveryTickShowsNoDeviceAndWritesNothing) {
     denied.Bus().Plug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return denied.Core().Device().PermissionDenied(); }));
     denied.Tick();
-    // What keeps it closed differs: file permissions here, another program
-    // holding it on Windows.
-#ifdef Q_OS_WIN
-    const char* const cause = "another program";
-#else
-    const char* const cause = "udev";
-#endif
+    // What keeps it closed: file permissions, on Windows another program.
+    const char* const cause = WindowsBuild ? "another program" : "udev";
     EXPECT_TRUE(denied.Text(1014).startsWith("No Device ") && denied.Text(1014).contains(cause))
         << denied.Text(1014).toStdString();
 }

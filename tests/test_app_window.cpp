@@ -44,10 +44,10 @@ QByteArray ReadAll(const QString& path) {
 // every line ends in CR LF. Returned with LF line ends.
 QByteArray ReadLog(const QString& path) {
     QByteArray text = ReadAll(path);
-#ifdef Q_OS_WIN
-    EXPECT_EQ(text.count("\r\n"), text.count('\n')) << text.constData();
-    text.replace("\r\n", "\n");
-#endif
+    if (WindowsBuild) {
+        EXPECT_EQ(text.count("\r\n"), text.count('\n')) << text.constData();
+        text.replace("\r\n", "\n");
+    }
     return text;
 }
 
@@ -385,11 +385,7 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     QTemporaryDir user;
     QStandardPaths::setTestModeEnabled(true);
     QSettings(QStringLiteral("kbconfig"), QStringLiteral("kbconfig")).clear();
-#ifdef Q_OS_WIN
-    const char* const stateVariable = "LOCALAPPDATA";
-#else
-    const char* const stateVariable = "XDG_STATE_HOME";
-#endif
+    const char* const stateVariable = WindowsBuild ? "LOCALAPPDATA" : "XDG_STATE_HOME";
     const QByteArray stateBefore = qgetenv(stateVariable);
     qputenv(stateVariable,
             QDir::toNativeSeparators(user.filePath(QStringLiteral("state"))).toUtf8());
@@ -412,9 +408,9 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     EXPECT_NE(prompts.requests[0].initialDirectory, user.filePath(QStringLiteral("gone/")));
     EXPECT_EQ(prompts.requests[1].initialDirectory, user.filePath(QStringLiteral("mine")));
     EXPECT_TRUE(prompts.messages.empty());
-#ifdef Q_OS_WIN // kept beside the log, not in the registry
-    EXPECT_TRUE(QFileInfo::exists(user.filePath(QStringLiteral("state/kbconfig/kbconfig.ini"))));
-#endif
+    if (WindowsBuild) // kept beside the log, not in the registry
+        EXPECT_TRUE(
+            QFileInfo::exists(user.filePath(QStringLiteral("state/kbconfig/kbconfig.ini"))));
     qputenv(stateVariable, stateBefore);
     QStandardPaths::setTestModeEnabled(false);
 }
