@@ -155,7 +155,7 @@ check "list without the built-in keyboard exits 2 (got $status: $(tr -d '\r' < "
 # kbconfig.exe is a GUI program (no console window), kbconfig-cli.exe a
 # console one.
 subsystem() { # program expected
-  x86_64-w64-mingw32-objdump -p "$1" | grep -q "^Subsystem.*($2)"
+  x86_64-w64-mingw32-objdump -p "$1" | grep "^Subsystem" | grep -qF "($2)"
 }
 check "kbconfig.exe is a GUI program" subsystem "$dir/app/kbconfig.exe" "Windows GUI"
 check "kbconfig-cli.exe is a console program" subsystem "$windows_cli" "Windows CUI"
