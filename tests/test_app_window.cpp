@@ -408,9 +408,10 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     EXPECT_NE(prompts.requests[0].initialDirectory, user.filePath(QStringLiteral("gone/")));
     EXPECT_EQ(prompts.requests[1].initialDirectory, user.filePath(QStringLiteral("mine")));
     EXPECT_TRUE(prompts.messages.empty());
-    if (WindowsBuild) // kept beside the log, not in the registry
+    if (WindowsBuild) { // kept beside the log, not in the registry
         EXPECT_TRUE(
             QFileInfo::exists(user.filePath(QStringLiteral("state/kbconfig/kbconfig.ini"))));
+    }
     qputenv(stateVariable, stateBefore);
     QStandardPaths::setTestModeEnabled(false);
 }
