@@ -86,8 +86,9 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
     m_controls = BuiltDialog(tmpl, this);
     setFixedSize(m_controls.size());
 
-    // The system menu: Qt offers none, so its entry lives in the window's
-    // context menu; on Windows it goes into the window's real system menu too.
+    // The system menu: Qt offers none, so its entries live in the window's
+    // context menu; on Windows they go into the window's real system menu
+    // instead.
     m_systemMenu = new QMenu(this);
     m_systemMenu->addSeparator();
     // Ctrl+H works in the window itself, not only while the menu is open.
@@ -320,9 +321,11 @@ void CKeyboardConfigDlg::OnSensorHistory() {
     m_historyWindow->Refresh();
 }
 
+#ifndef Q_OS_WIN
 void CKeyboardConfigDlg::contextMenuEvent(QContextMenuEvent* event) {
     m_systemMenu->exec(event->globalPos());
 }
+#endif
 
 void CKeyboardConfigDlg::OnEnableAlarm() {
     g_settings.LedEnableStatus =

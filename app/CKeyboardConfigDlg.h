@@ -70,7 +70,8 @@ public:
 
     // A control of the main window by resource id.
     QWidget* Control(int id) const { return m_controls.control(id); }
-    // The window's menu of system commands, with "&About Olvane..." (16).
+    // The window's system commands, with "&About Olvane..." (16): shown as
+    // its context menu, on Windows added to its real system menu instead.
     QMenu* SystemMenu() const { return m_systemMenu; }
     void OnSysCommand(unsigned commandId);
     // Opens (or brings forward) the modeless "Sensor History" window.
@@ -92,10 +93,12 @@ public:
     bool m_bTestMode = false;
 
 protected:
-    void contextMenuEvent(QContextMenuEvent* event) override;
 #ifdef Q_OS_WIN
-    // SystemMenu_win.cpp: the entry in the window's real system menu.
+    // SystemMenu_win.cpp: the entries are in the window's real system menu,
+    // and the window offers no context menu of its own.
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#else
+    void contextMenuEvent(QContextMenuEvent* event) override;
 #endif
 
 private:

@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <memory>
+
 namespace {
 
 constexpr auto LastFolderKey = "SettingsFiles/lastFolder";
@@ -16,6 +18,20 @@ constexpr auto LastFolderKey = "SettingsFiles/lastFolder";
 // unused).
 constexpr auto Organisation = "kbconfig";
 constexpr auto Application = "kbconfig";
+
+// The user's settings of the program: ~/.config/kbconfig/kbconfig.conf; on
+// Windows kbconfig.ini in the state folder, beside the message log, rather
+// than the registry.
+std::unique_ptr<QSettings> UserSettings() {
+#ifdef Q_OS_WIN
+    const std::string state = StateFolder();
+    if (!state.empty())
+        return std::make_unique<QSettings>(QFile::decodeName(QByteArray::fromStdString(state)) +
+                                               QStringLiteral("kbconfig.ini"),
+                                           QSettings::IniFormat);
+#endif
+    return std::make_unique<QSettings>(QLatin1String(Organisation), QLatin1String(Application));
+}
 
 } // namespace
 
@@ -37,8 +53,7 @@ QString MessageLogPath(const QString& programDir) {
 QString SettingsFileFolder(const QString& programDir) {
     if (FolderWritable(programDir))
         return programDir;
-    const QSettings settings{QLatin1String(Organisation), QLatin1String(Application)};
-    const QString last = settings.value(QLatin1String(LastFolderKey)).toString();
+    const QString last = UserSettings()->value(QLatin1String(LastFolderKey)).toString();
     if (!last.isEmpty() && QFileInfo(last).isDir())
         return last;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -48,6 +63,5 @@ QString SettingsFileFolder(const QString& programDir) {
 void RememberSettingsFileFolder(const QString& programDir, const QString& chosenPath) {
     if (chosenPath.isEmpty() || FolderWritable(programDir))
         return;
-    QSettings settings{QLatin1String(Organisation), QLatin1String(Application)};
-    settings.setValue(QLatin1String(LastFolderKey), QFileInfo(chosenPath).absolutePath());
+    UserSettings()->setValue(QLatin1String(LastFolderKey), QFileInfo(chosenPath).absolutePath());
 }

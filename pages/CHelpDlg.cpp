@@ -4,20 +4,35 @@
 #include "res/ControlIds.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace {
 
-// The help file is laid out in columns, so it needs a fixed-pitch font.
+// The help file is laid out in columns, so it needs a fixed-pitch font: the
+// system's (on Windows that is Courier New), or Courier New where there is
+// one. Where the platform names none (offscreen), the first fixed-pitch
+// family there is.
 QFont HelpFont() {
+#ifndef Q_OS_WIN
     const QString preferred = QStringLiteral("Courier New");
     if (QFontDatabase::families().contains(preferred)) {
         QFont font(preferred);
         font.setFixedPitch(true);
         return font;
     }
-    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+#endif
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (!QFontInfo(font).fixedPitch()) {
+        for (const QString& family : QFontDatabase::families()) {
+            if (QFontDatabase::isFixedPitch(family)) {
+                font.setFamily(family);
+                break;
+            }
+        }
+    }
+    return font;
 }
 
 } // namespace

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Cross-builds the widget-free libraries, the built-in keyboard, their tests
-# and kbconfig-cli for 64-bit Windows with MinGW-w64, and runs them under wine:
-# the tests through CTest, then kbconfig-cli's show --json, save and apply
-# against the built-in keyboard, whose saved file must equal, byte for byte,
-# what the Linux build saves. Exits 77 only when wine cannot be installed.
+# Cross-builds everything for 64-bit Windows with MinGW-w64 (the window
+# against a static Qt, unpacked from ../shared/qt6-mingw/ or else built from
+# Debian's source), and runs it under wine: the tests through CTest, the
+# widget tests offscreen; kbconfig-cli's show --json, save and apply against
+# the built-in keyboard, whose saved file must equal, byte for byte, what the
+# Linux build saves; then the real window under Xvfb (scripts/window-check.sh).
+# Exits 77 only when wine cannot be installed.
 #   scripts/test-windows.sh [ctest arguments...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 dir=$top/build-mingw
 
-PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine dpkg-dev)
+PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine dpkg-dev
+          xvfb xauth x11-utils fonts-dejavu-core)
 missing=()
 for pkg in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
@@ -29,40 +32,66 @@ if ((${#missing[@]} > 0)); then
   fi
 fi
 
-# hidapi's own Windows backend, from Debian's hidapi source package. A source
-# entry for the archive this machine uses, with lists of its own, so that the
-# machine's package lists stay as they are.
-hidapi=$dir/hidapi-source
-if [[ ! -f $hidapi/windows/hid.c ]]; then
-  apt_dir=$dir/apt
-  rm -rf "$apt_dir" && mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/get"
-  {
-    if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
-      sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources
-    fi
-    if [[ -f /etc/apt/sources.list ]]; then
-      sed -n 's/^deb /deb-src /p' /etc/apt/sources.list
-    fi
-  } > "$apt_dir/sources.list.d/source.sources"
-  apt_options=(-o "Dir::Etc::SourceParts=$apt_dir/sources.list.d" -o "Dir::Etc::SourceList=/dev/null"
-               -o "Dir::State::Lists=$apt_dir/lists")
-  apt-get "${apt_options[@]}" update -qq
-  (cd "$apt_dir/get" && apt-get "${apt_options[@]}" source -qq hidapi > /dev/null)
-  rm -rf "$hidapi"
-  mv "$(find "$apt_dir/get" -mindepth 1 -maxdepth 1 -type d -name 'hidapi-*' | head -n 1)" "$hidapi"
+source scripts/debian-source.sh
+mkdir -p "$dir"
+
+# The static Qt: the prebuilt archive when there is one, else built here.
+QT_ARCHIVE=${KBCONFIG_QT_MINGW_ARCHIVE:-$top/../shared/qt6-mingw/qt6.4.2-mingw-w64-static.tar.xz}
+qt=$dir/qt6-mingw-static
+if [[ ! -f $qt/lib/cmake/Qt6/qt.toolchain.cmake ]]; then
+  if [[ -f $QT_ARCHIVE ]]; then
+    tar -C "$dir" -xJf "$QT_ARCHIVE"
+  else
+    echo "$QT_ARCHIVE is not there: building Qt (about 25 minutes)" >&2
+    scripts/build-qt-mingw.sh "$dir"
+  fi
 fi
 
-cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKBCONFIG_BUILD_UI=OFF -DKBCONFIG_HIDAPI_SOURCE="$hidapi" > /dev/null
+# hidapi's own Windows backend, from Debian's hidapi source package.
+hidapi=$dir/hidapi-source
+if [[ ! -f $hidapi/windows/hid.c ]]; then
+  debian_source "$dir/apt" hidapi "$hidapi"
+fi
+
+# rapidcheck, for the generated tests: Debian builds it for Linux only, and
+# of its sources only the newer release's upstream tarball can be had here.
+RAPIDCHECK_SUITE=trixie
+rapidcheck=$dir/rapidcheck
+if [[ ! -f $rapidcheck/include/rapidcheck.h ]]; then
+  tarball=$(upstream_tarball "$dir/apt-rapidcheck" "$RAPIDCHECK_SUITE" rapidcheck)
+  rm -rf "$dir/rapidcheck-source" "$dir/rapidcheck-build" && mkdir -p "$dir/rapidcheck-source"
+  tar -C "$dir/rapidcheck-source" -xJf "$tarball"
+  cmake -S "$dir/rapidcheck-source" -B "$dir/rapidcheck-build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DRC_ENABLE_GTEST=ON -DCMAKE_INSTALL_PREFIX="$rapidcheck" > /dev/null
+  cmake --build "$dir/rapidcheck-build"
+  cmake --install "$dir/rapidcheck-build" > /dev/null
+fi
+
+# Qt's toolchain file puts Qt on the search path, then loads ours. A folder
+# configured with another toolchain file is configured anew.
+toolchain=$qt/lib/cmake/Qt6/qt.toolchain.cmake
+if [[ -f $dir/CMakeCache.txt ]] && ! grep -q "^CMAKE_TOOLCHAIN_FILE:.*=$toolchain\$" "$dir/CMakeCache.txt"; then
+  rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
+fi
+cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DQT_CHAINLOAD_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKBCONFIG_BUILD_UI=ON -DKBCONFIG_HIDAPI_SOURCE="$hidapi" \
+  -Drapidcheck_DIR="$(dirname "$(find "$rapidcheck" -name rapidcheckConfig.cmake | head -n 1)")" \
+  > /dev/null
 cmake --build "$dir"
 
 # A wine prefix of our own. wineserver is started before CTest, with its
 # output away from CTest's pipes: otherwise every test waits for it.
 export WINEPREFIX=$dir/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX" # wineserver starts in it
-wineserver -p > /dev/null 2>&1
+wineserver -p > /dev/null 2>&1 || true # one may be running already
 timeout 300 wine cmd /c exit > /dev/null 2>&1
 trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
+# The widget tests run offscreen; wine passes WINEQT_ variables on as QT_ ones.
+# The generated scenarios: a tenth of them, as in the sanitizer passes.
+export WINEQT_QPA_FONTDIR=/usr/share/fonts/truetype/dejavu
+export RC_PARAMS="${RC_PARAMS:-max_success=1000}"
 (cd "$dir" && ctest --output-on-failure --timeout 300 "$@")
 
 # kbconfig-cli against the built-in keyboard, here and under wine, in the
@@ -71,10 +100,13 @@ trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
 # KBCONFIG_LINUX_BUILD: a configured Linux build folder to use instead of build/.
 if [[ -n ${KBCONFIG_LINUX_BUILD:-} ]]; then
   cmake --build "$KBCONFIG_LINUX_BUILD" --target kbconfig-cli > /dev/null
-  linux_cli=$(realpath "$KBCONFIG_LINUX_BUILD")/cli/kbconfig-cli
+  cmake --build "$KBCONFIG_LINUX_BUILD" --target kbconfig > /dev/null
+  linux_build=$(realpath "$KBCONFIG_LINUX_BUILD")
 else
-  linux_cli=$top/$(scripts/build.sh plain kbconfig-cli | tail -n 1)/cli/kbconfig-cli
+  scripts/build.sh plain kbconfig-cli > /dev/null
+  linux_build=$top/$(scripts/build.sh plain kbconfig | tail -n 1)
 fi
+linux_cli=$linux_build/cli/kbconfig-cli
 windows_cli=$dir/cli/kbconfig-cli.exe
 work=$dir/cli-run
 rm -rf "$work" && mkdir -p "$work/linux" "$work/windows"
@@ -120,4 +152,25 @@ status=0
 (cd "$work/windows" && timeout 120 wine "$windows_cli" list > list.out 2> list.err) || status=$?
 check "list without the built-in keyboard exits 2 (got $status: $(tr -d '\r' < "$work/windows/list.err"))" \
   test "$status" -eq 2
+# kbconfig.exe is a GUI program (no console window), kbconfig-cli.exe a
+# console one.
+subsystem() { # program expected
+  x86_64-w64-mingw32-objdump -p "$1" | grep "^Subsystem" | grep -qF "($2)"
+}
+check "kbconfig.exe is a GUI program" subsystem "$dir/app/kbconfig.exe" "Windows GUI"
+check "kbconfig-cli.exe is a console program" subsystem "$windows_cli" "Windows CUI"
+# Its version information (UTF-16 text) and manifest are linked in.
+check "kbconfig.exe has its product name" grep -qx "Quindle Keyboard Configuration Utility" \
+  <(strings -e l "$dir/app/kbconfig.exe")
+for text in PerMonitorV2 Microsoft.Windows.Common-Controls; do
+  check "kbconfig.exe's manifest has $text" grep -q "$text" "$dir/app/kbconfig.exe"
+done
+x86_64-w64-mingw32-strip -o "$dir/kbconfig-stripped.exe" "$dir/app/kbconfig.exe"
+echo "kbconfig.exe stripped: $(stat -c %s "$dir/kbconfig-stripped.exe") bytes"
+
+# The real window, on a display of its own.
+wineserver -k > /dev/null 2>&1 || true
+wineserver -w
+check "the real window" xvfb-run -a -s "-screen 0 1280x1024x24" \
+  scripts/window-check.sh "$linux_build/app/kbconfig" "$dir"
 exit $failed

@@ -10,4 +10,5 @@ if(TARGET kb_ui)
     SOURCES test_app_main.cpp test_app_window.cpp test_app_polling.cpp
             test_app_history.cpp
     LIBS kb_app_test_support LABELS app OWN_MAIN)
+  kbconfig_offscreen(test_app)
 endif()

@@ -39,6 +39,13 @@ struct ScriptedPrompts : Prompts {
     }
 };
 
+// Where the platform's own behaviour is expected.
+#ifdef Q_OS_WIN
+inline constexpr bool WindowsBuild = true;
+#else
+inline constexpr bool WindowsBuild = false;
+#endif
+
 class AppHarness {
 public:
     struct Setup {

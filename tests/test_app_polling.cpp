@@ -8,8 +8,8 @@
 #include "res/ControlIds.h"
 
 #include "device/CHidDevice.h"
-#include "emulator/KeyboardFirmware.h"
 #include "device/CReaderThread.h"
+#include "emulator/KeyboardFirmware.h"
 #include "settings/KeyboardSettings.h"
 
 #include <QApplication>
@@ -95,7 +95,10 @@ TEST(Polling, WithoutKeyboardEveryTickShowsNoDeviceAndWritesNothing) {
     denied.Bus().Plug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return denied.Core().Device().PermissionDenied(); }));
     denied.Tick();
-    EXPECT_TRUE(denied.Text(1014).startsWith("No Device ") && denied.Text(1014).contains("udev"));
+    // What keeps it closed: file permissions, on Windows another program.
+    const char* const cause = WindowsBuild ? "another program" : "udev";
+    EXPECT_TRUE(denied.Text(1014).startsWith("No Device ") && denied.Text(1014).contains(cause))
+        << denied.Text(1014).toStdString();
 }
 
 TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {

@@ -13,6 +13,7 @@
 #include "settings/KeyboardSettings.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,6 +25,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabBar>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +38,17 @@ const QColor Green(64, 255, 64), Blue(64, 64, 255), Red(255, 64, 64);
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// The message log is a text file as the platform writes them: on Windows
+// every line ends in CR LF. Returned with LF line ends.
+QByteArray ReadLog(const QString& path) {
+    QByteArray text = ReadAll(path);
+    if (WindowsBuild) {
+        EXPECT_EQ(text.count("\r\n"), text.count('\n')) << text.constData();
+        text.replace("\r\n", "\n");
+    }
+    return text;
 }
 
 QProgressBar* Bar(AppHarness& h, int id) {
@@ -189,6 +202,27 @@ TEST(MainWindow, EnterPressesTheFocusedButtonAndOnlyElsewhereClosesTheWindow) {
     EXPECT_EQ(accepted.count(), 1);
 }
 
+#ifdef Q_OS_WIN
+// The entries are in the real system menu (window_probe sends its About
+// command to the real window); a context menu would double them.
+TEST(MainWindow, OffersNoContextMenuOnWindows) {
+    AppHarness h;
+    h.Dlg().show();
+    bool menuShown = false;
+    QTimer::singleShot(200, [&] { // a menu that did open waits for a choice
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            menuShown = true;
+            popup->close();
+        }
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            h.Dlg().mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&h.Dlg(), &event);
+    QTest::qWait(300);
+    EXPECT_FALSE(menuShown);
+}
+#endif
+
 TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperOffAndShowsItDisabled) {
     for (uint16_t product : {0x0703, 0x0705}) {
         const bool beeper = product != 0x0703;
@@ -325,7 +359,7 @@ TEST(MessageLog, SecondSwitchOnKeepsTheFileAndClosingPromptlyLeavesItComplete) {
     FILE* first = h.Core().MessageLogStream();
     EXPECT_TRUE(dlg.EnableMessageLog(true) && h.Core().MessageLogStream() == first);
     EXPECT_FALSE(dlg.EnableMessageLog(false) || h.Core().MessageLogStream());
-    EXPECT_EQ(ReadAll(path), "first line\n");
+    EXPECT_EQ(ReadLog(path), "first line\n");
 
     // Switched on again it starts anew. Closing the window while the reader
     // waits for a reply that never comes is prompt and leaves whole lines.
@@ -336,7 +370,7 @@ TEST(MessageLog, SecondSwitchOnKeepsTheFileAndClosingPromptlyLeavesItComplete) {
     timer.start();
     h.Destroy();
     EXPECT_LT(timer.elapsed(), 1000);
-    const QByteArray log = ReadAll(path); // each request and the reply it brought
+    const QByteArray log = ReadLog(path); // each request and the reply it brought
     EXPECT_TRUE(log.startsWith("GetReport: 08 02\n")) << log.constData();
     EXPECT_TRUE(log.contains("GetReport: 08 03\n") && log.contains("GetReport: 08 04\n"));
     EXPECT_EQ(log.count('\n'), 7) << log.constData();
@@ -351,14 +385,16 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     QTemporaryDir user;
     QStandardPaths::setTestModeEnabled(true);
     QSettings(QStringLiteral("kbconfig"), QStringLiteral("kbconfig")).clear();
-    qputenv("XDG_STATE_HOME", user.filePath(QStringLiteral("state")).toUtf8());
+    const char* const stateVariable = WindowsBuild ? "LOCALAPPDATA" : "XDG_STATE_HOME";
+    const QByteArray stateBefore = qgetenv(stateVariable);
+    qputenv(stateVariable,
+            QDir::toNativeSeparators(user.filePath(QStringLiteral("state"))).toUtf8());
     AppHarness h({.testMode = true, .programDir = user.filePath(QStringLiteral("gone/"))});
     ASSERT_TRUE(h.Dlg().EnableMessageLog(true));
     const QString log = user.filePath(QStringLiteral("state/kbconfig/debug.txt"));
     EXPECT_TRUE(QFileInfo::exists(log));
-    EXPECT_TRUE(
-        h.Dlg().m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG)->toolTip().contains(log));
-    qunsetenv("XDG_STATE_HOME");
+    const QString tip = h.Dlg().m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG)->toolTip();
+    EXPECT_TRUE(tip.contains(QDir::toNativeSeparators(log))) << tip.toStdString();
 
     ScriptedPrompts prompts;
     ASSERT_TRUE(QDir(user.path()).mkdir(QStringLiteral("mine")));
@@ -372,5 +408,10 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     EXPECT_NE(prompts.requests[0].initialDirectory, user.filePath(QStringLiteral("gone/")));
     EXPECT_EQ(prompts.requests[1].initialDirectory, user.filePath(QStringLiteral("mine")));
     EXPECT_TRUE(prompts.messages.empty());
+    if (WindowsBuild) { // kept beside the log, not in the registry
+        EXPECT_TRUE(
+            QFileInfo::exists(user.filePath(QStringLiteral("state/kbconfig/kbconfig.ini"))));
+    }
+    qputenv(stateVariable, stateBefore);
     QStandardPaths::setTestModeEnabled(false);
 }

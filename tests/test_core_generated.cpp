@@ -40,7 +40,6 @@
 #include <random>
 #include <set>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 
@@ -605,8 +604,9 @@ struct TemporaryDirectory {
     std::filesystem::path path;
     std::filesystem::path previous = std::filesystem::current_path();
     TemporaryDirectory() {
-        char name[] = "/tmp/kbconfig-generated-XXXXXX";
-        path = ::mkdtemp(name);
+        path = std::filesystem::temp_directory_path() /
+               ("kbconfig-generated-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directory(path);
         std::filesystem::current_path(path);
     }
     ~TemporaryDirectory() {
