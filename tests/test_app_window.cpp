@@ -25,9 +25,12 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabBar>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <unistd.h>
 
@@ -238,6 +241,37 @@ TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperOffAndShowsItDisabl
     }
 }
 
+// Another program's hold on a keyboard's lock, from a thread of its own: a
+// Windows mutex lets the thread that holds it take it again.
+class OtherHolder {
+public:
+    OtherHolder() {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+    }
+    ~OtherHolder() {
+        Release();
+        m_thread.quit();
+        m_thread.wait();
+    }
+    KeyboardLock::Outcome TryAcquire(const std::string& file, std::chrono::milliseconds wait) {
+        KeyboardLock::Outcome outcome{};
+        OnItsThread([&] { outcome = m_lock.TryAcquire(file, wait); });
+        return outcome;
+    }
+    void Release() {
+        OnItsThread([&] { m_lock.Release(); });
+    }
+
+private:
+    void OnItsThread(const std::function<void()>& work) {
+        QMetaObject::invokeMethod(&m_context, work, Qt::BlockingQueuedConnection);
+    }
+    KeyboardLock m_lock; // let go on its thread before the thread ends
+    QThread m_thread;
+    QObject m_context;
+};
+
 // While unlocked the window holds the keyboard's writer lock (here the built-in
 // keyboards' state file): another holder keeps "Configure" locked with a
 // message naming it; locking again and losing the keyboard let go.
@@ -253,7 +287,7 @@ TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
     const auto unlocked = [&] { return dlg.Core().ConfigurationUnlocked(); };
     const std::chrono::milliseconds now{0};
 
-    KeyboardLock other;
+    OtherHolder other;
     ASSERT_EQ(other.TryAcquire(options.stateFile, now), KeyboardLock::Outcome::Acquired);
     dlg.SetConfigurationUnlocked(true);
     EXPECT_FALSE(unlocked());
