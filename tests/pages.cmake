@@ -19,7 +19,7 @@ endif()
 # Windows cross-build brings a rapidcheck of its own (scripts/test-windows.sh).
 if(TARGET kb_ui)
   find_package(rapidcheck REQUIRED)
-  kbconfig_add_test(NAME test_core SOURCES test_core_generated.cpp
+  kbconfig_add_test(NAME test_core SOURCES test_pages_main.cpp test_core_generated.cpp
     LIBS kb_ui kb_core kb_emulator rapidcheck LABELS core OWN_MAIN)
   kbconfig_offscreen(test_core)
 endif()

@@ -23,7 +23,6 @@
 #include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
 
-#include <QApplication>
 #include <QSlider>
 
 #include <gtest/gtest.h>
@@ -642,11 +641,3 @@ TEST(GeneratedFaults, NothingReachesTheKeyboardThatNobodyChose) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
