@@ -151,6 +151,7 @@ void PollingMachine::TakeWaitingReply() {
 
 void PollingMachine::NoKeyboard() {
     m_connection = 0;
+    m_acknowledgements = Acknowledgements::Trusted;
     m_state = StartFullRead;
     ClearPending();
     if (m_unlocked)
@@ -208,6 +209,7 @@ void PollingMachine::Tick() {
     case AwaitStatus:
         g_settings.PullLiveStatus(device, log);
         if (CheckReply(ReplyTickLimit, protocol::TypeLiveStatus)) {
+            m_acknowledgements = Acknowledgements::Trusted;
             m_history.AddSample(g_settings);
             ShowRecord();
             m_state = Dispatch;
@@ -264,9 +266,22 @@ void PollingMachine::Tick() {
     case AwaitIdNumberAck:
     case AwaitThresholdsAck:
     case AwaitConfigurationFlagsAck:
+    case AwaitStoreAck: {
+        const int waiting = m_state;
+        const bool store = waiting == AwaitStoreAck;
         g_settings.PullLiveStatus(device, log);
-        if (CheckReply(ReplyTickLimit, reply::Acknowledgement)) {
-            if (m_state == AwaitIdNumberAck)
+        if (!CheckReply(store ? StoreReplyTickLimit : ReplyTickLimit, reply::Acknowledgement)) {
+            if (m_state != waiting)
+                m_acknowledgements = Acknowledgements::LateOnePossible;
+        } else if (m_acknowledgements != Acknowledgements::Trusted) {
+            // Perhaps the late answer to an earlier write: the report stays
+            // pending and goes again once a status request was answered.
+            m_acknowledgements = Acknowledgements::StatusFirst;
+            m_state = Dispatch;
+        } else {
+            if (store)
+                m_pending.store = false;
+            else if (m_state == AwaitIdNumberAck)
                 ClearUnlessRequestedAgain(m_pending.idNumber, m_idNumberRequests);
             else if (m_state == AwaitThresholdsAck)
                 ClearUnlessRequestedAgain(m_pending.thresholds, m_thresholdsRequests);
@@ -275,14 +290,7 @@ void PollingMachine::Tick() {
             m_state = Dispatch;
         }
         break;
-
-    case AwaitStoreAck:
-        g_settings.PullLiveStatus(device, log);
-        if (CheckReply(StoreReplyTickLimit, reply::Acknowledgement)) {
-            m_pending.store = false;
-            m_state = Dispatch;
-        }
-        break;
+    }
 
     default:
         m_state = StartFullRead;
@@ -309,6 +317,12 @@ void PollingMachine::DispatchStep() {
     if (!ConfigurationVerified()) {
         r = StartFullReadRequest() ? 0 : 1;
         m_state = AwaitThresholds;
+    } else if (m_acknowledgements == Acknowledgements::StatusFirst) {
+        // The keyboard answers in the order it was asked: once the status
+        // request sent now is answered, every late acknowledgement has come
+        // (or never will), and the next write's acknowledgement is its own.
+        r = GetReport(protocol::TypeLiveStatus);
+        m_state = AwaitStatus;
     } else if (m_pending.options) {
         r = g_settings.SendConfigurationFlags(device, log, false);
         m_optionsRequests.sent = m_optionsRequests.requested;

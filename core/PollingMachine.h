@@ -153,6 +153,12 @@ private:
     RequestCount m_idNumberRequests;
     bool m_unlocked = false;
     bool m_simulate = false;
+    // A type-10 reply names no report. Once a write went unanswered in time,
+    // its answer may still come, late, after the next write: from then on an
+    // answer only makes the machine ask for the status before it sends the
+    // report again, and the next status reply ends the doubt.
+    enum class Acknowledgements { Trusted, LateOnePossible, StatusFirst };
+    Acknowledgements m_acknowledgements = Acknowledgements::Trusted;
 
     // The reader's connection the machine works with (0: none seen since the
     // keyboard was last missing), and the one whose configuration was last

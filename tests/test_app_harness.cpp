@@ -22,14 +22,14 @@ bool AppHarness::WaitReading(bool reading) {
     return QTest::qWaitFor([&] { return m_dlg->Core().KeyboardPresent() == reading; });
 }
 
-bool AppHarness::WaitReply() {
+bool AppHarness::WaitReply(int milliseconds) {
     CHidDevice& device = m_dlg->Core().Device();
     return QTest::qWaitFor(
         [&] {
             std::lock_guard lock(StatusLock);
             return device.Reader && device.Reader->ReplyReceived.load() != 0;
         },
-        3000);
+        milliseconds);
 }
 
 bool AppHarness::Connect() {

@@ -68,7 +68,7 @@ public:
     // Waits for the reader thread to open the keyboard (or to lose it).
     bool WaitReading(bool reading = true);
     // Waits until the reader has decoded a reply not yet taken over.
-    bool WaitReply();
+    bool WaitReply(int milliseconds = 3000);
     // The full read after a connection (4 ticks); forgets what was written.
     bool Connect();
     // The tick that requests the status and the tick that takes the reply.

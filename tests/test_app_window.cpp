@@ -25,12 +25,14 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabBar>
-#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 #include <unistd.h>
 
@@ -245,14 +247,11 @@ TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperOffAndShowsItDisabl
 // Windows mutex lets the thread that holds it take it again.
 class OtherHolder {
 public:
-    OtherHolder() {
-        m_thread.start();
-        m_context.moveToThread(&m_thread);
-    }
+    OtherHolder() : m_thread([this] { Serve(); }) {}
     ~OtherHolder() {
         Release();
-        m_thread.quit();
-        m_thread.wait();
+        OnItsThread({});
+        m_thread.join();
     }
     KeyboardLock::Outcome TryAcquire(const std::string& file, std::chrono::milliseconds wait) {
         KeyboardLock::Outcome outcome{};
@@ -264,12 +263,35 @@ public:
     }
 
 private:
-    void OnItsThread(const std::function<void()>& work) {
-        QMetaObject::invokeMethod(&m_context, work, Qt::BlockingQueuedConnection);
+    // Hands one piece of work to the holder's thread and waits until it ran;
+    // an empty one ends the thread. A plain thread, not a QThread: its event
+    // dispatcher's wake-up file trips ThreadSanitizer inside uninstrumented glib.
+    void OnItsThread(std::function<void()> work) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_work = std::move(work);
+        m_hasWork = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return !m_hasWork; });
+    }
+    void Serve() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [&] { return m_hasWork; });
+            const bool end = !m_work;
+            if (m_work)
+                m_work();
+            m_hasWork = false;
+            m_changed.notify_all();
+            if (end)
+                return;
+        }
     }
     KeyboardLock m_lock; // let go on its thread before the thread ends
-    QThread m_thread;
-    QObject m_context;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::function<void()> m_work;
+    bool m_hasWork = false;
+    std::thread m_thread;
 };
 
 // While unlocked the window holds the keyboard's writer lock (here the built-in
