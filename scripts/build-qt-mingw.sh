@@ -13,19 +13,7 @@ dest=$(realpath -m "${1:?usage: $0 FOLDER}")
 work=$dest/qt-mingw-build
 prefix=$dest/qt6-mingw-static
 
-PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev qt6-base-dev qt6-base-dev-tools
-          cmake ninja-build dpkg-dev)
-missing=()
-for pkg in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
-done
-if ((${#missing[@]} > 0)); then
-  SUDO=""
-  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq || true
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh --with-qt-source
 
 source scripts/debian-source.sh
 mkdir -p "$work"

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs to build, run and test.
-# Does nothing (and needs no network) when everything is already installed.
+# Installs the Debian packages the project needs to build, run and test, and
+# those of the optional groups named. Does nothing (and needs no network)
+# when everything is already installed.
+#   scripts/install-deps.sh [--with-vm] [--with-ci] [--with-windows]
+#                           [--with-qt-source] [--with-packaging]
 set -euo pipefail
 
 PACKAGES=(
@@ -11,15 +14,24 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   xvfb xauth fonts-dejavu-core
 )
-# Extra packages for the test that boots a small VM with a real HID stack.
-if [[ " $* " == *" --with-vm "* ]]; then
-  PACKAGES+=(qemu-system-x86 busybox-static xz-utils cpio)
-fi
-# Extra packages for CI's other checks: the fuzzers (clang's libFuzzer) and
-# the validation of the desktop entry and the AppStream metainfo.
-if [[ " $* " == *" --with-ci "* ]]; then
-  PACKAGES+=(clang desktop-file-utils appstream)
-fi
+for group in "$@"; do
+  case $group in
+    # The test that boots a small VM with a real HID stack.
+    --with-vm) PACKAGES+=(qemu-system-x86 busybox-static xz-utils cpio) ;;
+    # CI's other checks: the fuzzers (clang's libFuzzer) and the validation
+    # of the desktop entry and the AppStream metainfo.
+    --with-ci) PACKAGES+=(clang desktop-file-utils appstream) ;;
+    # The Windows cross-build, run under wine, and the real window under Xvfb.
+    --with-windows) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine
+                               dpkg-dev x11-utils) ;;
+    # Building the static Qt for Windows from Debian's source.
+    --with-qt-source) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+                                 qt6-base-dev-tools dpkg-dev) ;;
+    # Making, checking and installing the two packages.
+    --with-packaging) PACKAGES+=(dpkg-dev file lintian man-db nsis icoutils librsvg2-bin) ;;
+    *) echo "unknown group: $group" >&2; exit 1 ;;
+  esac
+done
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
@@ -36,5 +48,5 @@ echo "Installing: ${missing[*]}"
 SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update
-$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+$SUDO apt-get update -qq || echo "apt-get update failed; going on with the lists there are" >&2
+$SUDO apt-get install -y -qq -o DPkg::Lock::Timeout=300 --no-install-recommends "${missing[@]}"

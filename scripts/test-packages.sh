@@ -18,16 +18,7 @@ cd "$(dirname "$0")/.."
 linux_build=$(realpath "${1:-build}")
 windows_build=$(realpath "${2:-build-mingw}")
 
-PACKAGES=(dpkg-dev file lintian man-db nsis icoutils librsvg2-bin)
-missing=()
-for pkg in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
-done
-if ((${#missing[@]} > 0)); then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq || true
-  apt-get install -y -qq -o DPkg::Lock::Timeout=300 --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh --with-packaging
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt")
 failed=0

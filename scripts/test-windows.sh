@@ -12,24 +12,12 @@ cd "$(dirname "$0")/.."
 top=$PWD
 dir=$top/build-mingw
 
-PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine dpkg-dev
-          xvfb xauth x11-utils fonts-dejavu-core)
-missing=()
-for pkg in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
-done
-if ((${#missing[@]} > 0)); then
-  SUDO=""
-  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq || true
-  if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
-    if ! command -v wine > /dev/null; then
-      echo "wine cannot be installed: the Windows run is skipped" >&2
-      exit 77
-    fi
-    exit 1
+if ! scripts/install-deps.sh --with-windows; then
+  if ! command -v wine > /dev/null; then
+    echo "wine cannot be installed: the Windows run is skipped" >&2
+    exit 77
   fi
+  exit 1
 fi
 
 source scripts/debian-source.sh
