@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds both installers and installs, uses and removes each:
 #   scripts/test-packages.sh [LINUX_BUILD [WINDOWS_BUILD]]   (build/, build-mingw/)
-# The two builds must be configured and built already (scripts/test.sh and
-# scripts/test-windows.sh make them). Run as root: the Debian package is
+# The two builds must be configured already (scripts/test.sh and
+# scripts/test-windows.sh make them); what they lack is built first. Run as root: the Debian package is
 # installed into this machine, and purged again even when a check fails.
 # - Debian package: lintian reports no error; after dpkg -i every file is in
 #   place, kbconfig-cli --version and show --json run from /usr/bin and
@@ -17,6 +17,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 linux_build=$(realpath "${1:-build}")
 windows_build=$(realpath "${2:-build-mingw}")
+cmake --build "$linux_build" > /dev/null
+cmake --build "$windows_build" > /dev/null
 
 scripts/install-deps.sh --with-packaging
 
