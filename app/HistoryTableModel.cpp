@@ -77,9 +77,10 @@ QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation,
     if (orientation == Qt::Vertical) {
         if (section < 0 || section >= rowCount())
             return {};
-        const QDateTime time = LocalDateTime(m_samples[static_cast<std::size_t>(section)].time);
+        const auto when = m_samples[static_cast<std::size_t>(section)].time;
         if (role == Qt::ToolTipRole) // the full time, as the CSV gives it
-            return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
+            return QString::fromStdString(IsoTime(when));
+        const QDateTime time = LocalDateTime(when);
         if (role == Qt::DisplayRole)
             return time.toString(m_spansMidnight ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
                                                  : QStringLiteral("HH:mm:ss.zzz"));

@@ -96,6 +96,7 @@ int ApplyToAll(const CommandLine& line, const std::shared_ptr<HidBus>& bus, FILE
             o.exit = LockKeyboard(*bus, o.path, line, *at->second);
         } else if (!at->second->HolderText().empty()) {
             o.exit = ExitLocked;
+            PrintError(o.path + ": " + at->second->HolderText());
         }
         o.detail = at->second->HolderText();
     }

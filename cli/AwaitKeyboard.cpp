@@ -1,5 +1,7 @@
 #include "cli/AwaitKeyboard.h"
 
+#include "device/CReaderThread.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -7,12 +9,12 @@
 
 namespace {
 
-// The fallback for an arrival the bus did not tell of, and how often a wait
-// looks whether it was interrupted.
-constexpr std::chrono::milliseconds RetryInterval{1000};
+// The fallback for an arrival the bus did not tell of, and the spacing of
+// tries however many devices come and go, are the reader's own.
+constexpr std::chrono::milliseconds RetryInterval{CReaderThread::SearchIntervalMs};
+constexpr auto TrySpacing = CReaderThread::SearchSpacing;
+// How often a wait looks whether it was interrupted.
 constexpr std::chrono::milliseconds InterruptCheck{100};
-// Tries start at least this far apart, however many devices come and go.
-constexpr std::chrono::milliseconds TrySpacing{20};
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "cli/AwaitKeyboard.h"
 #include "cli/CommandSupport.h"
+#include "core/SensorHistory.h"
 #include "device/ReportProtocol.h"
 
 #include <nlohmann/json.hpp>
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
@@ -21,21 +21,7 @@ constexpr const char* LiveFields[] = {"LeftLevel",     "RightLevel",     "Pressu
                                       "BeeperAlarmOn", "CleanActive"};
 
 std::string Timestamp() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    const std::tm local = protocol::LocalTime(seconds);
-    char date[32], zone[8];
-    std::strftime(date, sizeof(date), "%Y-%m-%dT%H:%M:%S", &local);
-    std::strftime(zone, sizeof(zone), "%z", &local); // "+0200"; ISO 8601 wants "+02:00"
-    std::string z = zone;
-    if (z.size() == 5)
-        z.insert(3, ":");
-    char millis[8];
-    std::snprintf(millis, sizeof(millis), ".%03d", static_cast<int>(ms));
-    return date + std::string(millis) + z;
+    return IsoTime(std::chrono::system_clock::now());
 }
 
 std::string Trimmed(std::string text) {

@@ -46,6 +46,10 @@ public:
         return m_bus->watch(std::move(handler));
     }
 
+    std::string LockFile(const std::string& path) const override {
+        return m_bus->LockFile(path);
+    }
+
 private:
     std::shared_ptr<HidBus> m_bus;
     std::string m_path;

@@ -1,6 +1,7 @@
 #include "core/SensorHistory.h"
 
 #include "core/LevelPercent.h"
+#include "device/ReportProtocol.h"
 
 #include <cstdio>
 #include <ctime>
@@ -17,24 +18,17 @@ void SensorHistory::AddSample(const DeviceStatus& s) {
     sample.beeperOn = s.BeeperAlarmOn != 0;
     sample.cleanActive = s.CleanActive != 0;
     m_samples->Push(sample);
-    ++m_version;
 }
 
 void SensorHistory::AddMarker(HistoryMarker::Kind kind) {
     m_markers->Push({Now(), kind});
-    ++m_version;
 }
 
 std::string IsoTime(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
     const auto ms = floor<milliseconds>(time);
     const std::time_t whole = system_clock::to_time_t(floor<seconds>(ms));
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &whole);
-#else
-    localtime_r(&whole, &local);
-#endif
+    const std::tm local = protocol::LocalTime(whole);
     // The offset is the local clock's reading, taken as if it were UTC,
     // less the time itself.
     const sys_days date =

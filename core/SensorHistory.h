@@ -88,7 +88,7 @@ public:
     const SampleRing& Samples() const { return *m_samples; }
     const MarkerRing& Markers() const { return *m_markers; }
     // Counts every addition, so that a viewer can tell whether anything is new.
-    uint64_t Version() const { return m_version; }
+    uint64_t Version() const { return m_samples->Pushed() + m_markers->Pushed(); }
 
     // Time stamps come from the system clock unless replaced (simulated time).
     void SetClock(std::function<Clock::time_point()> clock) { m_clock = std::move(clock); }
@@ -99,7 +99,6 @@ private:
     // On the heap: the window and the machine stay small objects.
     std::unique_ptr<SampleRing> m_samples = std::make_unique<SampleRing>();
     std::unique_ptr<MarkerRing> m_markers = std::make_unique<MarkerRing>();
-    uint64_t m_version = 0;
     std::function<Clock::time_point()> m_clock;
 };
 

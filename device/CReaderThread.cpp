@@ -51,6 +51,7 @@ bool CReaderThread::Start() {
     try {
         m_thread = std::thread(&CReaderThread::Run, this);
     } catch (const std::system_error&) {
+        m_watch.reset();
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include <libudev.h>
 
+#include <cerrno>
 #include <cstring>
 #include <poll.h>
 #include <system_error>
@@ -34,15 +35,23 @@ private:
     void Run() {
         pollfd fds[2] = {{udev_monitor_get_fd(m_monitor), POLLIN, 0}, {m_stopFd, POLLIN, 0}};
         for (;;) {
-            if (poll(fds, 2, -1) < 0)
-                continue; // EINTR
+            if (poll(fds, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
+            }
             if (fds[1].revents)
                 return;
-            if (!(fds[0].revents & POLLIN))
+            if (!fds[0].revents)
                 continue;
+            // Receiving also clears an error on the socket. Nothing to receive
+            // after an error: events were lost, so whatever arrived is looked for.
             udev_device* device = udev_monitor_receive_device(m_monitor);
-            if (!device)
+            if (!device) {
+                if (!(fds[0].revents & POLLIN))
+                    m_handler(HidChange::Arrived);
                 continue;
+            }
             const char* action = udev_device_get_action(device);
             if (action && std::strcmp(action, "add") == 0)
                 m_handler(HidChange::Arrived);

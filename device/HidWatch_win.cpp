@@ -5,6 +5,7 @@
 #include <dbt.h>
 
 #include <future>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -25,7 +26,11 @@ public:
     bool Start() {
         std::promise<bool> started;
         std::future<bool> ready = started.get_future();
-        m_thread = std::thread([this, &started] { Run(started); });
+        try {
+            m_thread = std::thread([this, &started] { Run(started); });
+        } catch (const std::system_error&) {
+            return false;
+        }
         if (ready.get())
             return true;
         m_thread.join();

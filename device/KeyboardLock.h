@@ -34,7 +34,6 @@ public:
     // first.
     Outcome TryAcquire(const std::string& file, std::chrono::milliseconds wait);
     void Release();
-    bool Held() const;
 
     // After Busy: "kbconfig, process 1234, is changing this keyboard", with
     // the holder's program name and process number ("another program" when

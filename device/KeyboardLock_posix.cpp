@@ -57,10 +57,6 @@ KeyboardLock::~KeyboardLock() {
     Release();
 }
 
-bool KeyboardLock::Held() const {
-    return m_impl->fd >= 0;
-}
-
 void KeyboardLock::Release() {
     if (m_impl->fd >= 0)
         ::close(m_impl->fd); // drops the flock with the last descriptor of this opening

@@ -49,10 +49,6 @@ KeyboardLock::~KeyboardLock() {
     Release();
 }
 
-bool KeyboardLock::Held() const {
-    return m_impl->mutex != nullptr;
-}
-
 void KeyboardLock::Release() {
     if (m_impl->holder)
         CloseHandle(m_impl->holder);

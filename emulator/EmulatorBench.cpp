@@ -210,6 +210,10 @@ bool EmulatorBench::SaveState(int storing) {
         const bool ok = WriteStateFile(stored, changed);
         lock.lock();
         m_writing = false;
+        if (!ok) { // the next write renews these lines too
+            for (std::size_t i = 0; i < changed.size(); ++i)
+                m_storedSinceWrite[i] = m_storedSinceWrite[i] || changed[i];
+        }
         (ok ? m_written : m_failed) = covered;
         m_stateWritten.notify_all();
     }

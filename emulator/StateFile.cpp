@@ -9,14 +9,13 @@
 #include <unistd.h>
 #endif
 
-#include <utility>
 
 #ifdef _WIN32
 
 // LockFileEx on the whole range: other handles wait in LockFileEx before
 // they read or write, and this handle alone reads and writes.
-StateFile::StateFile(std::string path) : m_path(std::move(path)) {
-    HANDLE handle = CreateFileW(WidePath(m_path).c_str(), GENERIC_READ | GENERIC_WRITE,
+StateFile::StateFile(const std::string& path) {
+    HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     m_handle = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
@@ -48,6 +47,7 @@ std::string StateFile::ReadLocked() {
 }
 
 bool StateFile::Update(const std::function<std::string(const std::string&)>& change) {
+    std::lock_guard<std::mutex> turn(m_inProcess);
     if (!Lock(true))
         return false;
     const std::string text = change(ReadLocked());
@@ -65,8 +65,8 @@ bool StateFile::Update(const std::function<std::string(const std::string&)>& cha
 // Open-file-description locks (fcntl), which are independent of the flock a
 // KeyboardLock takes on the same file, and conflict between two openings in
 // one process as between two processes.
-StateFile::StateFile(std::string path) : m_path(std::move(path)) {
-    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+StateFile::StateFile(const std::string& path) {
+    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
 }
 
 StateFile::~StateFile() {
@@ -108,6 +108,7 @@ std::string StateFile::ReadLocked() {
 }
 
 bool StateFile::Update(const std::function<std::string(const std::string&)>& change) {
+    std::lock_guard<std::mutex> turn(m_inProcess);
     if (!Lock(true))
         return false;
     const std::string text = change(ReadLocked());
@@ -126,6 +127,7 @@ bool StateFile::Update(const std::function<std::string(const std::string&)>& cha
 #endif
 
 std::string StateFile::Read() {
+    std::lock_guard<std::mutex> turn(m_inProcess);
     if (!Lock(false))
         return {};
     std::string text = ReadLocked();

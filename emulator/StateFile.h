@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <string>
 
 // The built-in keyboards' state file, shared by every process that runs them.
@@ -12,7 +13,7 @@
 class StateFile {
 public:
     // Opens `path`, creating an empty file when there is none.
-    explicit StateFile(std::string path);
+    explicit StateFile(const std::string& path);
     ~StateFile();
     StateFile(const StateFile&) = delete;
     StateFile& operator=(const StateFile&) = delete;
@@ -28,7 +29,9 @@ private:
     void Unlock();
     std::string ReadLocked();
 
-    std::string m_path;
+    // The content lock belongs to the opening, which this process's threads
+    // share: they take turns here first.
+    std::mutex m_inProcess;
 #ifdef _WIN32
     void* m_handle = nullptr;
 #else

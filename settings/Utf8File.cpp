@@ -36,10 +36,6 @@ FILE* OpenUtf8File(const std::string& path, const char* mode) {
     return _wfopen(WidePath(path).c_str(), std::wstring(modeText.begin(), modeText.end()).c_str());
 }
 
-bool RenameReplacing(const std::string& from, const std::string& to) {
-    return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING);
-}
-
 #else
 
 FileKind KindOfFile(const std::string& path) {
@@ -51,10 +47,6 @@ FileKind KindOfFile(const std::string& path) {
 
 FILE* OpenUtf8File(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
-}
-
-bool RenameReplacing(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 #endif

@@ -16,10 +16,6 @@ FILE* OpenUtf8File(const std::string& path, const char* mode);
 enum class FileKind { Missing, Regular, Other };
 FileKind KindOfFile(const std::string& path);
 
-// Renames `from` to `to`, replacing `to` if it exists (a rename on Windows
-// otherwise refuses an existing target). Not flushed to the disk.
-bool RenameReplacing(const std::string& from, const std::string& to);
-
 #ifdef _WIN32
 std::wstring WidePath(const std::string& path);
 std::string Utf8Text(const wchar_t* text);
