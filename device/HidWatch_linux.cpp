@@ -40,7 +40,9 @@ private:
                     continue;
                 return;
             }
-            if (fds[1].revents)
+            // Asked to stop, or the monitor is gone: the once-a-second search
+            // is left to find arrivals.
+            if (fds[1].revents || (fds[0].revents & (POLLNVAL | POLLHUP)))
                 return;
             if (!fds[0].revents)
                 continue;
