@@ -16,6 +16,6 @@ void CKeyboardConfigDlg::SetConfigurationUnlocked(bool unlock) {
             return;
         }
     }
-    if (!m_core->SetConfigurationUnlocked(unlock))
-        m_writerLock.Release(); // locked, or it could not be unlocked
+    // Locked, or refused: ShowConfigurationLock lets the writer lock go.
+    m_core->SetConfigurationUnlocked(unlock);
 }

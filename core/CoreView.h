@@ -11,7 +11,7 @@ public:
     virtual void ShowNoDevice() = 0;
     // A full read finished; the keyboard has this many sensors.
     virtual void ShowSensorCount(int count) = 0;
-    // The configuration was locked or unlocked.
+    // The configuration was locked or unlocked (or an unlock was refused).
     virtual void ShowConfigurationLock(bool unlocked) = 0;
 
 protected:

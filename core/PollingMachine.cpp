@@ -64,12 +64,13 @@ void PollingMachine::ClearUnlessRequestedAgain(bool& pending, const RequestCount
         pending = false;
 }
 
+// The view is told the outcome also when an unlock is refused, so that what
+// it holds for the unlocked state (the writer lock) is let go in one place.
 bool PollingMachine::SetConfigurationUnlocked(bool unlock) {
-    if (unlock && !KeyboardPresent() && !m_simulate)
-        return m_unlocked;
-    m_unlocked = unlock;
+    if (!unlock || KeyboardPresent() || m_simulate)
+        m_unlocked = unlock;
     if (m_view)
-        m_view->ShowConfigurationLock(unlock);
+        m_view->ShowConfigurationLock(m_unlocked);
     return m_unlocked;
 }
 

@@ -79,7 +79,8 @@ public:
     void RequestStore() { m_pending.store = true; }
 
     // The configuration lock. Unlocking needs a keyboard being read, or
-    // Simulate; locking always succeeds. Returns the lock state afterwards.
+    // Simulate; locking always succeeds. The view is shown the lock state
+    // afterwards, also after a refusal, and it is returned.
     bool SetConfigurationUnlocked(bool unlock);
     bool ConfigurationUnlocked() const { return m_unlocked; }
 
