@@ -23,38 +23,6 @@ std::set<CReaderThread*> g_readers;
 // the window.
 constexpr std::chrono::milliseconds RetryAfterFailedWrite{300};
 
-class PathBus : public HidBus {
-public:
-    PathBus(std::shared_ptr<HidBus> bus, std::string path)
-        : m_bus(std::move(bus)), m_path(std::move(path)) {}
-
-    std::vector<HidInterfaceInfo> enumerate() override {
-        std::vector<HidInterfaceInfo> list = m_bus->enumerate();
-        std::erase_if(list, [this](const HidInterfaceInfo& info) { return info.path != m_path; });
-        return list;
-    }
-
-    std::unique_ptr<HidConnection> open(const std::string& path, HidOpenError* error) override {
-        if (path == m_path)
-            return m_bus->open(path, error);
-        if (error)
-            *error = HidOpenError::NotFound;
-        return nullptr;
-    }
-
-    std::unique_ptr<HidWatch> watch(HidChangeHandler handler) override {
-        return m_bus->watch(std::move(handler));
-    }
-
-    std::string LockFile(const std::string& path) const override {
-        return m_bus->LockFile(path);
-    }
-
-private:
-    std::shared_ptr<HidBus> m_bus;
-    std::string m_path;
-};
-
 const std::string EventTextPrefix = [] {
     protocol::Report report{};
     report[1] = protocol::TypeEvent;
@@ -62,20 +30,6 @@ const std::string EventTextPrefix = [] {
 }();
 
 } // namespace
-
-std::vector<KeyboardInterface> FindKeyboards(HidBus& bus) {
-    std::vector<KeyboardInterface> found;
-    std::set<std::string> seen;
-    for (const HidInterfaceInfo& info : bus.enumerate()) {
-        if (CHidDevice::IsKeyboardConfiguration(info) && seen.insert(info.path).second)
-            found.push_back({info.path, info.productId});
-    }
-    return found;
-}
-
-std::shared_ptr<HidBus> OnlyPath(std::shared_ptr<HidBus> bus, std::string path) {
-    return std::make_shared<PathBus>(std::move(bus), std::move(path));
-}
 
 KeyboardSession::KeyboardSession(std::shared_ptr<HidBus> bus, FILE* log)
     : m_bus(bus), m_device(std::make_unique<CHidDevice>(std::move(bus))), m_log(log) {}
@@ -212,12 +166,6 @@ KeyboardSession::Result KeyboardSession::WriteSettings(const KeyboardSettings& w
     return differences.empty() ? Result::Done : Result::Differs;
 }
 
-// A reply read before a report goes out answers nothing sent after it: it is
-// taken over (and logged) before the write.
-void KeyboardSession::TakeWaitingReply() {
-    m_record.PullLiveStatus(m_device.get(), m_log);
-}
-
 // One exchange. A write that fails is tried again after a tick, unless the
 // keyboard is gone.
 KeyboardSession::Result KeyboardSession::Exchange(const std::function<int()>& write,
@@ -226,7 +174,7 @@ KeyboardSession::Result KeyboardSession::Exchange(const std::function<int()>& wr
     if (!m_device->Reader)
         return Result::NoKeyboard;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        TakeWaitingReply();
+        reply::TakeWaiting(m_record, m_device.get(), m_log);
         const auto now = std::chrono::steady_clock::now();
         if (write() != 0) {
             if (const Result r = Await(now + RetryAfterFailedWrite, NothingAwaited, fullPull);
@@ -244,8 +192,7 @@ KeyboardSession::Result KeyboardSession::Exchange(const std::function<int()>& wr
 // the keyboard is gone, the wait is interrupted or `deadline` passed. Every
 // reply that arrives is taken over into the record (and logged), as the
 // window's pulls do, whether it is the one awaited or not.
-KeyboardSession::Result KeyboardSession::Await(TimePoint deadline, uint8_t awaited,
-                                               bool fullPull) {
+KeyboardSession::Result KeyboardSession::Await(TimePoint deadline, uint8_t awaited, bool fullPull) {
     const bool replyAwaited = awaited != NothingAwaited;
     CReaderThread& reader = *m_device->Reader;
     for (;;) {
@@ -296,10 +243,10 @@ KeyboardSession::Result KeyboardSession::Change(const std::function<void(DeviceS
 
 KeyboardSession::Result KeyboardSession::ApplyFileFields(const DeviceStatus& file, int valueLines,
                                                          bool store, std::string& differences) {
-    return Change([&](DeviceStatus& wanted) { CopyFileFields(file, valueLines, wanted); },
-                  {protocol::CmdConfigurationFlags, protocol::CmdThresholdsAndTimers,
-                   protocol::CmdIdNumber},
-                  store, differences);
+    return Change(
+        [&](DeviceStatus& wanted) { CopyFileFields(file, valueLines, wanted); },
+        {protocol::CmdConfigurationFlags, protocol::CmdThresholdsAndTimers, protocol::CmdIdNumber},
+        store, differences);
 }
 
 KeyboardSession::Result KeyboardSession::Pause(TimePoint until) {

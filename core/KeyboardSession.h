@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/KeyboardBus.h"
 #include "core/ReplyRule.h"
 #include "device/HidBus.h"
 #include "device/ReportProtocol.h"
@@ -14,20 +15,6 @@
 #include <vector>
 
 class CHidDevice;
-
-// A keyboard's configuration interface as the bus lists it.
-struct KeyboardInterface {
-    std::string path;
-    uint16_t productId = 0;
-};
-
-// The configuration interfaces of known keyboards on the bus, each path once,
-// in the bus's order: what CHidDevice would consider, in the order it would.
-std::vector<KeyboardInterface> FindKeyboards(HidBus& bus);
-
-// The bus as seen through a keyhole: only the interfaces at `path`. A
-// CHidDevice on it opens that keyboard, or none.
-std::shared_ptr<HidBus> OnlyPath(std::shared_ptr<HidBus> bus, std::string path);
 
 // One keyboard driven without a tick: each exchange writes one report and
 // waits for the reader thread to decode the answer (woken by the reader's
@@ -133,7 +120,6 @@ private:
     Result Exchange(const std::function<int()>& write, uint8_t awaited, bool fullPull,
                     std::chrono::milliseconds timeout, int attempts);
     Result Await(TimePoint deadline, uint8_t awaited, bool fullPull);
-    void TakeWaitingReply();
     int WriteRequest(uint8_t type);
     bool KeyboardGone() const;
 

@@ -143,13 +143,6 @@ bool PollingMachine::CheckReply(uint16_t limit, uint8_t awaited) {
     return false;
 }
 
-// A reply read before a report goes out answers nothing sent after it: it is
-// taken over (and logged) now.
-void PollingMachine::TakeWaitingReply() {
-    g_settings.PullLiveStatus(m_device.get(), m_log.Stream());
-    g_settings.ReplyReceived = false;
-}
-
 void PollingMachine::NoKeyboard() {
     m_connection = 0;
     m_acknowledgements = Acknowledgements::Trusted;
@@ -222,7 +215,7 @@ void PollingMachine::Tick() {
             m_state = Dispatch;
             break;
         }
-        TakeWaitingReply();
+        reply::TakeWaiting(g_settings, m_device.get(), m_log.Stream());
         if (StartFullReadRequest()) {
             m_state = AwaitThresholds;
             m_waitTicks = 0;
@@ -313,7 +306,7 @@ void PollingMachine::DispatchStep() {
     }
 
     CHidDevice* device = m_device.get();
-    TakeWaitingReply();
+    reply::TakeWaiting(g_settings, m_device.get(), m_log.Stream());
     int r = 0;
     if (!ConfigurationVerified()) {
         r = StartFullReadRequest() ? 0 : 1;

@@ -120,7 +120,6 @@ private:
     int GetReport(uint8_t type);
     bool StartFullReadRequest();
     bool CheckReply(uint16_t limit, uint8_t awaited);
-    void TakeWaitingReply();
     void DispatchStep();
     void NoKeyboard();
     bool KeyboardReplaced();

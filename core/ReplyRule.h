@@ -1,6 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+
+class CHidDevice;
+class KeyboardSettings;
 
 // Which reply answers what the program waits for. A request for type n (1 to
 // 4) is answered by a reply of type n. A report 5, 6, 7 or 9 is answered by
@@ -14,5 +18,10 @@ namespace reply {
 inline constexpr uint8_t Acknowledgement = 0;
 
 bool Answers(uint8_t replyType, uint8_t awaited);
+
+// Before a report goes out: the reply already waiting, if any, is taken over
+// into `record` (and logged) and counts as no reply, since it answers nothing
+// sent after it.
+void TakeWaiting(KeyboardSettings& record, CHidDevice* device, FILE* log);
 
 } // namespace reply
