@@ -1,13 +1,14 @@
 #include "app/HistoryDescription.h"
 
 #include "app/HistoryView.h"
+#include "core/LevelBand.h"
 #include "core/LevelPercent.h"
 
 namespace {
 
-// As the main window colours a bar: 2 above High, 1 above Low, 0 otherwise.
+// The band as the main window colours a bar, indexing kClassNames.
 int LevelClass(uint16_t level, const HistorySample& s) {
-    return level > s.highThreshold ? 2 : level > s.lowThreshold ? 1 : 0;
+    return static_cast<int>(BandOf(level, s.lowThreshold, s.highThreshold));
 }
 const char* const kClassNames[3] = {"normal", "above Low", "above High"};
 

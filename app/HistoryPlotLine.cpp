@@ -1,8 +1,11 @@
 #include "app/HistoryPlot.h"
 
+#include "core/LevelBand.h"
+
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -38,29 +41,23 @@ void HistoryPlot::DrawLine(QPainter& p, const QRect& area, double top, Qt::PenSt
             highest = std::max<int>(highest, value(m_samples[i]));
         }
         const double x0 = points.first().x(), x1 = std::max(points.last().x(), x0 + 1);
-        struct Band {
-            int from, to; // values, exclusive of `from`
-            QColor colour;
-        };
-        std::vector<Band> bands;
-        const int low = first.lowThreshold, high = first.highThreshold;
-        if (keystrokes)
-            bands = {{-1, first.keystrokeTrigger, m_colours.normal},
-                     {first.keystrokeTrigger, 1 << 20, m_colours.alarm}};
-        else
-            bands = {{-1, std::min(low, high), m_colours.normal},
-                     {low, high, m_colours.aboveLow},
-                     {high, 1 << 20, m_colours.alarm}};
+        // The keystroke count has a single trigger: both thresholds at it.
+        const int low = keystrokes ? first.keystrokeTrigger : first.lowThreshold;
+        const int high = keystrokes ? first.keystrokeTrigger : first.highThreshold;
+        const std::pair<LevelBand, QColor> bands[] = {{LevelBand::Normal, m_colours.normal},
+                                                      {LevelBand::AboveLow, m_colours.aboveLow},
+                                                      {LevelBand::AboveHigh, m_colours.alarm}};
         // Only the bands the stretch reaches (a line between two points stays
         // between their values).
-        for (const Band& band : bands) {
-            if (band.to <= band.from || highest <= band.from || lowest > band.to)
+        for (const auto& [band, colour] : bands) {
+            const LevelRange range = RangeOf(band, low, high);
+            if (range.to <= range.from || highest <= range.from || lowest > range.to)
                 continue;
-            const double yTop = std::max<double>(Y(area, top, band.to), area.top());
-            const double yBottom = std::min<double>(Y(area, top, band.from), area.bottom() + 1);
+            const double yTop = std::max<double>(Y(area, top, range.to), area.top());
+            const double yBottom = std::min<double>(Y(area, top, range.from), area.bottom() + 1);
             p.setClipRect(QRectF(QPointF(x0, yTop), QPointF(x1, yBottom))
                               .intersected(area.adjusted(0, 0, 1, 1)));
-            p.setPen(QPen(band.colour, 1, style));
+            p.setPen(QPen(colour, 1, style));
             p.drawPolyline(points);
         }
         p.setClipRect(area.adjusted(0, 0, 1, 1));
@@ -68,12 +65,9 @@ void HistoryPlot::DrawLine(QPainter& p, const QRect& area, double top, Qt::PenSt
             p.setPen(QPen(c.darker(130), 1, Qt::DashLine));
             p.drawLine(QPointF(x0, Y(area, top, v)), QPointF(x1, Y(area, top, v)));
         };
-        if (keystrokes) {
-            dashed(first.keystrokeTrigger, m_colours.alarm);
-        } else {
+        if (!keystrokes)
             dashed(low, m_colours.aboveLow);
-            dashed(high, m_colours.alarm);
-        }
+        dashed(high, m_colours.alarm);
         p.setClipping(false);
         begin = end;
     }

@@ -3,6 +3,7 @@
 
 #include "app/CKeyboardConfigDlg.h"
 
+#include "core/LevelBand.h"
 #include "core/LevelPercent.h"
 #include "device/DeviceIds.h"
 #include "pages/CPropSheet.h"
@@ -119,21 +120,21 @@ void CKeyboardConfigDlg::RefreshLiveStatus() {
     SetBarValue(Control(kKeystrokeColumn.bar), count);
 }
 
-// The colour follows the raw level: past the high threshold red, past the
-// low one blue, else green. A level equal to a threshold does not pass it.
+// The colour follows the raw level's band: past the high threshold red, past
+// the low one blue, else green.
 void CKeyboardConfigDlg::ColourSensorBar(int barId, uint16_t level) {
-    if (level > g_settings.HighThreshold)
-        SetBarColour(barId, m_clrAlarm);
-    else if (level > g_settings.LowThreshold)
-        SetBarColour(barId, m_clrAboveLow);
-    else
-        SetBarColour(barId, m_clrNormal);
+    const LevelBand band = BandOf(level, g_settings.LowThreshold, g_settings.HighThreshold);
+    SetBarColour(barId, band == LevelBand::AboveHigh  ? m_clrAlarm
+                        : band == LevelBand::AboveLow ? m_clrAboveLow
+                                                      : m_clrNormal);
 }
 
 void CKeyboardConfigDlg::ColourKeystrokeBar() {
-    SetBarColour(kKeystrokeColumn.bar, g_settings.KeystrokeCount > g_settings.KeystrokeAlarmTrigger
-                                           ? m_clrAlarm
-                                           : m_clrNormal);
+    const int trigger = g_settings.KeystrokeAlarmTrigger;
+    SetBarColour(kKeystrokeColumn.bar,
+                 BandOf(g_settings.KeystrokeCount, trigger, trigger) == LevelBand::AboveHigh
+                     ? m_clrAlarm
+                     : m_clrNormal);
 }
 
 void CKeyboardConfigDlg::SetBarColour(int barId, const QColor& colour) {
