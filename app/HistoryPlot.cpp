@@ -44,8 +44,7 @@ HistoryPlot::HistoryPlot(const std::deque<HistorySample>& samples,
 
 void HistoryPlot::SetSensorCount(int count) {
     m_sensors = std::clamp(count, 0, MaxSensors);
-    Describe();
-    update();
+    Changed();
 }
 
 void HistoryPlot::SetSpan(Ms span) {
@@ -53,8 +52,22 @@ void HistoryPlot::SetSpan(Ms span) {
     update();
 }
 
+void HistoryPlot::Changed() {
+    m_described = false;
+    if (isVisible()) {
+        Describe();
+        update();
+    }
+}
+
+void HistoryPlot::showEvent(QShowEvent*) {
+    if (!m_described)
+        Describe();
+}
+
 void HistoryPlot::Describe() {
     setAccessibleDescription(DescribeHistory(m_samples, m_sensors));
+    m_described = true;
 }
 
 HistoryPlot::Legend HistoryPlot::LegendAt(int width) const {

@@ -24,9 +24,10 @@ public:
     int SensorCount() const { return m_sensors; }
     void SetSpan(std::chrono::milliseconds span);
 
-    // Tells a screen reader the latest values and the last threshold
-    // crossing; call it when the samples change.
-    void Describe();
+    // The samples or markers changed: the plot is drawn again and what it
+    // tells a screen reader (the latest values, the last threshold crossing)
+    // is made anew, both only while it shows or once it is shown.
+    void Changed();
 
     // Where the legend's entries and the caption that explains the marks go
     // at the present width: side by side where they fit, else the caption
@@ -38,8 +39,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void showEvent(QShowEvent*) override;
 
 private:
+    void Describe();
     using Clock = std::chrono::system_clock;
     double X(Clock::time_point t) const;
     std::size_t FirstVisible() const;
@@ -58,6 +61,7 @@ private:
     LevelColours m_colours;
     int m_sensors = 2;
     std::chrono::milliseconds m_span{5 * 60 * 1000};
+    bool m_described = false; // the description tells the present samples
     // Set by each paint: the time axis and the level plot's rectangle.
     Clock::time_point m_start, m_end;
     QRect m_area;

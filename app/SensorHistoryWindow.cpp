@@ -78,12 +78,16 @@ SensorHistoryWindow::SensorHistoryWindow(const SensorHistory& history, LevelColo
     TakeSnapshot();
 }
 
+// The markers are copied only when one was added; the plot describes and
+// draws only while it shows, not behind the Table tab.
 void SensorHistoryWindow::TakeSnapshot() {
-    m_markers = m_history.Markers().Copy();
+    if (m_history.Markers().Pushed() != m_markersTaken) {
+        m_markers = m_history.Markers().Copy();
+        m_markersTaken = m_history.Markers().Pushed();
+    }
     m_model->TakeOver(m_history.Samples());
     m_shownVersion = m_history.Version();
-    m_plot->Describe();
-    m_plot->update();
+    m_plot->Changed();
 }
 
 void SensorHistoryWindow::Refresh() {

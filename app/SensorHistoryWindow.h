@@ -47,6 +47,7 @@ private:
 
     const SensorHistory& m_history;
     std::vector<HistoryMarker> m_markers;
+    uint64_t m_markersTaken = 0; // the markers' Pushed() when last copied
     uint64_t m_shownVersion = ~uint64_t{0};
     bool m_paused = false;
 
