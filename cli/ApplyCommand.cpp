@@ -1,5 +1,7 @@
 // apply: a settings file's fields laid over each keyboard's own configuration.
 
+#include "cli/ApplyCommand.h"
+
 #include "cli/CommandSupport.h"
 #include "settings/SettingsFile.h"
 
@@ -79,8 +81,8 @@ int Report(const CommandLine& line, const std::vector<ApplyOutcome>& outcomes) {
 int ApplyToAll(const CommandLine& line, const std::shared_ptr<HidBus>& bus, FILE* log,
                const FileFields& file) {
     std::vector<ApplyOutcome> outcomes;
-    for (const KeyboardInterface& keyboard : FindKeyboards(*bus))
-        outcomes.push_back({keyboard.path, Result::NoKeyboard, {}, ExitDone});
+    for (const std::string& path : KeyboardPaths(*bus, line))
+        outcomes.push_back({path, Result::NoKeyboard, {}, ExitDone});
     if (outcomes.empty()) {
         PrintError("no keyboard found");
         return ExitNoKeyboard;
@@ -111,10 +113,10 @@ int ApplyToAll(const CommandLine& line, const std::shared_ptr<HidBus>& bus, FILE
             if (FILE* own = std::tmpfile())
                 logs[i] = own;
         threads.emplace_back([&, i] {
-            KeyboardSession session(OnlyPath(bus, outcomes[i].path), logs[i]);
-            outcomes[i].result = session.Open();
-            if (outcomes[i].result == Result::Done)
-                ApplyTo(session, line, file, outcomes[i]);
+            std::unique_ptr<KeyboardSession> session;
+            outcomes[i].result = OpenAt(bus, outcomes[i].path, logs[i], session);
+            if (session)
+                ApplyTo(*session, line, file, outcomes[i]);
         });
     }
     for (std::thread& thread : threads)

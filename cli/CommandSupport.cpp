@@ -20,6 +20,11 @@ std::string OneLine(const std::string& text) {
     return out;
 }
 
+void PrintError(const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "kbconfig-cli: %s\n", OneLine(message).c_str());
+}
+
 int ExitFor(Result result) {
     switch (result) {
     case Result::Done:
@@ -63,24 +68,34 @@ int LockKeyboard(const HidBus& bus, const std::string& path, const CommandLine& 
     return ExitLocked;
 }
 
+std::vector<std::string> KeyboardPaths(HidBus& bus, const CommandLine& line) {
+    if (!line.device.empty())
+        return {line.device};
+    std::vector<std::string> paths;
+    for (const KeyboardInterface& keyboard : FindKeyboards(bus))
+        paths.push_back(keyboard.path);
+    return paths;
+}
+
+Result OpenAt(const std::shared_ptr<HidBus>& bus, const std::string& path, FILE* log,
+              std::unique_ptr<KeyboardSession>& session) {
+    auto opening = std::make_unique<KeyboardSession>(OnlyPath(bus, path), log);
+    const Result r = opening->Open();
+    if (r == Result::Done)
+        session = std::move(opening);
+    return r;
+}
+
 int OpenKeyboard(const std::shared_ptr<HidBus>& bus, const CommandLine& line, bool writes,
-                 FILE* log, Opened& opened) {
-    std::vector<std::string> paths{line.device};
-    if (line.device.empty()) {
-        paths.clear();
-        for (const KeyboardInterface& keyboard : FindKeyboards(*bus))
-            paths.push_back(keyboard.path);
-    }
+                 FILE* log, Opened& opened, bool quiet) {
     Result failure = Result::NoKeyboard;
-    for (const std::string& path : paths) {
+    for (const std::string& path : KeyboardPaths(*bus, line)) {
         if (writes)
             if (const int exit = LockKeyboard(*bus, path, line, opened.lock); exit != ExitDone)
                 return exit;
-        auto session = std::make_unique<KeyboardSession>(OnlyPath(bus, path), log);
-        const Result r = session->Open();
+        const Result r = OpenAt(bus, path, log, opened.session);
         if (r == Result::Done) {
             opened.path = path;
-            opened.session = std::move(session);
             return ExitDone;
         }
         opened.lock.Release();
@@ -89,10 +104,12 @@ int OpenKeyboard(const std::shared_ptr<HidBus>& bus, const CommandLine& line, bo
         if (r != Result::NoKeyboard)
             failure = r;
     }
+    const std::string where = line.device.empty() ? "" : line.device + ": ";
+    if (quiet)
+        return ExitFor(failure);
     if (failure == Result::NoKeyboard)
-        PrintError(line.device.empty() ? "no keyboard found" : line.device + ": no keyboard");
+        PrintError(line.device.empty() ? "no keyboard found" : where + "no keyboard");
     else
-        PrintError((line.device.empty() ? "" : line.device + ": ") + Reason(failure));
+        PrintError(where + Reason(failure));
     return ExitFor(failure);
 }
-

@@ -1,7 +1,9 @@
 #include "cli/Commands.h"
 
+#include "cli/ApplyCommand.h"
 #include "cli/Assignments.h"
 #include "cli/CommandSupport.h"
+#include "cli/MonitorCommand.h"
 #include "core/MessageLog.h"
 #include "device/HidAccess.h"
 #include "device/ReportProtocol.h"
@@ -50,8 +52,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 // one line; ExitDone otherwise.
 int CheckFiles(const CommandLine& line) {
     if (!line.logPath.empty() && !line.file.empty() && SameFile(line.logPath, line.file)) {
-        PrintError("--log \"" + line.logPath + "\" names the settings file \"" + line.file +
-                   "\"");
+        PrintError("--log \"" + line.logPath + "\" names the settings file \"" + line.file + "\"");
         return ExitUsage;
     }
     if (line.command == "save" && KindOfFile(line.file) == FileKind::Other) {
@@ -161,11 +162,6 @@ int RunSet(const CommandLine& line, KeyboardSession& session, const std::string&
 }
 
 } // namespace
-
-void PrintError(const std::string& message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "kbconfig-cli: %s\n", OneLine(message).c_str());
-}
 
 int RunCommand(const CommandLine& line, std::shared_ptr<HidBus> bus) {
     // Everything that can be checked without the keyboard is checked first,

@@ -1,7 +1,8 @@
 // monitor: the live status line by line, and the keyboard's events.
 
+#include "cli/MonitorCommand.h"
+
 #include "cli/AwaitKeyboard.h"
-#include "cli/CommandSupport.h"
 #include "core/SensorHistory.h"
 #include "device/ReportProtocol.h"
 
@@ -49,56 +50,22 @@ void PrintStatusLine(OutputFormat format, const KeyboardSettings& record) {
     std::fflush(stdout);
 }
 
-void PrintEventLine(OutputFormat format, const std::string& reportText) {
+// A line of its own for what is no status: an event with its report, or
+// "keyboard lost" and "keyboard back" without one.
+void PrintMarkLine(OutputFormat format, const char* kind, const std::string& report = {}) {
     const std::string time = Timestamp();
-    const std::string report = Trimmed(reportText);
     if (format == OutputFormat::Json) {
-        std::printf("%s\n",
-                    Json({{"time", time}, {"kind", "event"}, {"report", report}}).dump().c_str());
+        Json out = {{"time", time}, {"kind", kind}};
+        if (!report.empty())
+            out["report"] = report;
+        std::printf("%s\n", out.dump().c_str());
     } else if (format == OutputFormat::Csv) {
-        std::printf("%s,event%s,%s\n", time.c_str(),
+        std::printf("%s,%s%s,%s\n", time.c_str(), kind,
                     std::string(std::size(LiveFields), ',').c_str(), report.c_str());
     } else {
-        std::printf("%s event %s\n", time.c_str(), report.c_str());
+        std::printf("%s %s%s%s\n", time.c_str(), kind, report.empty() ? "" : " ", report.c_str());
     }
     std::fflush(stdout);
-}
-
-// "keyboard lost" and "keyboard back", in each format a line of their own.
-void PrintPresenceLine(OutputFormat format, bool back) {
-    const std::string time = Timestamp();
-    const char* kind = back ? "keyboard back" : "keyboard lost";
-    if (format == OutputFormat::Json)
-        std::printf("%s\n", Json({{"time", time}, {"kind", kind}}).dump().c_str());
-    else if (format == OutputFormat::Csv)
-        std::printf("%s,%s%s,\n", time.c_str(), kind,
-                    std::string(std::size(LiveFields), ',').c_str());
-    else
-        std::printf("%s %s\n", time.c_str(), kind);
-    std::fflush(stdout);
-}
-
-// The keyboard at --device, or the first one on the bus, opened without a
-// word when it is not there yet.
-Result Reopen(const std::shared_ptr<HidBus>& bus, const CommandLine& line, FILE* log,
-              Opened& opened) {
-    std::vector<std::string> paths{line.device};
-    if (line.device.empty()) {
-        paths.clear();
-        for (const KeyboardInterface& keyboard : FindKeyboards(*bus))
-            paths.push_back(keyboard.path);
-    }
-    for (const std::string& path : paths) {
-        auto session = std::make_unique<KeyboardSession>(OnlyPath(bus, path), log);
-        const Result r = session->Open();
-        if (r == Result::Done) {
-            opened.path = path;
-            opened.session = std::move(session);
-        }
-        if (r == Result::Done || r == Result::Interrupted)
-            return r;
-    }
-    return Result::NoKeyboard;
 }
 
 } // namespace
@@ -111,7 +78,9 @@ int RunMonitor(const CommandLine& line, Opened& opened, const std::shared_ptr<Hi
             header += std::string(",") + name;
         std::printf("%s,report\n", header.c_str());
     }
-    const auto onEvent = [&](const std::string& text) { PrintEventLine(line.format, text); };
+    const auto onEvent = [&](const std::string& text) {
+        PrintMarkLine(line.format, "event", Trimmed(text));
+    };
     opened.session->OnEvent(onEvent);
     const auto interval = std::chrono::milliseconds(line.intervalMs);
     auto next = std::chrono::steady_clock::now();
@@ -126,11 +95,17 @@ int RunMonitor(const CommandLine& line, Opened& opened, const std::shared_ptr<Hi
             r = session.Pause(next);
         }
         if (r == Result::Lost) {
-            PrintPresenceLine(line.format, false);
+            PrintMarkLine(line.format, "keyboard lost");
             opened.session.reset();
-            r = AwaitKeyboard(*bus, [&] { return Reopen(bus, line, log, opened); });
+            // Opened as at the start, without a word while it is not there.
+            r = AwaitKeyboard(*bus, [&] {
+                const int exit = OpenKeyboard(bus, line, false, log, opened, true);
+                return opened.session     ? Result::Done
+                       : exit == ExitDone ? Result::Interrupted
+                                          : Result::NoKeyboard;
+            });
             if (r == Result::Done) {
-                PrintPresenceLine(line.format, true);
+                PrintMarkLine(line.format, "keyboard back");
                 opened.session->OnEvent(onEvent);
                 continue;
             }

@@ -1,6 +1,7 @@
 // kbconfig-cli: the keyboards' configuration from the command line, for
 // scripts and benches. The same core as the window, without its tick.
 
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "core/KeyboardSession.h"
 #include "emulator/BusSelection.h"
