@@ -201,6 +201,18 @@ TEST_F(CliTest, ExitCodesSayWhatHappened) {
         EXPECT_EQ(run.exit, c.exit) << run.err;
         ExpectOneErrorLine(run);
     }
+    // Counts and times are decimal digits only; the refusal quotes the text.
+    const std::pair<const char*, const char*> numbers[] = {
+        {"store --wait", "0x2"},   {"store --wait", "1e3"},      {"store --wait", ""},
+        {"store --wait", " 2"},    {"store --wait", "86401"},    {"monitor --count", "0x2"},
+        {"monitor --count", "+3"}, {"monitor --interval", "-20"}};
+    for (const auto& [option, given] : numbers) {
+        SCOPED_TRACE(std::string(option) + " " + given);
+        const Outcome run = Cli(std::string(option) + " '" + given + "'");
+        EXPECT_EQ(run.exit, 1);
+        EXPECT_NE(run.err.find("\"" + std::string(given) + "\" is not"), std::string::npos)
+            << run.err;
+    }
     EXPECT_EQ(Read(Path("bench.set")), bench);
     EXPECT_FALSE(fs::exists(Path("new.set")));
     const Outcome differs = Cli("set BeeperEnableStatus=1", "KBCONFIG_EMULATOR_PRODUCT=0x0703");
