@@ -23,38 +23,17 @@ set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
   IntFmt $0 \"0x%08X\" $0
   WriteRegDWORD SHCTX \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\kbconfig\" \"EstimatedSize\" $0")
 
-# The program's icon for the setup program, the uninstaller and its entry,
-# made from the SVG icon where rsvg-convert and icotool are found.
-find_program(KBCONFIG_RSVG_CONVERT rsvg-convert)
-find_program(KBCONFIG_ICOTOOL icotool)
-set(icon_link "")
-if(KBCONFIG_RSVG_CONVERT AND KBCONFIG_ICOTOOL)
-  set(icon ${CMAKE_BINARY_DIR}/kbconfig.ico)
-  set(svg ${PROJECT_SOURCE_DIR}/res/kbconfig.svg)
-  set(render "")
-  set(pngs "")
-  foreach(size 16 32 48 256)
-    set(png ${CMAKE_BINARY_DIR}/kbconfig-${size}.png)
-    list(APPEND render COMMAND ${KBCONFIG_RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${svg})
-    list(APPEND pngs ${png})
-  endforeach()
-  list(POP_BACK pngs png256)
-  add_custom_command(OUTPUT ${icon} ${render}
-    COMMAND ${KBCONFIG_ICOTOOL} -c -o ${icon} ${pngs} --raw=${png256} # 256 px kept as PNG
-    DEPENDS ${svg} VERBATIM)
-  add_custom_target(kbconfig-icon ALL DEPENDS ${icon})
-  install(FILES ${icon} DESTINATION .)
-  set(CPACK_NSIS_MUI_ICON ${icon})
-  set(CPACK_NSIS_MUI_UNIICON ${icon})
-  set(CPACK_NSIS_INSTALLED_ICON_NAME kbconfig.ico)
-  set(icon_link " \"\" \"$INSTDIR\\kbconfig.ico\"")
-else()
-  message(STATUS "rsvg-convert or icotool not found: the setup program gets no icon")
-endif()
+# The program's icon (the one kbconfig.exe carries) for the setup program,
+# the uninstaller and its entry.
+set(icon ${PROJECT_SOURCE_DIR}/res/kbconfig.ico)
+install(FILES ${icon} DESTINATION .)
+set(CPACK_NSIS_MUI_ICON ${icon})
+set(CPACK_NSIS_MUI_UNIICON ${icon})
+set(CPACK_NSIS_INSTALLED_ICON_NAME kbconfig.ico)
 
 if(TARGET kbconfig)
   set(link "${KBCONFIG_DISPLAY_NAME}.lnk")
   set(CPACK_NSIS_CREATE_ICONS_EXTRA
-      "  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\${link}\" \"$INSTDIR\\bin\\kbconfig.exe\"${icon_link}")
+      "  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\${link}\" \"$INSTDIR\\bin\\kbconfig.exe\" \"\" \"$INSTDIR\\kbconfig.ico\"")
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete \"$SMPROGRAMS\\$MUI_TEMP\\${link}\"")
 endif()

@@ -17,10 +17,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 linux_build=$(realpath "${1:-build}")
 windows_build=$(realpath "${2:-build-mingw}")
+scripts/install-deps.sh --with-packaging
 cmake --build "$linux_build" > /dev/null
 cmake --build "$windows_build" > /dev/null
-
-scripts/install-deps.sh --with-packaging
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt")
 failed=0
@@ -91,7 +90,6 @@ echo "Debian package: $(stat -c %s "$deb") bytes, checked in ${SECONDS}s"
 
 # --- The Windows setup program ---
 SECONDS=0
-cmake "$windows_build" > /dev/null # finds the icon tools installed above
 (cd "$windows_build" && cpack -G NSIS) > "$scratch/cpack-nsis.log" 2>&1 ||
   { cat "$scratch/cpack-nsis.log" >&2; exit 1; }
 setup=$windows_build/kbconfig-${version}-win64-setup.exe
