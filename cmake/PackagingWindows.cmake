@@ -11,11 +11,34 @@ set(CPACK_NSIS_PACKAGE_NAME ${KBCONFIG_DISPLAY_NAME})
 set(CPACK_NSIS_DISPLAY_NAME ${KBCONFIG_DISPLAY_NAME})
 set(CPACK_NSIS_URL_INFO_ABOUT ${KBCONFIG_HOMEPAGE})
 set(CPACK_NSIS_MODIFY_PATH ON) # adds $INSTDIR\bin; "Do not add" is preselected
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON) # an upgrade replaces the old version
 set(CPACK_NSIS_DEFINES "
   Target amd64-unicode
   !include FileFunc.nsh
   !define MUI_STARTMENUPAGE_DEFAULTFOLDER \"${KBCONFIG_PACKAGE_VENDOR}\"")
+
+# Our key under the maker's; it holds the folder of the install.
+set(vendor_key "Software\\${KBCONFIG_PACKAGE_VENDOR}")
+set(our_key "${vendor_key}\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}")
+
+# An install already there, in this folder or another, is uninstalled first:
+# an upgrade replaces the old version. Its uninstaller runs in place (_?=),
+# where it cannot delete itself: that is done here, and its folder goes once
+# nothing else is left in it.
+set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "
+  ReadRegStr $0 SHCTX \"${our_key}\" \"\"
+  StrCmp $0 \"\" kbconfig_no_old
+  IfFileExists \"$0\\Uninstall.exe\" 0 kbconfig_no_old
+    ExecWait '\"$0\\Uninstall.exe\" /S _?=$0'
+    Delete \"$0\\Uninstall.exe\"
+    RMDir \"$0\"
+    SetOutPath \"$INSTDIR\"
+  kbconfig_no_old:")
+
+# Our key goes here rather than after these commands, so that the maker's
+# key goes too when no other program of theirs keeps something in it.
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "
+  DeleteRegKey SHCTX \"${our_key}\"
+  DeleteRegKey /ifempty SHCTX \"${vendor_key}\"")
 
 # The size shown in "Apps & features", in KiB, measured once installed.
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "

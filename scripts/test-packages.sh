@@ -9,8 +9,9 @@
 #   man -w finds its page; after dpkg -r none of its files is left.
 # - Setup program: installed silently into a wine prefix of its own, with
 #   its files, shortcut and uninstall entry (version, size); kbconfig-cli.exe
-#   --version and show --json run from the install folder; the silent
-#   uninstall leaves neither the folder nor the uninstall entry.
+#   --version and show --json run from the install folder; installed again
+#   into another folder, it removes the old folder; the silent uninstall
+#   leaves neither the folder nor the uninstall entry nor a key of ours.
 # The window's kbconfig.exe and its shortcut are required once the Windows
 # build makes it.
 set -euo pipefail
@@ -113,6 +114,7 @@ uninstall() { # folder
   check "uninstall removes the folder" test ! -e "$1"
   check "uninstall removes the shortcuts" test ! -e "$(dirname "$shortcut")"
   check "uninstall removes the uninstall entry" no_key "$key"
+  check "uninstall leaves no key of ours" no_key 'HKLM\Software\Quindle'
 }
 
 # Into Program Files, as the setup program chooses.
@@ -131,10 +133,15 @@ check "PATH left alone unless asked" test "${path/kbconfig/}" = "$path"
 cli_works wine "$folder/bin/kbconfig-cli.exe"
 uninstall "$folder"
 
-# Into a folder of the caller's choice.
-wine_wait "$setup" /S '/D=C:\Tools\kbconfig'
-folder="$drive/Tools/kbconfig"
-check "/D= installs into its folder" test -f "$folder/bin/kbconfig-cli.exe"
-uninstall "$folder"
+# Into a folder of the caller's choice, then into another: the second
+# install takes the first one's place, uninstaller and all.
+wine_wait "$setup" /S '/D=C:\Tools\kb'
+check "/D= installs into its folder" test -f "$drive/Tools/kb/bin/kbconfig-cli.exe"
+wine_wait "$setup" /S '/D=C:\Tools\kb2'
+left=$(find "$drive/Tools/kb" -mindepth 1 -printf ' %P' 2> /dev/null || true)
+check "installing into another folder removes the old one${left:+ (left:$left)}" \
+  test ! -e "$drive/Tools/kb"
+check "/D= installs into the other folder" test -f "$drive/Tools/kb2/bin/kbconfig-cli.exe"
+uninstall "$drive/Tools/kb2"
 echo "setup program: $(stat -c %s "$setup") bytes, checked in ${SECONDS}s"
 exit $failed
