@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include <atomic>
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <thread>
@@ -40,6 +41,25 @@ constexpr const char* Footer =
 // any use.
 constexpr unsigned MaxCount = 1000000000;
 constexpr unsigned MaxWaitSeconds = 86400;
+constexpr unsigned MinIntervalMs = 10;
+constexpr unsigned MaxIntervalMs = 60000;
+
+// A number from `least` to `most` in decimal digits and nothing else. CLI11
+// on its own reads "0x10" as hex, "010" as octal and " 2" as 2: the number
+// goes on to it without leading zeros.
+CLI::Validator DecimalRange(unsigned least, unsigned most) {
+    const std::string range = std::to_string(least) + " to " + std::to_string(most);
+    return {[least, most, range](std::string& text) {
+                unsigned long long value = 0;
+                const char* end = text.data() + text.size();
+                const auto [stop, error] = std::from_chars(text.data(), end, value);
+                if (error != std::errc() || stop != end || value < least || value > most)
+                    return "\"" + text + "\" is not a decimal number from " + range;
+                text = std::to_string(value);
+                return std::string();
+            },
+            "UINT in [" + std::to_string(least) + " - " + std::to_string(most) + "]"};
+}
 
 // SIGINT and SIGTERM end a monitor cleanly: a thread of its own waits for
 // them (they are blocked in every other thread) and wakes every wait of the
@@ -113,7 +133,7 @@ void AddWait(CLI::App* command, CommandLine& line) {
                      "seconds to wait while another program is changing the keyboard, then "
                      "give up with exit code 6")
         ->capture_default_str()
-        ->check(CLI::Range(0u, MaxWaitSeconds));
+        ->check(DecimalRange(0, MaxWaitSeconds));
 }
 
 void AddLog(CLI::App* command, CommandLine& line) {
@@ -207,12 +227,12 @@ int main(int argc, char** argv) {
     monitor->add_flag("--csv", csv, "comma-separated values with a header line")
         ->excludes(monitorJson);
     monitor->add_option("--count", line.count, "stop after N status lines")
-        ->check(CLI::Range(1u, MaxCount));
+        ->check(DecimalRange(1, MaxCount));
     monitor
         ->add_option("--interval", line.intervalMs,
                      "milliseconds from one status request to the next")
         ->capture_default_str()
-        ->check(CLI::Range(10u, 60000u));
+        ->check(DecimalRange(MinIntervalMs, MaxIntervalMs));
     AddLog(monitor, line);
 
     try {

@@ -11,11 +11,34 @@ set(CPACK_NSIS_PACKAGE_NAME ${KBCONFIG_DISPLAY_NAME})
 set(CPACK_NSIS_DISPLAY_NAME ${KBCONFIG_DISPLAY_NAME})
 set(CPACK_NSIS_URL_INFO_ABOUT ${KBCONFIG_HOMEPAGE})
 set(CPACK_NSIS_MODIFY_PATH ON) # adds $INSTDIR\bin; "Do not add" is preselected
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON) # an upgrade replaces the old version
 set(CPACK_NSIS_DEFINES "
   Target amd64-unicode
   !include FileFunc.nsh
   !define MUI_STARTMENUPAGE_DEFAULTFOLDER \"${KBCONFIG_PACKAGE_VENDOR}\"")
+
+# Our key under the maker's; it holds the folder of the install.
+set(vendor_key "Software\\${KBCONFIG_PACKAGE_VENDOR}")
+set(our_key "${vendor_key}\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}")
+
+# An install already there, in this folder or another, is uninstalled first:
+# an upgrade replaces the old version. Its uninstaller runs in place (_?=),
+# where it cannot delete itself: that is done here, and its folder goes once
+# nothing else is left in it.
+set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "
+  ReadRegStr $0 SHCTX \"${our_key}\" \"\"
+  StrCmp $0 \"\" kbconfig_no_old
+  IfFileExists \"$0\\Uninstall.exe\" 0 kbconfig_no_old
+    ExecWait '\"$0\\Uninstall.exe\" /S _?=$0'
+    Delete \"$0\\Uninstall.exe\"
+    RMDir \"$0\"
+    SetOutPath \"$INSTDIR\"
+  kbconfig_no_old:")
+
+# Our key goes here rather than after these commands, so that the maker's
+# key goes too when no other program of theirs keeps something in it.
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "
+  DeleteRegKey SHCTX \"${our_key}\"
+  DeleteRegKey /ifempty SHCTX \"${vendor_key}\"")
 
 # The size shown in "Apps & features", in KiB, measured once installed.
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
@@ -23,38 +46,17 @@ set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "
   IntFmt $0 \"0x%08X\" $0
   WriteRegDWORD SHCTX \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\kbconfig\" \"EstimatedSize\" $0")
 
-# The program's icon for the setup program, the uninstaller and its entry,
-# made from the SVG icon where rsvg-convert and icotool are found.
-find_program(KBCONFIG_RSVG_CONVERT rsvg-convert)
-find_program(KBCONFIG_ICOTOOL icotool)
-set(icon_link "")
-if(KBCONFIG_RSVG_CONVERT AND KBCONFIG_ICOTOOL)
-  set(icon ${CMAKE_BINARY_DIR}/kbconfig.ico)
-  set(svg ${PROJECT_SOURCE_DIR}/res/kbconfig.svg)
-  set(render "")
-  set(pngs "")
-  foreach(size 16 32 48 256)
-    set(png ${CMAKE_BINARY_DIR}/kbconfig-${size}.png)
-    list(APPEND render COMMAND ${KBCONFIG_RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${svg})
-    list(APPEND pngs ${png})
-  endforeach()
-  list(POP_BACK pngs png256)
-  add_custom_command(OUTPUT ${icon} ${render}
-    COMMAND ${KBCONFIG_ICOTOOL} -c -o ${icon} ${pngs} --raw=${png256} # 256 px kept as PNG
-    DEPENDS ${svg} VERBATIM)
-  add_custom_target(kbconfig-icon ALL DEPENDS ${icon})
-  install(FILES ${icon} DESTINATION .)
-  set(CPACK_NSIS_MUI_ICON ${icon})
-  set(CPACK_NSIS_MUI_UNIICON ${icon})
-  set(CPACK_NSIS_INSTALLED_ICON_NAME kbconfig.ico)
-  set(icon_link " \"\" \"$INSTDIR\\kbconfig.ico\"")
-else()
-  message(STATUS "rsvg-convert or icotool not found: the setup program gets no icon")
-endif()
+# The program's icon (the one kbconfig.exe carries) for the setup program,
+# the uninstaller and its entry.
+set(icon ${PROJECT_SOURCE_DIR}/res/kbconfig.ico)
+install(FILES ${icon} DESTINATION .)
+set(CPACK_NSIS_MUI_ICON ${icon})
+set(CPACK_NSIS_MUI_UNIICON ${icon})
+set(CPACK_NSIS_INSTALLED_ICON_NAME kbconfig.ico)
 
 if(TARGET kbconfig)
   set(link "${KBCONFIG_DISPLAY_NAME}.lnk")
   set(CPACK_NSIS_CREATE_ICONS_EXTRA
-      "  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\${link}\" \"$INSTDIR\\bin\\kbconfig.exe\"${icon_link}")
+      "  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\${link}\" \"$INSTDIR\\bin\\kbconfig.exe\" \"\" \"$INSTDIR\\kbconfig.ico\"")
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete \"$SMPROGRAMS\\$MUI_TEMP\\${link}\"")
 endif()

@@ -11,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
+scripts/install-deps.sh --with-ci
 
 scratch=$(mktemp -d)
 cleanup() { chmod -R u+w "$scratch" 2>/dev/null || true; rm -rf "$scratch"; }

@@ -19,8 +19,8 @@ for group in "$@"; do
     # The test that boots a small VM with a real HID stack.
     --with-vm) PACKAGES+=(qemu-system-x86 busybox-static xz-utils cpio) ;;
     # CI's other checks: the fuzzers (clang's libFuzzer) and the validation
-    # of the desktop entry and the AppStream metainfo.
-    --with-ci) PACKAGES+=(clang desktop-file-utils appstream) ;;
+    # of the desktop entry, the AppStream metainfo and its screenshot.
+    --with-ci) PACKAGES+=(clang desktop-file-utils appstream file) ;;
     # The Windows cross-build, run under wine, and the real window under Xvfb.
     --with-windows) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine
                                dpkg-dev x11-utils) ;;
@@ -28,7 +28,7 @@ for group in "$@"; do
     --with-qt-source) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
                                  qt6-base-dev-tools dpkg-dev) ;;
     # Making, checking and installing the two packages.
-    --with-packaging) PACKAGES+=(dpkg-dev file lintian man-db nsis icoutils librsvg2-bin) ;;
+    --with-packaging) PACKAGES+=(dpkg-dev lintian man-db nsis) ;;
     *) echo "unknown group: $group" >&2; exit 1 ;;
   esac
 done

@@ -9,18 +9,18 @@
 #   man -w finds its page; after dpkg -r none of its files is left.
 # - Setup program: installed silently into a wine prefix of its own, with
 #   its files, shortcut and uninstall entry (version, size); kbconfig-cli.exe
-#   --version and show --json run from the install folder; the silent
-#   uninstall leaves neither the folder nor the uninstall entry.
+#   --version and show --json run from the install folder; installed again
+#   into another folder, it removes the old folder; the silent uninstall
+#   leaves neither the folder nor the uninstall entry nor a key of ours.
 # The window's kbconfig.exe and its shortcut are required once the Windows
 # build makes it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 linux_build=$(realpath "${1:-build}")
 windows_build=$(realpath "${2:-build-mingw}")
+scripts/install-deps.sh --with-packaging
 cmake --build "$linux_build" > /dev/null
 cmake --build "$windows_build" > /dev/null
-
-scripts/install-deps.sh --with-packaging
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt")
 failed=0
@@ -91,7 +91,6 @@ echo "Debian package: $(stat -c %s "$deb") bytes, checked in ${SECONDS}s"
 
 # --- The Windows setup program ---
 SECONDS=0
-cmake "$windows_build" > /dev/null # finds the icon tools installed above
 (cd "$windows_build" && cpack -G NSIS) > "$scratch/cpack-nsis.log" 2>&1 ||
   { cat "$scratch/cpack-nsis.log" >&2; exit 1; }
 setup=$windows_build/kbconfig-${version}-win64-setup.exe
@@ -115,6 +114,7 @@ uninstall() { # folder
   check "uninstall removes the folder" test ! -e "$1"
   check "uninstall removes the shortcuts" test ! -e "$(dirname "$shortcut")"
   check "uninstall removes the uninstall entry" no_key "$key"
+  check "uninstall leaves no key of ours" no_key 'HKLM\Software\Quindle'
 }
 
 # Into Program Files, as the setup program chooses.
@@ -133,10 +133,15 @@ check "PATH left alone unless asked" test "${path/kbconfig/}" = "$path"
 cli_works wine "$folder/bin/kbconfig-cli.exe"
 uninstall "$folder"
 
-# Into a folder of the caller's choice.
-wine_wait "$setup" /S '/D=C:\Tools\kbconfig'
-folder="$drive/Tools/kbconfig"
-check "/D= installs into its folder" test -f "$folder/bin/kbconfig-cli.exe"
-uninstall "$folder"
+# Into a folder of the caller's choice, then into another: the second
+# install takes the first one's place, uninstaller and all.
+wine_wait "$setup" /S '/D=C:\Tools\kb'
+check "/D= installs into its folder" test -f "$drive/Tools/kb/bin/kbconfig-cli.exe"
+wine_wait "$setup" /S '/D=C:\Tools\kb2'
+left=$(find "$drive/Tools/kb" -mindepth 1 -printf ' %P' 2> /dev/null || true)
+check "installing into another folder removes the old one${left:+ (left:$left)}" \
+  test ! -e "$drive/Tools/kb"
+check "/D= installs into the other folder" test -f "$drive/Tools/kb2/bin/kbconfig-cli.exe"
+uninstall "$drive/Tools/kb2"
 echo "setup program: $(stat -c %s "$setup") bytes, checked in ${SECONDS}s"
 exit $failed

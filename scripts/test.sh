@@ -19,7 +19,7 @@ dir=$(scripts/build.sh "$variant" | tail -n 1)
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
-export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan-qt.supp}"
+export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 # The plain build runs the generated scenarios in full; under the sanitizers,
 # which are many times slower, a tenth of them.

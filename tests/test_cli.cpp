@@ -56,7 +56,7 @@ protected:
         const std::string command =
             "cd '" + dir.string() +
             "' || exit 99; env KBCONFIG_DEVICE=emulator KBCONFIG_EMULATOR_STATE=state " + env +
-            " '" KBCONFIG_CLI "' " + args + " >out 2>err " + shell;
+            " '" + program + "' " + args + " >out 2>err " + shell;
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(Path("out")), Read(Path("err"))};
     }
@@ -89,6 +89,7 @@ protected:
     }
 
     fs::path dir;
+    std::string program = KBCONFIG_CLI;
 };
 
 TEST_F(CliTest, ShowListAndSaveDescribeTheKeyboard) {
@@ -201,6 +202,18 @@ TEST_F(CliTest, ExitCodesSayWhatHappened) {
         EXPECT_EQ(run.exit, c.exit) << run.err;
         ExpectOneErrorLine(run);
     }
+    // Counts and times are decimal digits only; the refusal quotes the text.
+    const std::pair<const char*, const char*> numbers[] = {
+        {"store --wait", "0x2"},   {"store --wait", "1e3"},      {"store --wait", ""},
+        {"store --wait", " 2"},    {"store --wait", "86401"},    {"monitor --count", "0x2"},
+        {"monitor --count", "+3"}, {"monitor --interval", "-20"}};
+    for (const auto& [option, given] : numbers) {
+        SCOPED_TRACE(std::string(option) + " " + given);
+        const Outcome run = Cli(std::string(option) + " '" + given + "'");
+        EXPECT_EQ(run.exit, 1);
+        EXPECT_NE(run.err.find("\"" + std::string(given) + "\" is not"), std::string::npos)
+            << run.err;
+    }
     EXPECT_EQ(Read(Path("bench.set")), bench);
     EXPECT_FALSE(fs::exists(Path("new.set")));
     const Outcome differs = Cli("set BeeperEnableStatus=1", "KBCONFIG_EMULATOR_PRODUCT=0x0703");
@@ -246,10 +259,14 @@ TEST_F(CliTest, SaveAndApplyTouchOnlyRegularFiles) {
     ASSERT_EQ(::mkfifo(Path("fifo.set").c_str(), 0600), 0);
     fs::create_symlink("/dev/null", dir / "null.set");
     // The device is tried as a user who could not replace it were the
-    // refusal ever lost.
-    const std::string user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 "
-                                                "--clear-groups"
-                                              : "";
+    // refusal ever lost, with a copy of the program that user can run
+    // wherever the build lies.
+    std::string user;
+    if (::geteuid() == 0) {
+        user = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+        fs::copy_file(program, dir / "kbconfig-cli");
+        program = Path("kbconfig-cli");
+    }
     for (const auto& [args, env] : {std::pair{"save fifo.set", ""}, {"save null.set", user.c_str()},
                                     {"apply fifo.set", ""}}) {
         SCOPED_TRACE(args);
