@@ -33,19 +33,6 @@ void ApplyTo(KeyboardSession& session, const CommandLine& line, const FileFields
         session.ApplyFileFields(file.values, file.lines, line.store, outcome.detail);
 }
 
-// Values the file holds that the keyboard cannot: they arrive cut to a byte.
-void WarnOfCutValues(const CommandLine& line, const FileFields& file) {
-    DeviceStatus carried; // defaults, which fit, where the file says nothing
-    CopyFileFields(file.values, file.lines, carried);
-    for (const RecordField& field : RecordFields()) {
-        const unsigned value = FieldValue(field, carried);
-        if (field.inSettingsFile && field.word && HeldValue(field, value) != value)
-            PrintError("warning: " + line.file + ": " + field.name + " " + std::to_string(value) +
-                       " does not fit the keyboard, which keeps " +
-                       std::to_string(HeldValue(field, value)));
-    }
-}
-
 // The logs of the keyboards served on threads of their own, joined in list
 // order into the command's log.
 void JoinLogs(const std::vector<FILE*>& logs, FILE* log) {
@@ -129,13 +116,14 @@ int ApplyToAll(const CommandLine& line, const std::shared_ptr<HidBus>& bus, FILE
 
 int RunApply(const CommandLine& line, const std::shared_ptr<HidBus>& bus, FILE* log) {
     FileFields file;
-    const RecallResult recalled = RecallSettingsFile(line.file, file.values);
+    // Read exactly: a script's file that is not what it seems sends nothing.
+    const RecallResult recalled =
+        RecallSettingsFile(line.file, file.values, RecallReading::Exact);
     if (recalled.error != RecallError::None) {
         PrintError(OneLine(recalled.message));
         return ExitFileError;
     }
     file.lines = recalled.linesApplied;
-    WarnOfCutValues(line, file);
     if (line.all)
         return ApplyToAll(line, bus, log, file);
 

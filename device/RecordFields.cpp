@@ -11,12 +11,12 @@ using protocol::CmdIdNumber;
 using protocol::CmdThresholdsAndTimers;
 
 constexpr RecordField Word(const char* name, uint16_t DeviceStatus::*field, uint8_t type,
-                           uint8_t command, bool inFile, bool byteOnKeyboard = false) {
-    return {name, field, nullptr, type, command, inFile, byteOnKeyboard};
+                           uint8_t command, bool inFile) {
+    return {name, field, nullptr, type, command, inFile, LargestValue(field)};
 }
 constexpr RecordField Flag(const char* name, uint8_t DeviceStatus::*field, uint8_t type,
                            uint8_t command, bool inFile) {
-    return {name, nullptr, field, type, command, inFile, false};
+    return {name, nullptr, field, type, command, inFile, LargestValue(field)};
 }
 
 using S = DeviceStatus;
@@ -26,15 +26,15 @@ constexpr uint8_t Id = protocol::TypeIdNumber;
 constexpr uint8_t Flags = protocol::TypeConfigurationFlags;
 
 constexpr std::array<RecordField, 33> Fields = {
-    Word("LowThreshold", &S::LowThreshold, Thresholds, CmdThresholdsAndTimers, true, true),
-    Word("HighThreshold", &S::HighThreshold, Thresholds, CmdThresholdsAndTimers, true, true),
+    Word("LowThreshold", &S::LowThreshold, Thresholds, CmdThresholdsAndTimers, true),
+    Word("HighThreshold", &S::HighThreshold, Thresholds, CmdThresholdsAndTimers, true),
     Word("LeftLevel", &S::LeftLevel, Live, 0, false),
     Word("RightLevel", &S::RightLevel, Live, 0, false),
     Word("PressureLevel", &S::PressureLevel, Live, 0, false),
     Word("Sensor4Level", &S::Sensor4Level, Live, 0, false),
-    Word("IntervalTimer", &S::IntervalTimer, Thresholds, CmdThresholdsAndTimers, true, true),
-    Word("AlarmTimer", &S::AlarmTimer, Thresholds, CmdThresholdsAndTimers, true, true),
-    Word("CleanTimer", &S::CleanTimer, Thresholds, CmdThresholdsAndTimers, true, true),
+    Word("IntervalTimer", &S::IntervalTimer, Thresholds, CmdThresholdsAndTimers, true),
+    Word("AlarmTimer", &S::AlarmTimer, Thresholds, CmdThresholdsAndTimers, true),
+    Word("CleanTimer", &S::CleanTimer, Thresholds, CmdThresholdsAndTimers, true),
     Word("KeystrokeAlarmTrigger", &S::KeystrokeAlarmTrigger, Thresholds, CmdThresholdsAndTimers,
          true),
     Word("KeystrokeCount", &S::KeystrokeCount, Live, 0, false),
@@ -87,9 +87,7 @@ void SetFieldValue(const RecordField& field, DeviceStatus& status, unsigned valu
 }
 
 unsigned LargestHeldValue(const RecordField& field) {
-    if (field.flag)
-        return 1;
-    return field.byteOnKeyboard ? 0xFF : 0xFFFF;
+    return field.largest;
 }
 
 unsigned HeldValue(const RecordField& field, unsigned value) {

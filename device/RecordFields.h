@@ -17,7 +17,7 @@ struct RecordField {
     uint8_t inputType;
     uint8_t command;
     bool inSettingsFile; // one of the 20 keyed lines of a settings file
-    bool byteOnKeyboard; // a 16-bit field of which the keyboard holds the low 8 bits
+    unsigned largest;    // the largest value the keyboard keeps (LargestValue)
 };
 
 std::span<const RecordField> RecordFields();

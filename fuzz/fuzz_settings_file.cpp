@@ -1,5 +1,6 @@
 // The settings-file reader on any bytes. What it recalls must survive a save
-// and a second recall unchanged.
+// and a second recall unchanged; what the exact reading takes, the window's
+// reads alike; a message shows no control character of the file.
 
 #include "settings/SettingsFile.h"
 
@@ -30,6 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     KeyboardSettings recalled;
     const RecallResult result = RecallSettingsFile(input, recalled);
     if (result.error == RecallError::CannotOpen || result.linesApplied > 20)
+        std::abort();
+    for (const char c : result.message)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\n')
+            std::abort();
+    KeyboardSettings exact;
+    if (RecallSettingsFile(input, exact, RecallReading::Exact).error == RecallError::None &&
+        (result.error != RecallError::None || !(exact.Block() == recalled.Block())))
         std::abort();
     if (result.error == RecallError::None) {
         if (SaveSettingsFile(saved, recalled).error != SaveError::None)

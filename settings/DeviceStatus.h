@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 // The keyboard's fields: its settings and the last status it reported.
 // The settings record and the reader thread each hold one block of this type,
@@ -43,3 +44,18 @@ struct DeviceStatus {
 
     bool operator==(const DeviceStatus&) const = default;
 };
+
+// The largest value the keyboard keeps in each field: the thresholds and the
+// three timers travel to it as one byte each, the other 16-bit fields as two,
+// and a flag is 0 or 1.
+constexpr unsigned LargestValue(uint16_t DeviceStatus::*field) {
+    for (uint16_t DeviceStatus::*byte :
+         {&DeviceStatus::LowThreshold, &DeviceStatus::HighThreshold, &DeviceStatus::IntervalTimer,
+          &DeviceStatus::AlarmTimer, &DeviceStatus::CleanTimer})
+        if (field == byte)
+            return 0xFF;
+    return 0xFFFF;
+}
+constexpr unsigned LargestValue(uint8_t DeviceStatus::*) {
+    return 1;
+}

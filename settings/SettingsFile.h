@@ -24,7 +24,16 @@ struct SaveResult {
 // everything was written and flushed, so a failed save never loses it.
 SaveResult SaveSettingsFile(const std::string& path, const KeyboardSettings& settings);
 
-enum class RecallError { None, CannotOpen, NotEnoughLines, IncompatibleFormat, NotANumber };
+enum class RecallError {
+    None,
+    CannotOpen,
+    NotEnoughLines,
+    IncompatibleFormat,
+    NotANumber,
+    LineTooLong,
+    OutOfRange, // a number larger than its field takes, or below 0
+    WrongKey,   // Exact reading only: the key is not the one of its line
+};
 
 struct RecallResult {
     RecallError error = RecallError::None;
@@ -35,12 +44,22 @@ struct RecallResult {
     bool FileOpened() const { return error != RecallError::CannotOpen; }
 };
 
+// How a value line is read. ByPosition, as the window reads it: the value
+// goes to the field of its line's position whatever key follows, and the
+// number is what the line begins with (blanks, a sign, digits; the rest is
+// ignored). Exact, for scripts: after optional blanks, digits only, then the
+// key of that line and nothing else. Either way a value the field cannot
+// take is refused.
+enum class RecallReading { ByPosition, Exact };
+
 // Reads the file and stores each value into `settings` as soon as its line is
-// read; an error stops the reading and leaves the values read before it.
-// Only a regular file is opened. A line longer than SettingsLineLimit
-// characters (its line end not counted) is not a line of a settings file: the
-// reading stops there with NotANumber.
-RecallResult RecallSettingsFile(const std::string& path, KeyboardSettings& settings);
+// read; an error stops the reading and leaves the values read before it, and
+// its message names the line and quotes it (VisibleText).
+// Only a regular file is opened. A UTF-8 byte-order mark before the first
+// line is skipped; lines end with LF, CR LF or CR. A line longer than
+// SettingsLineLimit characters (its line end not counted) is refused.
+RecallResult RecallSettingsFile(const std::string& path, KeyboardSettings& settings,
+                                RecallReading reading = RecallReading::ByPosition);
 inline constexpr int SettingsLineLimit = 99;
 
 // Copies the fields of the first `valueLines` value lines of a settings file

@@ -2,6 +2,11 @@
 
 #include <sys/stat.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -36,6 +41,10 @@ FILE* OpenUtf8File(const std::string& path, const char* mode) {
     return _wfopen(WidePath(path).c_str(), std::wstring(modeText.begin(), modeText.end()).c_str());
 }
 
+FILE* OpenRegularFile(const std::string& path) {
+    return KindOfFile(path) == FileKind::Regular ? OpenUtf8File(path, "rb") : nullptr;
+}
+
 #else
 
 FileKind KindOfFile(const std::string& path) {
@@ -47,6 +56,20 @@ FileKind KindOfFile(const std::string& path) {
 
 FILE* OpenUtf8File(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
+}
+
+// Opened first and looked at after, so the check is of what is read. Opening
+// without waiting returns at once for a fifo (that no one writes); a
+// regular file reads alike with or without O_NONBLOCK.
+FILE* OpenRegularFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    FILE* file = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::fdopen(fd, "rb") : nullptr;
+    if (!file)
+        ::close(fd);
+    return file;
 }
 
 #endif

@@ -16,6 +16,11 @@ FILE* OpenUtf8File(const std::string& path, const char* mode);
 enum class FileKind { Missing, Regular, Other };
 FileKind KindOfFile(const std::string& path);
 
+// Opens a path to read it, links followed, only when it names a regular
+// file; null otherwise. Nothing swapped in after the check is read, and a
+// fifo is refused at once instead of waited on.
+FILE* OpenRegularFile(const std::string& path);
+
 #ifdef _WIN32
 std::wstring WidePath(const std::string& path);
 std::string Utf8Text(const wchar_t* text);

@@ -244,7 +244,8 @@ TEST(SaveAndRecall, ErrorsAskForTheRereadAtMostAndCancelAsksNothing) {
         {"", "", nullptr, false},
         {"absent.set", "", "Unable to open file", false},
         {"short.set", "5" + v6.mid(1), "Not enough lines in file", true},
-        {"letters.set", v6 + "abc CleanTimer\r\n", "Not a number in line of file", true},
+        {"letters.set", v6 + "abc CleanTimer\r\n", "Not a number in line 6 of file", true},
+        {"range.set", v6 + "256 CleanTimer\r\n", "Value out of range in line 6 of file", true},
         {"version.set", "7" + v6.mid(1), "Incompatible format in saved file", true},
     };
     for (const auto& c : cases) {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -243,6 +244,8 @@ TEST_F(CliTest, ApplyKeepsWhatTheFileDoesNotCarry) {
         std::string text = std::string(file.version) + "\r\n";
         for (int i = 1; i <= file.lines; ++i)
             text += values[static_cast<std::size_t>(i)];
+        if (file.lines == 15) // as an editor may save it: a byte-order mark, CR line ends
+            text = "\xEF\xBB\xBF" + std::regex_replace(text, std::regex("\r\n"), "\r");
         Write("old.set", text);
         const Outcome run = Cli("apply old.set --store");
         EXPECT_EQ(run.exit, 0) << run.err;
@@ -342,22 +345,49 @@ TEST_F(CliTest, BadInputSendsNothing) {
     Write("version.set", "7 Other Settings\r\n");
     Write("number.set", v6 + "\r\n10 LowThreshold\r\nabc HighThreshold\r\n");
     Write("short.set", v6 + "\r\n10 LowThreshold\r\n");
-    // Twenty value lines, the first 101 characters long: its rest must not
-    // pass for the second.
     SettingsFile({});
-    std::string lines = Read(Path("bench.set"));
-    lines.insert(lines.find(" LowThreshold") + 13, std::string(86, ' ') + "20");
-    Write("long.set", lines);
+    const std::string bench = Read(Path("bench.set"));
+    // bench.set with as many lines as `lines` has, from "99 LowThreshold" on,
+    // replaced by them.
+    const auto changed = [&](const std::string& name, const std::string& lines) {
+        std::size_t end = bench.find("99 LowThreshold");
+        const std::string head = bench.substr(0, end);
+        for (auto n = std::count(lines.begin(), lines.end(), '\n'); n >= 0; --n)
+            end = bench.find("\r\n", end) + 2;
+        Write(name, head + lines + "\r\n" + bench.substr(end));
+    };
+    // The first value line 101 characters long: its rest must not pass for
+    // the second.
+    changed("long.set", "99 LowThreshold" + std::string(86, ' ') + "20");
+    changed("range.set", "300 LowThreshold");
+    changed("minus.set", "-1 LowThreshold");
+    changed("hex.set", "0x46 LowThreshold");
+    changed("digits.set", "70abc LowThreshold");
+    changed("order.set", "180 HighThreshold\r\n99 LowThreshold");
+    changed("twice.set", "99 LowThreshold\r\n70 LowThreshold");
+    Write("wide.set", std::regex_replace(bench, std::regex("\\d+ Keystroke"), "70000 Keystroke"));
     struct Case {
         std::string args;
         int exit;
+        std::string err = ""; // a part of the error line
     };
     const Case cases[] = {
         {"apply version.set --store", 5},
-        {"apply number.set --store", 5},
+        {"apply number.set --store", 5, "Not a number in line 3 of file \"number.set\""},
         {"apply short.set --store", 5},
-        {"apply long.set --store", 5},
+        {"apply long.set --store", 5, "More than 99 characters in line 2"},
         {"apply missing.set --store", 5},
+        {"apply range.set --all --store", 5,
+         "Value out of range in line 2 of file \"range.set\" Line 2 = \"300 LowThreshold\"; "
+         "LowThreshold takes 0 to 255"},
+        {"apply wide.set --store", 5, "line 7 of file \"wide.set\""},
+        {"apply minus.set --store", 5, "Not a number in line 2"},
+        {"apply hex.set --store", 5, "Not a number in line 2"},
+        {"apply digits.set --store", 5, "Not a number in line 2"},
+        {"apply order.set --store", 5,
+         "Wrong key in line 2 of file \"order.set\" Line 2 = \"180 HighThreshold\"; line 2 is "
+         "for LowThreshold"},
+        {"apply twice.set --store", 5, "Wrong key in line 3"},
         {"set Nonsense=1 --store", 1},
         {"set HostModeEnable=1", 1},
         {"set LowThreshold=256", 1},
@@ -377,6 +407,7 @@ TEST_F(CliTest, BadInputSendsNothing) {
         const Outcome run = Cli(c.args + " --log log.txt");
         EXPECT_EQ(run.exit, c.exit) << run.err;
         ExpectOneErrorLine(run);
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(Read(Path("log.txt")), "");
         EXPECT_EQ(Read(Path("state")), stored);

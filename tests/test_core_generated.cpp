@@ -516,7 +516,7 @@ private:
         Found();
     }
 
-    // A file of a random version with values nobody else has; a broken one
+    // A file of a random version with values its fields take; a broken one
     // stops or goes wrong part-way.
     void Recall(int seed, bool good) {
         std::mt19937 random(static_cast<unsigned>(seed));
@@ -527,7 +527,7 @@ private:
         std::vector<std::pair<const Field*, uint16_t>> carried;
         for (int line = 0; line < version.values; ++line) {
             const Field& f = FieldNamed(kFileOrder[line]);
-            const auto value = static_cast<uint16_t>(f.flag ? random() % 2 : 300 + random() % 700);
+            const auto value = static_cast<uint16_t>(f.flag ? random() % 2 : random() % 256);
             if (line < cut) {
                 text << value << " " << f.name << "\r\n";
                 carried.emplace_back(&f, value);

@@ -1,14 +1,18 @@
-// Saving and recalling settings files: layout on disk, versions, every error,
-// and what a stopped recall leaves in the record.
+// Saving and recalling settings files: layout on disk, versions, both ways of
+// reading a value line, every error, and what a stopped recall leaves in the
+// record.
 
 #include "settings/SettingsFile.h"
+#include "settings/VisibleText.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
+#include <sstream>
 #include <tuple>
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -53,11 +57,12 @@ protected:
     fs::path dir;
 };
 
-// A record in which no two neighbours in a file are alike, set in file order.
+// A record in which no two neighbours in a file are alike, set in file order,
+// with the largest values that fit.
 KeyboardSettings Distinct() {
     KeyboardSettings s;
     std::tie(s.LowThreshold, s.HighThreshold, s.IntervalTimer, s.AlarmTimer, s.CleanTimer,
-             s.KeystrokeAlarmTrigger) = std::make_tuple(17, 300, 45, 0, 65535, 12000);
+             s.KeystrokeAlarmTrigger) = std::make_tuple(17, 255, 45, 0, 200, 65535);
     std::tie(s.EnableTimer, s.EnableKeystroke, s.LedEnableStatus, s.BeeperEnableStatus,
              s.PowerOnWipe, s.DisableSensorLeft, s.DisableSensorReft, s.DisableSensorPressure,
              s.DisableSensor4, s.DisableBacklight, s.DisableConfig, s.DisableAutoSense,
@@ -66,32 +71,53 @@ KeyboardSettings Distinct() {
     return s;
 }
 
+// A record in which every keyed field differs from Distinct().
+KeyboardSettings Unlike() {
+    KeyboardSettings s;
+    s.EnableKeystroke = 0;
+    s.DisableSensorReft = s.DisableSensor4 = s.DisableConfig = 1;
+    return s;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line, '\n');)
+        lines.push_back(line.substr(0, line.find('\r')));
+    return lines;
+}
+
 } // namespace
 
 TEST_F(SettingsFileTest, SaveWritesVersionSixWithCrLfAndRecallRestoresEveryKey) {
     // Saved over a longer old file, which must vanish whole.
     const std::string path = Write("a.set", std::string(2000, 'x'));
-    const KeyboardSettings saved = Distinct();
-    ASSERT_EQ(SaveSettingsFile(path, saved).error, SaveError::None);
-
-    EXPECT_EQ(Read(path), "6 Quindle Keyboard Configuration Utility Settings\r\n"
-                          "17 LowThreshold\r\n300 HighThreshold\r\n45 IntervalTimer\r\n"
-                          "0 AlarmTimer\r\n65535 CleanTimer\r\n12000 KeystrokeAlarmTrigger\r\n"
-                          "0 EnableTimer\r\n1 EnableKeystroke\r\n0 LedEnableStatus\r\n"
-                          "1 BeeperEnableStatus\r\n1 PowerOnWipe\r\n1 DisableSensorLeft\r\n"
-                          "0 DisableSensorReft\r\n1 DisableSensorPressure\r\n0 DisableSensor4\r\n"
-                          "1 DisableBacklight\r\n0 DisableConfig\r\n1 DisableAutoSense\r\n"
-                          "1 Ps2Keyboard\r\n1 EnableReEnumeration\r\n");
+    ASSERT_EQ(SaveSettingsFile(path, Distinct()).error, SaveError::None);
+    const std::string saved = Read(path);
+    EXPECT_EQ(saved, "6 Quindle Keyboard Configuration Utility Settings\r\n"
+                     "17 LowThreshold\r\n255 HighThreshold\r\n45 IntervalTimer\r\n"
+                     "0 AlarmTimer\r\n200 CleanTimer\r\n65535 KeystrokeAlarmTrigger\r\n"
+                     "0 EnableTimer\r\n1 EnableKeystroke\r\n0 LedEnableStatus\r\n"
+                     "1 BeeperEnableStatus\r\n1 PowerOnWipe\r\n1 DisableSensorLeft\r\n"
+                     "0 DisableSensorReft\r\n1 DisableSensorPressure\r\n0 DisableSensor4\r\n"
+                     "1 DisableBacklight\r\n0 DisableConfig\r\n1 DisableAutoSense\r\n"
+                     "1 Ps2Keyboard\r\n1 EnableReEnumeration\r\n");
     EXPECT_FALSE(fs::exists(path + ".tmp"));
 
-    KeyboardSettings recalled; // every keyed field unlike `saved`
-    recalled.EnableKeystroke = 0;
-    recalled.DisableSensorReft = recalled.DisableSensor4 = recalled.DisableConfig = 1;
-    const RecallResult r = RecallSettingsFile(path, recalled);
-    EXPECT_EQ(r.error, RecallError::None);
-    EXPECT_TRUE(r.message.empty());
-    EXPECT_EQ(r.linesApplied, 20);
-    EXPECT_EQ(recalled.Block(), saved.Block());
+    // Read back both ways, with every line end and with a byte-order mark.
+    const std::vector<std::string> lines = Lines(saved), values(lines.begin() + 1, lines.end());
+    for (const char* bom : {"", "\xEF\xBB\xBF"})
+        for (const char* eol : {"\r\n", "\n", "\r"})
+            for (RecallReading reading : {RecallReading::ByPosition, RecallReading::Exact}) {
+                SCOPED_TRACE(VisibleText(std::string(bom) + eol));
+                KeyboardSettings recalled = Unlike();
+                const RecallResult r = RecallSettingsFile(
+                    Write("b.set", bom + File(lines[0], values, eol)), recalled, reading);
+                EXPECT_EQ(r.error, RecallError::None) << r.message;
+                EXPECT_TRUE(r.message.empty());
+                EXPECT_EQ(r.linesApplied, 20);
+                EXPECT_EQ(recalled.Block(), Distinct().Block());
+            }
 }
 
 TEST_F(SettingsFileTest, SaveFailuresAreReportedAndKeepWhatWasThere) {
@@ -176,25 +202,80 @@ TEST_F(SettingsFileTest, NonAsciiNameIsSavedOverAnExistingFileAndRecalled) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 2); // no temporary, no other name
 }
 
-TEST_F(SettingsFileTest, RecallReadsLfFilesAndAppliesValuesByPosition) {
-    std::vector<std::string> values = Values(20, "0");
-    values[0] = "  +12 HighThreshold"; // key ignored; blanks and sign accepted
-    values[1] = "300 LowThreshold";
-    values[2] = "-1";
-    values[5] = "70000 trailing text";
-    values[6] = "2 EnableTimer";
-    values[7] = "0 EnableKeystroke" + std::string(82, ' '); // 99 characters: still a line
-    // The version line is compared as a prefix.
-    const std::string version = std::string(SettingsVersion6) + " saved on another machine";
-    const std::string path = Write("lf.set", File(version, values, "\n"));
-    KeyboardSettings s;
-    EXPECT_EQ(RecallSettingsFile(path, s).error, RecallError::None);
-    EXPECT_EQ(s.LowThreshold, 12);
-    EXPECT_EQ(s.HighThreshold, 300);
-    EXPECT_EQ(s.IntervalTimer, 65535);
-    EXPECT_EQ(s.KeystrokeAlarmTrigger, 70000 % 65536);
-    EXPECT_EQ(s.EnableTimer, 1);
-    EXPECT_EQ(s.EnableKeystroke, 0);
+// One value line of a saved file replaced, read both ways: the window's
+// reading takes the number the line begins with for the field of its
+// position; the exact one takes digits and the line's own key only. Neither
+// takes a value its field cannot hold.
+TEST_F(SettingsFileTest, ValueLinesReadByPositionAndExactly) {
+    using E = RecallError;
+    const struct {
+        int line; // value line, from 1
+        std::string text;
+        E byPosition, exact;
+        unsigned value; // stored when read
+    } cases[] = {
+        {1, "  12 LowThreshold", E::None, E::None, 12},
+        {1, "12  LowThreshold \t", E::None, E::None, 12},
+        {1, "\t+12 HighThreshold", E::None, E::NotANumber, 12},
+        {1, "12", E::None, E::WrongKey, 12},
+        {1, "12 LowThreshold x", E::None, E::WrongKey, 12},
+        {1, "12abc LowThreshold", E::None, E::NotANumber, 12},
+        {1, "0x46 LowThreshold", E::None, E::NotANumber, 0},
+        // Lines in another order, or a key twice.
+        {2, "12 LowThreshold", E::None, E::WrongKey, 12},
+        {1, "255 LowThreshold", E::None, E::None, 255},
+        {1, "256 LowThreshold", E::OutOfRange, E::OutOfRange, 0},
+        {1, "-1 LowThreshold", E::OutOfRange, E::NotANumber, 0},
+        {6, "-1 KeystrokeAlarmTrigger", E::OutOfRange, E::NotANumber, 0},
+        {6, "65536 KeystrokeAlarmTrigger", E::OutOfRange, E::OutOfRange, 0},
+        {6, "4294967306 KeystrokeAlarmTrigger", E::OutOfRange, E::OutOfRange, 0},
+        {7, "1 EnableTimer", E::None, E::None, 1},
+        {7, "2 EnableTimer", E::OutOfRange, E::OutOfRange, 0},
+        {5, "CleanTimer", E::NotANumber, E::NotANumber, 0},
+        {5, "", E::NotANumber, E::NotANumber, 0},
+        {5, "\xEF\xBB\xBF" "200 CleanTimer", E::NotANumber, E::NotANumber, 0},
+        {8, "0 EnableKeystroke" + std::string(82, ' '), E::None, E::None, 0}, // 99 characters
+        // 101 characters: its rest is never taken for the next line.
+        {5, "9 CleanTimer " + std::string(87, '-') + "9", E::LineTooLong, E::LineTooLong, 0},
+    };
+    const std::map<E, std::string> what = {{E::NotANumber, "Not a number"},
+                                           {E::OutOfRange, "Value out of range"},
+                                           {E::WrongKey, "Wrong key"},
+                                           {E::LineTooLong, "More than 99 characters"}};
+    const std::string saved = Write("saved.set", "");
+    ASSERT_EQ(SaveSettingsFile(saved, Distinct()).error, SaveError::None);
+    const std::vector<std::string> lines = Lines(Read(saved));
+    for (const auto& c : cases)
+        for (RecallReading reading : {RecallReading::ByPosition, RecallReading::Exact}) {
+            const E error = reading == RecallReading::ByPosition ? c.byPosition : c.exact;
+            SCOPED_TRACE(c.text + (reading == RecallReading::Exact ? " exactly" : ""));
+            std::vector<std::string> changed = lines;
+            changed[static_cast<std::size_t>(c.line)] = c.text;
+            const std::string path = Write("v.set", File(changed[0], {changed.begin() + 1,
+                                                                     changed.end()}));
+            KeyboardSettings s = Unlike();
+            const RecallResult r = RecallSettingsFile(path, s, reading);
+            EXPECT_EQ(r.error, error);
+            if (error == E::None) {
+                // Saved again, the line reads as the window saves that value.
+                ASSERT_EQ(SaveSettingsFile(path, s).error, SaveError::None);
+                changed[static_cast<std::size_t>(c.line)] =
+                    std::to_string(c.value) + lines[static_cast<std::size_t>(c.line)].substr(
+                                                  lines[static_cast<std::size_t>(c.line)].find(' '));
+                EXPECT_EQ(Lines(Read(path)), changed);
+                continue;
+            }
+            const std::string number = std::to_string(c.line + 1);
+            EXPECT_EQ(r.message.rfind(what.at(error) + " in line " + number + " of file \"" +
+                                          path + "\"\nLine " + number + " = \"",
+                                      0),
+                      0u)
+                << r.message;
+            EXPECT_EQ(r.linesApplied, c.line - 1);
+            KeyboardSettings expected = Unlike();
+            CopyFileFields(Distinct(), c.line - 1, expected);
+            EXPECT_EQ(s.Block(), expected.Block());
+        }
 }
 
 TEST_F(SettingsFileTest, EachVersionReadsItsOwnValueLinesAndNoMore) {
@@ -234,47 +315,61 @@ TEST_F(SettingsFileTest, EachVersionReadsItsOwnValueLinesAndNoMore) {
     }
 }
 
-TEST_F(SettingsFileTest, ErrorsKeepTheValuesBeforeThemAndNameTheFile) {
-    std::vector<std::string> word = Values(20, "9"), empty = word, longLine = word;
-    word[4] = "CleanTimer";
-    empty[4] = "";
-    longLine[4] = "9 CleanTimer " + std::string(87, '-') + "9"; // 101 characters
+// Files refused before any value is read: the record keeps every value.
+TEST_F(SettingsFileTest, RefusedFilesChangeNothingAndNameTheFile) {
     const std::string v6 = SettingsVersion6;
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((dir / "fifo.set").string().c_str(), 0600), 0);
+#endif
+    const std::string longVersion = v6 + std::string(80, 'x');
     const struct {
         const char* name;
-        std::string content; // empty: no such file
+        std::string content; // empty: no such file, or made above
         RecallError error;
-        const char *message, *afterPath;
-        int applied;
+        std::string message; // before the path
+        std::string afterPath;
     } cases[] = {
-        {"absent.set", "", RecallError::CannotOpen, "Unable to open file", "", 0},
-        // The message quotes the version line with its end.
-        {"bad.set", File("7 Quindle Keyboard", Values(20)), RecallError::IncompatibleFormat,
-         "Incompatible format in saved file", "\nVersion String = \"7 Quindle Keyboard\n\"", 0},
-        // A line longer than 99 characters is no line of a settings file;
-        // its rest is never taken for the next line.
-        {"long.set", File(v6 + std::string(80, 'x'), Values(20)), RecallError::NotANumber,
-         "Not a number in line of file", "", 0},
-        {"longvalue.set", File(v6, longLine), RecallError::NotANumber,
-         "Not a number in line of file", "", 4},
-        {"word.set", File(v6, word), RecallError::NotANumber, "Not a number in line of file", "",
-         4},
-        {"empty.set", File(v6, empty), RecallError::NotANumber, "Not a number in line of file", "",
-         4},
+        {"absent.set", "", RecallError::CannotOpen, "Unable to open file", ""},
+        {"fifo.set", "", RecallError::CannotOpen, "Unable to open file", ""},
+        {".", "", RecallError::CannotOpen, "Unable to open file", ""},
+        // What the message quotes of the file shows what the eye would miss.
+        {"bad.set", File("\xE2\x80\x8B" "7 Quindle\tKeyboard", Values(20)),
+         RecallError::IncompatibleFormat, "Incompatible format in saved file",
+         "\nVersion String = \"\\u200B7 Quindle\\tKeyboard\""},
+        {"long.set", File(longVersion, Values(20)), RecallError::LineTooLong,
+         "More than 99 characters in line 1 of file",
+         "\nLine 1 = \"" + longVersion.substr(0, 99) + "\""},
+        // Saved before any keyboard was read: the starting values fit no keyboard.
+        {"start.set", File(v6, {"1000 LowThreshold"}), RecallError::OutOfRange,
+         "Value out of range in line 2 of file",
+         "\nLine 2 = \"1000 LowThreshold\"; LowThreshold takes 0 to 255"},
     };
     for (const auto& c : cases) {
         const std::string path =
             c.content.empty() ? (dir / c.name).string() : Write(c.name, c.content);
-        KeyboardSettings s = Distinct();
-        const RecallResult r = RecallSettingsFile(path, s);
-        EXPECT_EQ(r.error, c.error) << c.name;
-        EXPECT_EQ(r.message, c.message + (" \"" + path + "\"") + c.afterPath) << c.name;
-        EXPECT_EQ(r.linesApplied, c.applied) << c.name;
-        KeyboardSettings expected = Distinct();
-        if (c.applied == 4) {
-            expected.LowThreshold = expected.HighThreshold = expected.IntervalTimer =
-                expected.AlarmTimer = 9;
+        for (RecallReading reading : {RecallReading::ByPosition, RecallReading::Exact}) {
+            KeyboardSettings s = Distinct();
+            const RecallResult r = RecallSettingsFile(path, s, reading);
+            EXPECT_EQ(r.error, c.error) << c.name;
+            EXPECT_EQ(r.message, c.message + " \"" + path + "\"" + c.afterPath) << c.name;
+            EXPECT_EQ(r.linesApplied, 0) << c.name;
+            EXPECT_EQ(s.Block(), Distinct().Block()) << c.name;
         }
-        EXPECT_EQ(s.Block(), expected.Block()) << c.name;
     }
+}
+
+TEST(VisibleText, ShowsWhatTheEyeWouldMiss) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"6 Quindle \xC3\x84\xE6\xBC\xA2 \xF0\x9F\x98\x80", "6 Quindle \xC3\x84\xE6\xBC\xA2 \xF0\x9F\x98\x80"},
+        {"a\\b \"c\"", "a\\\\b \"c\""},
+        {"\r\n\t\x01\x7F", "\\r\\n\\t\\x01\\x7F"},
+        {"\xEF\xBB\xBF" "6", "\\uFEFF6"},
+        {"\xE2\x80\x8B\xC2\xA0\xE3\x80\x80", "\\u200B\\u00A0\\u3000"},
+        // Not UTF-8: a stray byte, a cut sequence, an overlong one, a surrogate.
+        {"\xFF\xC3", "\\xFF\\xC3"},
+        {"\xC0\xAF", "\\xC0\\xAF"},
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},
+    };
+    for (const auto& [text, shown] : cases)
+        EXPECT_EQ(VisibleText(text), shown);
 }
