@@ -332,7 +332,6 @@ TEST_F(CliTest, StateFileAndCountThatCannotServeAreRefusedByName) {
     };
     const Case cases[] = {
         {"show", "KBCONFIG_EMULATOR_STATE=notes.txt", "\"notes.txt\": not one (line 1", 5},
-        {"set LowThreshold=1", "KBCONFIG_EMULATOR_STATE=notes.txt", "\"notes.txt\"", 5},
         {"show", "KBCONFIG_EMULATOR_STATE=folder", "\"folder\": Is a directory", 5},
         {"store", "KBCONFIG_EMULATOR_STATE=fifo", "\"fifo\": not a regular file", 5},
         {"show", "KBCONFIG_EMULATOR_STATE=no/such/state", "\"no/such/state\": No such file", 5},
