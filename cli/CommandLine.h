@@ -29,4 +29,5 @@ struct CommandLine {
     unsigned count = 0; // monitor: lines to print, 0 for no limit
     unsigned intervalMs = 500;
     unsigned waitSeconds = 5; // for the lock of a keyboard another program changes
+    std::string stateFile;    // the built-in keyboards' (from the environment), never written over
 };

@@ -51,10 +51,24 @@ bool SameFile(const std::string& a, const std::string& b) {
 // error (ExitUsage) or a file that will not do (ExitFileError), each told in
 // one line; ExitDone otherwise.
 int CheckFiles(const CommandLine& line) {
-    if (!line.logPath.empty() && !line.file.empty() && SameFile(line.logPath, line.file)) {
-        PrintError("--log \"" + line.logPath + "\" names the settings file \"" + line.file + "\"");
-        return ExitUsage;
-    }
+    // What the command writes never replaces what it reads or the keyboards keep.
+    constexpr const char* StateFile = "the built-in keyboards' state file";
+    const struct {
+        const char* output;
+        std::string path;
+        const char* what;
+        std::string file;
+    } clashes[] = {
+        {"--log", line.logPath, "the settings file", line.file},
+        {"--log", line.logPath, StateFile, line.stateFile},
+        {"save", line.command == "save" ? line.file : std::string(), StateFile, line.stateFile},
+    };
+    for (const auto& c : clashes)
+        if (!c.path.empty() && !c.file.empty() && SameFile(c.path, c.file)) {
+            PrintError(std::string(c.output) + " \"" + c.path + "\" names " + c.what + " \"" +
+                       c.file + "\"");
+            return ExitUsage;
+        }
     if (line.command == "save" && KindOfFile(line.file) == FileKind::Other) {
         PrintError("\"" + line.file + "\"" + NotAFile);
         return ExitFileError;

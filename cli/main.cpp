@@ -34,7 +34,7 @@ constexpr const char* Description =
 constexpr const char* Footer =
     "Run 'kbconfig-cli COMMAND --help' for the options of a command.\n"
     "Exit codes: 0 done, 1 usage error, 2 no keyboard, 3 keyboard present but not "
-    "permitted, 4 no answer or the read-back differs, 5 settings-file error, 6 another "
+    "permitted, 4 no answer or the read-back differs, 5 settings-file or state-file error, 6 another "
     "program is changing the keyboard.";
 
 // The longest --count and --wait: plain numbers in the help, and far beyond
@@ -262,5 +262,11 @@ int main(int argc, char** argv) {
     std::unique_ptr<StopSignals> signals;
     if (line.command == "monitor")
         signals = std::make_unique<StopSignals>();
-    return RunCommand(line, CreateBusFromEnvironment());
+    BusChoice bus = ChooseBusFromEnvironment();
+    if (!bus.bus) {
+        PrintError(bus.error);
+        return bus.problem == BusChoice::Problem::Variable ? ExitUsage : ExitFileError;
+    }
+    line.stateFile = bus.stateFile;
+    return RunCommand(line, std::move(bus.bus));
 }

@@ -3,6 +3,7 @@
 #include "device/HidapiBus.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -36,11 +37,18 @@ std::optional<EmulatorBus::Options> EmulatorOptionsFrom(const char* device, cons
 
 std::optional<EmulatorBench::Options> BenchOptionsFrom(const EmulatorBus::Options& first,
                                                        const char* count, const char* stateFile,
-                                                       const char* faults) {
+                                                       const char* faults, std::string& error) {
     EmulatorBench::Options options;
     options.first = first;
-    if (const auto value = Number(count, 10, 1, EmulatorBench::MaxKeyboards))
+    if (count != nullptr) {
+        const auto value = Number(count, 10, 1, EmulatorBench::MaxKeyboards);
+        if (!value) {
+            error = "KBCONFIG_EMULATOR_COUNT \"" + std::string(count) + "\" is not a number from 1 to " +
+                    std::to_string(EmulatorBench::MaxKeyboards);
+            return std::nullopt;
+        }
         options.count = static_cast<int>(*value);
+    }
     if (stateFile != nullptr)
         options.stateFile = stateFile;
     std::string list = faults != nullptr ? faults : "";
@@ -57,6 +65,8 @@ std::optional<EmulatorBench::Options> BenchOptionsFrom(const EmulatorBus::Option
             options.dropReplies = true;
         else if (word == "chatter")
             options.chatter = true;
+        else if (word == "power-cycle")
+            options.powerCycle = true;
         else if (word.rfind(UnplugAt, 0) == 0) {
             if (const auto k = Number(word.c_str() + UnplugAt.size(), 10, 1, 1000000))
                 options.unplugAtWrite = static_cast<int>(*k);
@@ -65,7 +75,7 @@ std::optional<EmulatorBench::Options> BenchOptionsFrom(const EmulatorBus::Option
                 options.replugAfterMs = static_cast<int>(*ms);
         }
     }
-    const bool plain = options.count == 1 && options.stateFile.empty() &&
+    const bool plain = options.count == 1 && options.stateFile.empty() && !options.powerCycle &&
                        !options.permissionDenied && !options.dropReplies && !options.chatter &&
                        options.unplugAtWrite == 0;
     if (plain)
@@ -73,14 +83,39 @@ std::optional<EmulatorBench::Options> BenchOptionsFrom(const EmulatorBus::Option
     return options;
 }
 
-std::shared_ptr<HidBus> CreateBusFromEnvironment() {
+BusChoice ChooseBusFromEnvironment() {
     const auto options = EmulatorOptionsFrom(std::getenv("KBCONFIG_DEVICE"),
                                              std::getenv("KBCONFIG_EMULATOR_PRODUCT"));
-    if (!options)
-        return CreateHidapiBus();
-    if (auto bench = BenchOptionsFrom(*options, std::getenv("KBCONFIG_EMULATOR_COUNT"),
-                                      std::getenv("KBCONFIG_EMULATOR_STATE"),
-                                      std::getenv("KBCONFIG_EMULATOR_FAULTS")))
-        return std::make_shared<EmulatorBench>(*bench);
-    return std::make_shared<EmulatorBus>(*options);
+    BusChoice choice;
+    if (!options) {
+        choice.bus = CreateHidapiBus();
+        return choice;
+    }
+    const auto bench = BenchOptionsFrom(*options, std::getenv("KBCONFIG_EMULATOR_COUNT"),
+                                        std::getenv("KBCONFIG_EMULATOR_STATE"),
+                                        std::getenv("KBCONFIG_EMULATOR_FAULTS"), choice.error);
+    if (!choice.error.empty()) {
+        choice.problem = BusChoice::Problem::Variable;
+        return choice;
+    }
+    if (!bench) {
+        choice.bus = std::make_shared<EmulatorBus>(*options);
+        return choice;
+    }
+    auto made = std::make_shared<EmulatorBench>(*bench);
+    choice.stateFile = bench->stateFile;
+    choice.error = made->Error();
+    if (choice.error.empty())
+        choice.bus = std::move(made);
+    else
+        choice.problem = BusChoice::Problem::StateFile;
+    return choice;
+}
+
+std::shared_ptr<HidBus> CreateBusFromEnvironment() {
+    BusChoice choice = ChooseBusFromEnvironment();
+    if (choice.bus)
+        return choice.bus;
+    std::fprintf(stderr, "%s\n", choice.error.c_str());
+    return std::make_shared<EmulatorBus>(EmulatorBus::Options{.pluggedIn = false});
 }

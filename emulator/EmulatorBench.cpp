@@ -15,6 +15,8 @@ namespace {
 constexpr const char* InnerPrefix = "emulator:";
 constexpr uint16_t FirstIdNumber = 4711;
 constexpr std::chrono::milliseconds ChatterReplyDelay{2};
+constexpr const char* StateFileName = "the built-in keyboards' state file ";
+constexpr const char* LockFileName = "the built-in keyboards' lock file ";
 
 // Makes `state` what the keyboard holds and keeps, as if it had been sent,
 // stored and the keyboard switched off and on again.
@@ -27,6 +29,14 @@ void StoreAndPowerCycle(EmulatorBus& keyboard, const DeviceStatus& state) {
         firmware.HandleOutputReport(report.data(), report.size());
         firmware.PowerCycle(); // drops the reply to the store, too
     });
+}
+
+// What a keyboard keeps between commands, read in one go.
+KeptState Kept(EmulatorBus& keyboard) {
+    KeptState kept;
+    keyboard.WithFirmware(
+        [&](KeyboardFirmware& firmware) { kept = KeptStateOf(firmware.State(), firmware.Stored()); });
+    return kept;
 }
 
 uint16_t ProductOf(int index, uint16_t first) {
@@ -54,21 +64,22 @@ public:
         if (m_index == 0 && m_bench.m_options.unplugAtWrite > 0 &&
             ++m_bench.m_firstKeyboardWrites == m_bench.m_options.unplugAtWrite) {
             m_bench.Keyboard(0).Unplug();
+            // Without power it holds what it stored, in the next process too.
+            m_bench.Keyboard(0).WithFirmware([](KeyboardFirmware& f) { f.PowerCycle(); });
+            if (m_bench.m_stateFile)
+                m_bench.SaveState(0);
             if (const int ms = m_bench.m_options.replugAfterMs; ms > 0)
                 m_bench.m_replug = std::thread([&bench = m_bench, ms] {
                     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
                     bench.Keyboard(0).Plug();
                 });
         }
-        // What a store keeps must be in the state file before the keyboard
-        // answers: a store that cannot be kept is a write that failed.
-        const bool store = length > 1 && report[1] == protocol::CmdStore;
-        if (store && !m_bench.m_options.stateFile.empty() &&
-            m_bench.Keyboard(m_index).IsPlugged() && !m_bench.SaveState(m_index))
-            return false;
         if (m_bench.m_options.chatter)
             m_bench.Keyboard(m_index).WithFirmware([](KeyboardFirmware& f) { f.PressKey(); });
-        return m_inner->write(report, length);
+        if (!m_inner->write(report, length))
+            return false;
+        // A change the state file cannot keep is a write that failed.
+        return !m_bench.m_stateFile || m_bench.SaveState(m_index);
     }
 
 private:
@@ -95,16 +106,57 @@ EmulatorBench::EmulatorBench(Options options) : m_options(std::move(options)) {
             keyboard->SetReplyDelay(ChatterReplyDelay);
         m_keyboards.push_back(std::move(keyboard));
     }
-    for (const auto& keyboard : m_keyboards)
-        m_stored.push_back(keyboard->StoredState());
-    m_storedSinceWrite.assign(m_keyboards.size(), false);
-    if (!m_options.stateFile.empty())
-        m_stateFile = std::make_unique<StateFile>(m_options.stateFile);
-    LoadState();
+    for (int i = 0; i < Count(); ++i)
+        m_kept.push_back(Kept(Keyboard(i)));
+    m_keptSinceWrite.assign(m_keyboards.size(), false);
+    if (m_options.stateFile.empty() || !OpenStateFile())
+        return;
+    for (int i = 0; m_options.powerCycle && i < Count(); ++i) {
+        Keyboard(i).WithFirmware([](KeyboardFirmware& f) { f.PowerCycle(); });
+        if (!SaveState(i))
+            m_error = StateFileName + ("\"" + m_options.stateFile + "\": cannot be written");
+    }
+}
+
+std::string EmulatorBench::LockFileOf(int index) const {
+    return m_options.stateFile + "." + std::to_string(index + 1) + ".lock";
 }
 
 std::string EmulatorBench::LockFile(const std::string& path) const {
-    return path.rfind(InnerPrefix, 0) == 0 ? m_options.stateFile : std::string();
+    for (int i = 0; i < Count() && !m_options.stateFile.empty(); ++i)
+        if (path.rfind(PathPrefix(i), 0) == 0)
+            return LockFileOf(i);
+    return {};
+}
+
+// Opens the state file and makes each keyboard's lock file, then gives each
+// keyboard what the file keeps for it. False, with m_error set, when a file
+// cannot serve or the state file is not one; it is then never written.
+bool EmulatorBench::OpenStateFile() {
+    const auto refuse = [this](const char* kind, const std::string& file, const std::string& why) {
+        m_error = kind + ("\"" + file + "\": " + why);
+        m_stateFile.reset();
+        return false;
+    };
+    const std::string& path = m_options.stateFile;
+    m_stateFile = std::make_unique<StateFile>(path);
+    if (!m_stateFile->Error().empty())
+        return refuse(StateFileName, path, m_stateFile->Error());
+    const std::optional<std::string> text = m_stateFile->Read();
+    if (!text)
+        return refuse(StateFileName, path, "cannot be read");
+    std::map<int, KeptState> kept;
+    std::string why;
+    if (!ParseStateFile(*text, kept, why))
+        return refuse(StateFileName, path, "not one (" + why + "), left as it is");
+    for (int i = 0; i < Count(); ++i) {
+        // Made, and checked, as the state file is.
+        if (const StateFile lock(LockFileOf(i)); !lock.Error().empty())
+            return refuse(LockFileName, LockFileOf(i), lock.Error());
+        if (const auto at = kept.find(i + 1); at != kept.end())
+            TakeFromFile(i, at->second);
+    }
+    return true;
 }
 
 EmulatorBench::~EmulatorBench() {
@@ -160,59 +212,69 @@ std::unique_ptr<HidConnection> EmulatorBench::open(const std::string& path, HidO
     return nullptr;
 }
 
-// One line per keyboard: its number and its stored fields as Name=value
-// pairs. Lines that do not read are skipped: such a keyboard keeps what it
-// has, like a fresh one. A keyboard whose line differs from what it stores
-// takes the line's values, as if stored and switched off and on. `only`:
-// that keyboard alone (0-based), -1 for every one.
-void EmulatorBench::LoadState(int only) {
-    if (!m_stateFile)
-        return;
-    std::istringstream in(m_stateFile->Read());
-    std::lock_guard<std::mutex> lock(m_stateLock);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        int number = 0;
-        std::string rest;
-        if (!(fields >> number) || number < 1 || number > Count() || (only >= 0 && number != only + 1))
-            continue;
-        std::getline(fields, rest);
-        DeviceStatus& stored = m_stored[static_cast<std::size_t>(number - 1)];
-        DeviceStatus read = stored;
-        if (ParseStatus(rest, read) && !(read == stored)) {
-            StoreAndPowerCycle(Keyboard(number - 1), read);
-            stored = Keyboard(number - 1).StoredState();
-        }
-    }
+// Makes `kept` what keyboard `index` holds and stores.
+void EmulatorBench::TakeFromFile(int index, const KeptState& kept) {
+    Keyboard(index).WithFirmware([&](KeyboardFirmware& firmware) {
+        DeviceStatus holds = firmware.State(), stored = firmware.Stored();
+        ParseStatus(kept.holds, holds);
+        ParseStatus(kept.stored, stored);
+        firmware.SetStored(stored);
+        firmware.SetState(holds);
+    });
+    m_kept[static_cast<std::size_t>(index)] = Kept(Keyboard(index));
 }
 
-// Takes what the keyboard at `storing` holds now as what it stores, and
-// returns once the state file holds it (true) or its write failed (false).
-// A store that arrives while the file is being written waits for the next
-// write, which then covers every store made meanwhile. When a write fails,
-// every store it covered fails (the keyboards answer none of them).
-bool EmulatorBench::SaveState(int storing) {
+// Takes keyboard `index`'s lines when another process changed them. This
+// bench's own writes end first: a line read before one of them ends would
+// undo its change. A file that no longer reads changes nothing.
+void EmulatorBench::LoadState(int index) {
+    if (!m_stateFile)
+        return;
     std::unique_lock<std::mutex> lock(m_stateLock);
-    m_stored[static_cast<std::size_t>(storing)] = Keyboard(storing).FirmwareState();
-    m_storedSinceWrite[static_cast<std::size_t>(storing)] = true;
-    const uint64_t mine = ++m_stores;
+    m_stateWritten.wait(lock, [this] { return !m_writing && std::max(m_written, m_failed) >= m_changes; });
+    if (m_keptSinceWrite[static_cast<std::size_t>(index)])
+        return; // its own change, not yet written, is newer
+    const std::optional<std::string> text = m_stateFile->Read();
+    std::map<int, KeptState> kept;
+    std::string why;
+    if (!text || !ParseStateFile(*text, kept, why))
+        return;
+    if (const auto at = kept.find(index + 1);
+        at != kept.end() && !(at->second == m_kept[static_cast<std::size_t>(index)]))
+        TakeFromFile(index, at->second);
+}
+
+// Takes what keyboard `index` holds and stored now as what it keeps, and
+// returns once the state file holds it (true) or its write failed (false);
+// at once when nothing changed. A change made while the file is being
+// written waits for the next write, which then covers every change made
+// meanwhile. When a write fails, every change it covered fails.
+bool EmulatorBench::SaveState(int index) {
+    const auto at = static_cast<std::size_t>(index);
+    std::unique_lock<std::mutex> lock(m_stateLock);
+    const KeptState now = Kept(Keyboard(index));
+    if (now == m_kept[at] && !m_keptSinceWrite[at])
+        return true;
+    m_kept[at] = now;
+    m_keptSinceWrite[at] = true;
+    const uint64_t mine = ++m_changes;
     while (m_written < mine && m_failed < mine) {
         if (m_writing) {
             m_stateWritten.wait(lock);
             continue;
         }
         m_writing = true;
-        const uint64_t covered = m_stores;
-        const std::vector<DeviceStatus> stored = m_stored;
-        std::vector<bool> changed(m_storedSinceWrite.size(), false);
-        changed.swap(m_storedSinceWrite);
+        const uint64_t covered = m_changes;
+        const std::vector<KeptState> kept = m_kept;
+        std::vector<bool> changed(m_keptSinceWrite.size(), false);
+        changed.swap(m_keptSinceWrite);
         lock.unlock();
-        const bool ok = WriteStateFile(stored, changed);
+        const bool ok = WriteStateFile(kept, changed);
         lock.lock();
         m_writing = false;
         if (!ok) { // the next write renews these lines too
             for (std::size_t i = 0; i < changed.size(); ++i)
-                m_storedSinceWrite[i] = m_storedSinceWrite[i] || changed[i];
+                m_keptSinceWrite[i] = m_keptSinceWrite[i] || changed[i];
         }
         (ok ? m_written : m_failed) = covered;
         m_stateWritten.notify_all();
@@ -225,24 +287,18 @@ bool EmulatorBench::SaveState(int storing) {
 // bench has) stays as the file has it. Not synced to the disk: it stands in
 // for a keyboard's memory in tests and on benches, where a store must stay
 // cheap.
-bool EmulatorBench::WriteStateFile(const std::vector<DeviceStatus>& stored,
+bool EmulatorBench::WriteStateFile(const std::vector<KeptState>& kept,
                                    const std::vector<bool>& changed) {
-    return m_stateFile->Update([&](const std::string& old) {
-        std::map<int, std::string> lines;
-        std::istringstream in(old);
-        for (std::string line; std::getline(in, line);) {
-            int number = 0;
-            if (std::istringstream(line) >> number)
-                lines[number] = line;
-        }
-        for (std::size_t i = 0; i < stored.size(); ++i) {
+    return m_stateFile->Update([&](const std::string& old) -> std::optional<std::string> {
+        std::map<int, KeptState> lines;
+        std::string why;
+        if (!ParseStateFile(old, lines, why))
+            return std::nullopt; // replaced by another file meanwhile: not ours to write
+        for (std::size_t i = 0; i < kept.size(); ++i) {
             const int number = static_cast<int>(i) + 1;
             if (changed[i] || lines.count(number) == 0)
-                lines[number] = std::to_string(number) + " " + FormatStatus(stored[i]);
+                lines[number] = kept[i];
         }
-        std::string text;
-        for (const auto& [number, line] : lines)
-            text += line + "\n";
-        return text;
+        return FormatStateFile(lines);
     });
 }

@@ -3,6 +3,7 @@
 #include "device/HidBus.h"
 #include "emulator/EmulatorBus.h"
 #include "emulator/StateFile.h"
+#include "emulator/StatusText.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -19,16 +20,18 @@
 // first keyboard's, then the following entries of the product table) and its
 // own ID number (4711 for the first, one more for each further keyboard).
 //
-// With a state file, what the keyboards stored ("store", report 9) is kept
-// there, as a real keyboard's memory keeps it across a power cycle: read when
-// the bench is made, and again when a keyboard is opened (another process
-// may have stored meanwhile: the keyboard then starts from that, as after a
-// power cycle), and written after every store. A store rewrites only the
-// storing keyboard's line, so that processes storing different keyboards at
-// once keep each other's. The state file is the keyboards' LockFile.
+// With a state file, each keyboard keeps there what it holds (its settings,
+// stored or not) and what it stored, as a real keyboard keeps both while it
+// has power: read when the bench is made, and again when a keyboard is
+// opened (another process may have changed it meanwhile), and written after
+// every write that changed either. A write renews only the writing keyboard's
+// lines, so that processes changing different keyboards at once keep each
+// other's. A file that is not a state file is refused and left as it is.
+// Each keyboard's lock (LockFile) is a file of its own beside the state file,
+// "FILE.N.lock".
 class EmulatorBench : public HidBus {
 public:
-    static constexpr int MaxKeyboards = 19; // one for each product ID of the table
+    static constexpr int MaxKeyboards = 16;
 
     struct Options {
         int count = 1;
@@ -42,9 +45,15 @@ public:
         // Every keyboard sends a live status report of its own before each
         // answer, and the answer a little later.
         bool chatter = false;
+        // Every keyboard loses power and comes back before it is first used:
+        // it holds what it stored.
+        bool powerCycle = false;
     };
 
     explicit EmulatorBench(Options options);
+    // Why the keyboards cannot run: their state file cannot be read or
+    // written, or is not one. Named with the file; empty when they can.
+    const std::string& Error() const { return m_error; }
     ~EmulatorBench() override;
 
     std::vector<HidInterfaceInfo> enumerate() override;
@@ -61,26 +70,30 @@ public:
 
 private:
     friend class EmulatorBenchConnection;
-    void LoadState(int only = -1);
-    bool SaveState(int storing);
+    std::string LockFileOf(int index) const;
+    bool OpenStateFile();
+    void TakeFromFile(int index, const KeptState& kept);
+    void LoadState(int index);
+    bool SaveState(int index);
+    bool WriteStateFile(const std::vector<KeptState>& kept, const std::vector<bool>& changed);
 
     Options m_options;
     std::vector<std::unique_ptr<EmulatorBus>> m_keyboards;
     std::atomic<int> m_firstKeyboardWrites{0};
     std::thread m_replug; // plugs the first keyboard back in
-    bool WriteStateFile(const std::vector<DeviceStatus>& stored, const std::vector<bool>& changed);
+    std::string m_error;
     std::unique_ptr<StateFile> m_stateFile;
 
-    // What each keyboard stored. Kept here rather than read from the
-    // keyboards, whose stores may be half-way on other threads.
-    std::vector<DeviceStatus> m_stored;
-    std::vector<bool> m_storedSinceWrite; // the keyboards whose line the next write renews
-    // Stores made at the same time are written to the file together: each
-    // store is numbered, and one write covers every store numbered before it.
-    std::mutex m_stateLock; // guards everything from m_stored on
+    // What each keyboard keeps, as this bench last read it from the file or
+    // wrote it there.
+    std::vector<KeptState> m_kept;
+    std::vector<bool> m_keptSinceWrite; // the keyboards whose lines the next write renews
+    // Changes made at the same time are written to the file together: each
+    // is numbered, and one write covers every change numbered before it.
+    std::mutex m_stateLock; // guards everything from m_kept on
     std::condition_variable m_stateWritten;
-    uint64_t m_stores = 0;  // stores made
-    uint64_t m_written = 0; // stores the file holds
-    uint64_t m_failed = 0;  // stores whose write failed
+    uint64_t m_changes = 0; // changes made
+    uint64_t m_written = 0; // changes the file holds
+    uint64_t m_failed = 0;  // changes whose write failed
     bool m_writing = false;
 };

@@ -51,6 +51,11 @@ void KeyboardFirmware::SetState(const DeviceStatus& state) {
     ApplyRestrictions(m_state);
 }
 
+void KeyboardFirmware::SetStored(const DeviceStatus& stored) {
+    m_stored = stored;
+    ApplyRestrictions(m_stored);
+}
+
 void KeyboardFirmware::ApplyRestrictions(DeviceStatus& s) const {
     // Read-only hardware facts and missing parts cannot be switched on.
     s.NumberOfSensors = SensorCount(m_productId);

@@ -52,8 +52,9 @@ public:
     // copy that "store" last kept.
     const DeviceStatus& State() const { return m_state; }
     const DeviceStatus& Stored() const { return m_stored; }
-    // Replaces the state (product restrictions still apply).
+    // Replace the state and the stored copy (product restrictions still apply).
     void SetState(const DeviceStatus& state);
+    void SetStored(const DeviceStatus& stored);
 
     // Handles one output report as it reaches the keyboard: 9 bytes, byte 0
     // the report ID 0. Reports of unknown commands, requests for types other

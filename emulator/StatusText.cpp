@@ -56,3 +56,73 @@ std::string StatusDifferences(const DeviceStatus& a, const DeviceStatus& b) {
     }
     return out;
 }
+
+namespace {
+
+constexpr const char* StateFileHeader = "kbconfig built-in keyboards, state 1";
+constexpr const char* Holds = "holds";
+constexpr const char* Stored = "stored";
+
+// Reads a state file's line: "N WORD FIELDS" with a word, or "N FIELDS"
+// (the older form) without one.
+bool ParseStateLine(const std::string& line, bool withWord, int& number, std::string& word,
+                    std::string& fields) {
+    std::istringstream in(line);
+    if (!(in >> number) || number < 1 || (withWord && !(in >> word)))
+        return false;
+    std::getline(in >> std::ws, fields);
+    DeviceStatus check;
+    return fields.find('=') != std::string::npos && ParseStatus(fields, check);
+}
+
+} // namespace
+
+KeptState KeptStateOf(const DeviceStatus& holds, const DeviceStatus& stored) {
+    std::string settings;
+    for (const RecordField& f : RecordFields())
+        if (f.command != 0)
+            settings += std::string(settings.empty() ? "" : " ") + f.name + '=' +
+                        std::to_string(FieldValue(f, holds));
+    return {settings, FormatStatus(stored)};
+}
+
+std::string FormatStateFile(const std::map<int, KeptState>& keyboards) {
+    std::string text = std::string(StateFileHeader) + "\n";
+    for (const auto& [number, kept] : keyboards) {
+        const std::string n = std::to_string(number) + " ";
+        text += n + Holds + " " + kept.holds + "\n" + n + Stored + " " + kept.stored + "\n";
+    }
+    return text;
+}
+
+bool ParseStateFile(const std::string& text, std::map<int, KeptState>& keyboards,
+                    std::string& error) {
+    keyboards.clear();
+    std::istringstream in(text);
+    std::string line;
+    const bool headed = std::getline(in, line) && line == StateFileHeader;
+    if (!headed) // the older form, or nothing at all
+        in = std::istringstream(text);
+    for (int at = headed ? 2 : 1; std::getline(in, line); ++at) {
+        int number = 0;
+        std::string word, fields;
+        if (!ParseStateLine(line, headed, number, word, fields) ||
+            (headed && word != Holds && word != Stored)) {
+            error = "line " + std::to_string(at) + " is not one of a state file";
+            keyboards.clear();
+            return false;
+        }
+        KeptState& kept = keyboards[number];
+        if (word == Holds) {
+            kept.holds = fields;
+            continue;
+        }
+        kept.stored = fields;
+        if (!headed) { // what a keyboard stored it holds after a power cycle
+            DeviceStatus status;
+            ParseStatus(fields, status);
+            kept.holds = KeptStateOf(status, status).holds;
+        }
+    }
+    return true;
+}

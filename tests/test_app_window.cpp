@@ -295,13 +295,14 @@ private:
 };
 
 // While unlocked the window holds the keyboard's writer lock (here the built-in
-// keyboards' state file): another holder keeps "Configure" locked with a
+// keyboard's lock file): another holder keeps "Configure" locked with a
 // message naming it; locking again and losing the keyboard let go.
 TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
     QTemporaryDir dir;
     EmulatorBench::Options options;
     options.stateFile = (dir.path() + QStringLiteral("/state")).toStdString();
     const auto bench = std::make_shared<EmulatorBench>(options);
+    const std::string lock = bench->LockFile(EmulatorBench::PathPrefix(0) + "config");
     ScriptedPrompts prompts;
     CKeyboardConfigDlg dlg(false, dir.path() + QLatin1Char('/'), bench);
     dlg.SetTimerRunning(false);
@@ -310,7 +311,7 @@ TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
     const std::chrono::milliseconds now{0};
 
     OtherHolder other;
-    ASSERT_EQ(other.TryAcquire(options.stateFile, now), KeyboardLock::Outcome::Acquired);
+    ASSERT_EQ(other.TryAcquire(lock, now), KeyboardLock::Outcome::Acquired);
     dlg.SetConfigurationUnlocked(true);
     EXPECT_FALSE(unlocked());
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -321,9 +322,9 @@ TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
     other.Release();
     dlg.SetConfigurationUnlocked(true);
     EXPECT_TRUE(unlocked());
-    EXPECT_EQ(other.TryAcquire(options.stateFile, now), KeyboardLock::Outcome::Busy);
+    EXPECT_EQ(other.TryAcquire(lock, now), KeyboardLock::Outcome::Busy);
     dlg.SetConfigurationUnlocked(false);
-    EXPECT_EQ(other.TryAcquire(options.stateFile, now), KeyboardLock::Outcome::Acquired);
+    EXPECT_EQ(other.TryAcquire(lock, now), KeyboardLock::Outcome::Acquired);
     other.Release();
 
     dlg.SetConfigurationUnlocked(true);
@@ -332,7 +333,7 @@ TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
         dlg.OnTimer();
         return !unlocked();
     }));
-    EXPECT_EQ(other.TryAcquire(options.stateFile, now), KeyboardLock::Outcome::Acquired);
+    EXPECT_EQ(other.TryAcquire(lock, now), KeyboardLock::Outcome::Acquired);
 }
 
 TEST(StatusDisplay, PercentAndColourFollowTheRawLevelAgainstTheThresholds) {

@@ -143,17 +143,22 @@ TEST_F(CliTest, ApplySetAndStoreReachTheKeyboard) {
     EXPECT_EQ(f["PowerOnWipe"], 1);
     EXPECT_EQ(f["IdNumber"], 4711);
 
-    // Set without --store is lost with the power; with it, it stays.
+    // What set sends is held between commands until the power goes; a
+    // store, with set's --store or later, keeps it.
+    const std::string powerCycle = "KBCONFIG_EMULATOR_FAULTS=power-cycle";
     ASSERT_EQ(Cli("set HighThreshold=200").exit, 0);
+    EXPECT_EQ(Show()["fields"]["HighThreshold"], 200);
+    EXPECT_EQ(Show("", powerCycle)["fields"]["HighThreshold"], 180);
     EXPECT_EQ(Show()["fields"]["HighThreshold"], 180);
-    const Outcome set = Cli("set 'IdNumber= +42' HighThreshold=200 DisableSensor4=1 --store");
+    ASSERT_EQ(Cli("set HighThreshold=200").exit, 0);
+    ASSERT_EQ(Cli("store").exit, 0);
+    const Outcome set = Cli("set 'IdNumber= +42' DisableSensor4=1 --store");
     ASSERT_EQ(set.exit, 0) << set.err;
-    f = Show()["fields"];
+    f = Show("", powerCycle)["fields"];
     EXPECT_EQ(f["IdNumber"], 42);
     EXPECT_EQ(f["HighThreshold"], 200);
     EXPECT_EQ(f["DisableSensor4"], 1);
     EXPECT_EQ(f["LowThreshold"], 77);
-    EXPECT_EQ(Cli("store").exit, 0);
 
     // --all: every keyboard, one result line each, each keeping its ID number.
     const Outcome all = Cli("apply bench.set --all --store",
@@ -263,10 +268,10 @@ TEST_F(CliTest, SaveAndApplyTouchOnlyRegularFiles) {
     fs::create_symlink("/dev/null", dir / "null.set");
     // The device is tried as a user who could not replace it were the
     // refusal ever lost, with a copy of the program that user can run
-    // wherever the build lies.
+    // wherever the build lies, and no state file that user could not write.
     std::string user;
     if (::geteuid() == 0) {
-        user = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+        user = "KBCONFIG_EMULATOR_STATE= setpriv --reuid=65534 --regid=65534 --clear-groups";
         fs::copy_file(program, dir / "kbconfig-cli");
         program = Path("kbconfig-cli");
     }
@@ -322,7 +327,59 @@ TEST_F(CliTest, SecondWriterGivesUpNamingTheFirst) {
     EXPECT_LT(waited, std::chrono::seconds(3));
     EXPECT_EQ(Cli("store --wait 0").exit, 6);
     EXPECT_EQ(Cli("show").exit, 0);
+    EXPECT_EQ(Cli("store --wait 0 --device emulator:2:config", "KBCONFIG_EMULATOR_COUNT=3").exit, 0);
     std::system(("while kill -0 " + pid + " 2>/dev/null; do sleep 0.2; done").c_str());
+}
+
+// A state file that cannot serve, and a count that is not one, are refused
+// by name before anything is sent; a file that is not a state file, and
+// the state file named as an output, stay as they are.
+TEST_F(CliTest, StateFileAndCountThatCannotServeAreRefusedByName) {
+    const std::string notes = "2024 budget: 1000\nfood 300\n";
+    Write("notes.txt", notes);
+    fs::create_directory(dir / "folder");
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    Write("readonly", "");
+    const std::string user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups"
+                                              : "";
+    fs::permissions(Path("readonly"), fs::perms::owner_read | fs::perms::group_read |
+                                          fs::perms::others_read);
+    ASSERT_EQ(Cli("set LowThreshold=70").exit, 0);
+    const std::string state = Read(Path("state"));
+    struct Case {
+        std::string args, env, says;
+        int exit;
+    };
+    const Case cases[] = {
+        {"show", "KBCONFIG_EMULATOR_STATE=notes.txt", "\"notes.txt\": not one (line 1", 5},
+        {"show", "KBCONFIG_EMULATOR_STATE=folder", "\"folder\": Is a directory", 5},
+        {"store", "KBCONFIG_EMULATOR_STATE=fifo", "\"fifo\": not a regular file", 5},
+        {"show", "KBCONFIG_EMULATOR_STATE=no/such/state", "\"no/such/state\": No such file", 5},
+        {"show", "KBCONFIG_EMULATOR_STATE=readonly " + user, "\"readonly\": Permission denied", 5},
+        {"store", "KBCONFIG_EMULATOR_STATE=readonly " + user, "\"readonly\"", 5},
+        {"list", "KBCONFIG_EMULATOR_COUNT=0", "KBCONFIG_EMULATOR_COUNT \"0\" is not a number", 1},
+        {"show", "KBCONFIG_EMULATOR_COUNT=abc", "\"abc\"", 1},
+        {"show", "KBCONFIG_EMULATOR_COUNT=-2", "\"-2\"", 1},
+        {"show", "KBCONFIG_EMULATOR_COUNT=17", "\"17\"", 1},
+        {"store", "KBCONFIG_EMULATOR_COUNT=1000", "\"1000\"", 1},
+        {"show --log state", "", "--log \"state\" names the built-in keyboards' state file", 1},
+        {"save ./state", "", "save \"./state\" names the built-in keyboards' state file", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args + " " + c.env);
+        const bool logs = c.args.find("--log") == std::string::npos;
+        const Outcome run = Cli(c.args + (logs ? " --log log.txt" : ""), c.env);
+        EXPECT_EQ(run.exit, c.exit);
+        ExpectOneErrorLine(run);
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(Read(Path("log.txt")), "");
+    }
+    EXPECT_EQ(Read(Path("notes.txt")), notes);
+    EXPECT_EQ(Read(Path("state")), state);
+    EXPECT_EQ(Read(Path("readonly")), "");
+    // A state file of the older form, without a header: what was stored.
+    Write("old", "1 LowThreshold=42\n");
+    EXPECT_EQ(Show("", "KBCONFIG_EMULATOR_STATE=old")["fields"]["LowThreshold"], 42);
 }
 
 // A keyboard that never answers: each request is sent three times, then the
@@ -424,7 +481,6 @@ TEST_F(CliTest, BadInputSendsNothing) {
 // back (8) or storing (10). Never a success, nothing stored.
 TEST_F(CliTest, UnplugDuringApplyIsAFailure) {
     SettingsFile({{"LowThreshold", 33}});
-    const std::string stored = Read(Path("state"));
     for (int k : {3, 5, 8, 10}) {
         SCOPED_TRACE(k);
         const Outcome run = Cli("apply bench.set --store",
@@ -432,7 +488,8 @@ TEST_F(CliTest, UnplugDuringApplyIsAFailure) {
         EXPECT_EQ(run.exit, 4);
         EXPECT_EQ(run.out.find("applied"), std::string::npos) << run.out;
         EXPECT_NE(run.err.find("went away"), std::string::npos) << run.err;
-        EXPECT_EQ(Read(Path("state")), stored);
+        // Unplugged, it holds what it stored.
+        EXPECT_EQ(Read(Path("state")).find("LowThreshold=33"), std::string::npos);
     }
     // With --all the others are served and the exit code still tells.
     const Outcome all = Cli("apply bench.set --all --store",

@@ -1,8 +1,9 @@
 // The built-in keyboard's bus in time and under threads: late replies, failed
 // writes, waits ended by an unplug and by the bus going away, a reader thread
-// beside a writing one.
+// beside a writing one, a bench's keyboard opened during a store.
 
 #include "device/DeviceIds.h"
+#include "emulator/EmulatorBench.h"
 #include "emulator/EmulatorBus.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <future>
+#include <vector>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -117,4 +120,40 @@ TEST(EmulatorBus, ReaderThreadGetsEveryAnswerWhileAnotherThreadWrites) {
     readerThread.join();
     for (int t = 1; t <= 4; ++t)
         EXPECT_EQ(answers[t], Rounds / 4) << "type " << t;
+}
+
+// Opening a keyboard reads the state file for another process's changes: one
+// opened while this process's store is being written must not take the
+// older line for such a change and undo the store.
+TEST(EmulatorBench, OpeningDuringAStoreDoesNotUndoIt) {
+    const std::string file = ::testing::TempDir() + "kbconfig-bench-state";
+    std::remove(file.c_str());
+    EmulatorBench bench({.first = Manual, .stateFile = file});
+    ASSERT_EQ(bench.Error(), "");
+    const std::string config = EmulatorBench::PathPrefix(0) + "config";
+    auto c = bench.open(config);
+    std::atomic<bool> done{false};
+    std::vector<std::thread> openers;
+    for (int i = 0; i < 3; ++i)
+        openers.emplace_back([&] {
+            while (!done)
+                bench.open(config);
+        });
+    int undone = 0;
+    for (uint16_t low = 1; low <= 100; ++low) {
+        bench.Keyboard(0).WithFirmware([low](KeyboardFirmware& f) {
+            DeviceStatus s = f.State();
+            s.LowThreshold = low;
+            f.SetState(s);
+        });
+        ASSERT_TRUE(Write(*c, protocol::EncodeStore()));
+        std::this_thread::yield();
+        undone += bench.Keyboard(0).StoredState().LowThreshold != low;
+    }
+    done = true;
+    for (auto& opener : openers)
+        opener.join();
+    EXPECT_EQ(undone, 0);
+    std::remove(file.c_str());
+    std::remove((file + ".1.lock").c_str());
 }
