@@ -117,6 +117,30 @@ TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
     }
 }
 
+// A write answered only after its wait ended: the late answer must not pass
+// for the answer to the next write, which the keyboard lost.
+TEST(Polling, LateAnswerDoesNotAnswerTheNextWrite) {
+    AppHarness h;
+    ASSERT_TRUE(h.Connect());
+    h.Click(6);
+    h.Bus().SetHoldReplies(true);
+    for (uint8_t low : {70, 80}) {
+        g_settings.LowThreshold = low;
+        h.Core().RequestThresholdsReport();
+        h.Bus().SetLoseWrites(low == 80);
+        TickAndWatch(h, low == 70 ? PollingMachine::ReplyTickLimit + 2 : 1);
+    }
+    h.Bus().SetLoseWrites(false);
+    h.Bus().SetHoldReplies(false); // the first write's answer, late
+    ASSERT_TRUE(h.WaitReply());
+    for (int i = 0; i < 40 && !NothingToSend(h); ++i) {
+        h.Tick();
+        h.WaitReply(100);
+    }
+    EXPECT_EQ(h.Bus().FirmwareState().LowThreshold, 80);
+    EXPECT_TRUE(NothingToSend(h));
+}
+
 // A change made while its report waits for the answer is sent again; an
 // unplug locks and drops what was pending.
 TEST(Polling, ChangeDuringItsWaitIsSentAgainAndUnplugDropsWhatWasPending) {
