@@ -3,13 +3,13 @@
 if(TARGET kb_ui)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   kbconfig_add_test(NAME test_pages
-    SOURCES test_pages_main.cpp test_pages_threshold.cpp test_pages_timers.cpp
+    SOURCES test_app_main.cpp test_pages_threshold.cpp test_pages_timers.cpp
             test_pages_manufacturing.cpp test_pages_dialogs.cpp
     LIBS kb_ui Qt6::Test LABELS pages OWN_MAIN)
   kbconfig_offscreen(test_pages)
   if(TARGET kb_app_test_support)
     kbconfig_add_test(NAME test_pages_end_to_end
-      SOURCES test_pages_main.cpp test_pages_end_to_end.cpp
+      SOURCES test_app_main.cpp test_pages_end_to_end.cpp
       LIBS kb_app_test_support LABELS pages OWN_MAIN)
     kbconfig_offscreen(test_pages_end_to_end)
   endif()
@@ -19,7 +19,7 @@ endif()
 # Windows cross-build brings a rapidcheck of its own (scripts/test-windows.sh).
 if(TARGET kb_ui)
   find_package(rapidcheck REQUIRED)
-  kbconfig_add_test(NAME test_core SOURCES test_pages_main.cpp test_core_generated.cpp
+  kbconfig_add_test(NAME test_core SOURCES test_app_main.cpp test_core_generated.cpp
     LIBS kb_ui kb_core kb_emulator rapidcheck LABELS core OWN_MAIN)
   kbconfig_offscreen(test_core)
 endif()

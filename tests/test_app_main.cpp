@@ -1,5 +1,6 @@
-// main() of the main-window tests: offscreen, inside a temporary directory
-// that receives "eventlog.txt".
+// main() of the widget tests: a QApplication, offscreen unless told
+// otherwise, inside a temporary directory that receives "eventlog.txt" (and
+// any file a test writes there).
 
 #include <QApplication>
 #include <QDir>

@@ -29,9 +29,7 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <functional>
-#include <mutex>
+#include <future>
 #include <thread>
 
 #include <unistd.h>
@@ -243,54 +241,35 @@ TEST(ConfigurationLock, ProductWithoutBeeperKeepsEnableBeeperOffAndShowsItDisabl
     }
 }
 
-// Another program's hold on a keyboard's lock, from a thread of its own: a
-// Windows mutex lets the thread that holds it take it again.
+// Another program's hold on a keyboard's lock, from a thread of its own (a
+// Windows mutex lets the thread that holds it take it again), kept until
+// Release. A plain thread, not a QThread: its event dispatcher's wake-up file
+// trips ThreadSanitizer inside uninstrumented glib.
 class OtherHolder {
 public:
-    OtherHolder() : m_thread([this] { Serve(); }) {}
-    ~OtherHolder() {
+    ~OtherHolder() { Release(); }
+    KeyboardLock::Outcome TryAcquire(const std::string& file) {
         Release();
-        OnItsThread({});
-        m_thread.join();
-    }
-    KeyboardLock::Outcome TryAcquire(const std::string& file, std::chrono::milliseconds wait) {
-        KeyboardLock::Outcome outcome{};
-        OnItsThread([&] { outcome = m_lock.TryAcquire(file, wait); });
-        return outcome;
+        std::promise<KeyboardLock::Outcome> outcome;
+        std::future<KeyboardLock::Outcome> told = outcome.get_future();
+        m_release = std::promise<void>();
+        m_thread = std::thread([file, outcome = std::move(outcome),
+                                released = m_release.get_future()]() mutable {
+            KeyboardLock lock; // let go on this thread, before it ends
+            outcome.set_value(lock.TryAcquire(file, std::chrono::milliseconds(0)));
+            released.wait();
+        });
+        return told.get();
     }
     void Release() {
-        OnItsThread([&] { m_lock.Release(); });
+        if (!m_thread.joinable())
+            return;
+        m_release.set_value();
+        m_thread.join();
     }
 
 private:
-    // Hands one piece of work to the holder's thread and waits until it ran;
-    // an empty one ends the thread. A plain thread, not a QThread: its event
-    // dispatcher's wake-up file trips ThreadSanitizer inside uninstrumented glib.
-    void OnItsThread(std::function<void()> work) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_work = std::move(work);
-        m_hasWork = true;
-        m_changed.notify_all();
-        m_changed.wait(lock, [&] { return !m_hasWork; });
-    }
-    void Serve() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [&] { return m_hasWork; });
-            const bool end = !m_work;
-            if (m_work)
-                m_work();
-            m_hasWork = false;
-            m_changed.notify_all();
-            if (end)
-                return;
-        }
-    }
-    KeyboardLock m_lock; // let go on its thread before the thread ends
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::function<void()> m_work;
-    bool m_hasWork = false;
+    std::promise<void> m_release;
     std::thread m_thread;
 };
 
@@ -308,10 +287,9 @@ TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
     dlg.SetTimerRunning(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Core().KeyboardPresent(); }));
     const auto unlocked = [&] { return dlg.Core().ConfigurationUnlocked(); };
-    const std::chrono::milliseconds now{0};
 
     OtherHolder other;
-    ASSERT_EQ(other.TryAcquire(lock, now), KeyboardLock::Outcome::Acquired);
+    ASSERT_EQ(other.TryAcquire(lock), KeyboardLock::Outcome::Acquired);
     dlg.SetConfigurationUnlocked(true);
     EXPECT_FALSE(unlocked());
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -322,9 +300,9 @@ TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
     other.Release();
     dlg.SetConfigurationUnlocked(true);
     EXPECT_TRUE(unlocked());
-    EXPECT_EQ(other.TryAcquire(lock, now), KeyboardLock::Outcome::Busy);
+    EXPECT_EQ(other.TryAcquire(lock), KeyboardLock::Outcome::Busy);
     dlg.SetConfigurationUnlocked(false);
-    EXPECT_EQ(other.TryAcquire(lock, now), KeyboardLock::Outcome::Acquired);
+    EXPECT_EQ(other.TryAcquire(lock), KeyboardLock::Outcome::Acquired);
     other.Release();
 
     dlg.SetConfigurationUnlocked(true);
@@ -333,7 +311,7 @@ TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
         dlg.OnTimer();
         return !unlocked();
     }));
-    EXPECT_EQ(other.TryAcquire(lock, now), KeyboardLock::Outcome::Acquired);
+    EXPECT_EQ(other.TryAcquire(lock), KeyboardLock::Outcome::Acquired);
 }
 
 TEST(StatusDisplay, PercentAndColourFollowTheRawLevelAgainstTheThresholds) {

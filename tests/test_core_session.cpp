@@ -61,7 +61,8 @@ TEST(SessionReplies, OnlyAnAcknowledgementReadAfterTheWriteCounts) {
         EXPECT_EQ(s.bus->FirmwareState().LowThreshold, 99);
     }
     // A held reply that comes within the wait is the answer; a request is
-    // answered only by its own type, whatever else arrives first.
+    // answered only by its own type: a type-10 reply is no answer to it, nor
+    // live status arriving before its own reply.
     {
         Session s;
         s.bus->SetReplyDelay(60ms);
@@ -71,11 +72,16 @@ TEST(SessionReplies, OnlyAnAcknowledgementReadAfterTheWriteCounts) {
         std::thread stray([&] {
             std::this_thread::sleep_for(30ms);
             s.bus->SendReport(protocol::Report{0, protocol::TypeReply});
+        });
+        EXPECT_EQ(s.session.Request(protocol::TypeIdNumber), R::NoAnswer);
+        stray.join();
+        std::thread late([&] {
+            std::this_thread::sleep_for(30ms);
             s.bus->SendReport(protocol::Report{0, protocol::TypeLiveStatus});
             s.bus->SetHoldReplies(false);
         });
         EXPECT_EQ(s.session.Request(protocol::TypeIdNumber), R::Done);
-        stray.join();
+        late.join();
         EXPECT_EQ(s.session.Record().ReplyType, protocol::TypeIdNumber);
     }
 }
