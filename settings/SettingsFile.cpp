@@ -137,8 +137,10 @@ RecallError ReadValue(std::string_view line, const KeyedField& field, RecallRead
             line.find_first_not_of(Blanks, keyEnd) != std::string_view::npos)
             return RecallError::WrongKey;
     }
-    return (negative && value != 0) || value > field.largest ? RecallError::OutOfRange
-                                                              : RecallError::None;
+    // The window's reading takes a switch as on for any number but 0, as
+    // older programs did.
+    const bool fits = value <= field.largest || (reading == RecallReading::ByPosition && field.flag);
+    return (negative && value != 0) || !fits ? RecallError::OutOfRange : RecallError::None;
 }
 
 unsigned LoadValue(const DeviceStatus& status, const KeyedField& field) {

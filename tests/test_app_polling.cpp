@@ -215,7 +215,7 @@ TEST(SaveAndRecall, ErrorsAskForTheRereadAtMostAndCancelAsksNothing) {
         {"range.set", v6 + "256 CleanTimer\r\n", "Value out of range in line 6 of file", true},
         {"version.set", "7" + v6.mid(1), "Incompatible format in saved file", true},
         // One character longer than any line of a settings file.
-        {"long.set", v6 + "5" + QByteArray(99, ' ') + "\r\n", "Not a number in line of file", true},
+        {"long.set", v6 + "5" + QByteArray(99, ' ') + "\r\n", "More than 99 characters in line 6", true},
     };
     for (const auto& c : cases) {
         ScriptedPrompts prompts;
