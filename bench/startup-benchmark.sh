@@ -30,9 +30,10 @@ if [[ ${KBCONFIG_BENCH_LINUX_ONLY:-0} != 1 ]]; then
   windows=$(realpath "${KBCONFIG_WINDOWS_BUILD:-build-mingw}")
   cmake --build "$windows" --target kbconfig bare_dialog > /dev/null
   export WINEPREFIX=$windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$WINEPREFIX"
   wineserver -k > /dev/null 2>&1 || true
   wineserver -w
-  wineserver -p > /dev/null 2>&1
+  wineserver -p > /dev/null 2>&1 || true # persistent, so that each start finds it
   trap 'wineserver -k > /dev/null 2>&1 || true' EXIT
   timeout 300 wine cmd /c exit > /dev/null 2>&1
   programs+=(windows)
