@@ -21,9 +21,10 @@ for group in "$@"; do
     # CI's other checks: the fuzzers (clang's libFuzzer) and the validation
     # of the desktop entry, the AppStream metainfo and its screenshot.
     --with-ci) PACKAGES+=(clang desktop-file-utils appstream file) ;;
-    # The Windows cross-build, run under wine, and the real window under Xvfb.
+    # The Windows cross-build, run under wine, and the real window under Xvfb
+    # (libxcb1-dev: the start-up benchmark's window timer).
     --with-windows) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 wine
-                               dpkg-dev x11-utils) ;;
+                               dpkg-dev x11-utils libxcb1-dev) ;;
     # Building the static Qt for Windows from Debian's source.
     --with-qt-source) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
                                  qt6-base-dev-tools dpkg-dev) ;;
