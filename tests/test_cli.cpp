@@ -532,8 +532,11 @@ TEST_F(CliTest, MonitorPrintsStatusLinesAndStopsCleanly) {
     EXPECT_EQ(statusLines, 3);
 
     // SIGINT: exit 0, the message log complete (it ends with a whole line).
+    // It is sent once the log has begun, when the signals are surely blocked
+    // however slowly the program started.
     const Outcome stopped = Cli("monitor --csv --interval 20 --log log.txt", "",
-                                "& p=$!; sleep 0.5; kill -INT $p; wait $p; exit $?");
+                                "& p=$!; for i in $(seq 200); do [ -s log.txt ] && break; "
+                                "sleep 0.05; done; sleep 0.3; kill -INT $p; wait $p; exit $?");
     EXPECT_EQ(stopped.exit, 0) << stopped.err;
     EXPECT_EQ(stopped.out.rfind("time,kind,LeftLevel,", 0), 0u);
     EXPECT_GE(std::count(stopped.out.begin(), stopped.out.end(), '\n'), 5);
