@@ -1,19 +1,31 @@
 // main() of the widget tests: a QApplication, offscreen unless told
-// otherwise, inside a temporary directory that receives "eventlog.txt" (and
-// any file a test writes there).
+// otherwise, inside a folder of this run's own that receives "eventlog.txt"
+// (and any file a test writes there). The folder is named by the process
+// id: QTemporaryDir's random name crashed the generated tests' program under
+// wine (a page fault inside Qt's random generator).
 
 #include <QApplication>
-#include <QDir>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+#include <system_error>
+
 int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    QTemporaryDir workDir;
-    QDir::setCurrent(workDir.path());
-    return RUN_ALL_TESTS();
+    const fs::path workDir = fs::temp_directory_path() /
+                             ("kbconfig-tests-" + std::to_string(QApplication::applicationPid()));
+    std::error_code ignored;
+    fs::remove_all(workDir, ignored);
+    fs::create_directories(workDir);
+    fs::current_path(workDir);
+    const int result = RUN_ALL_TESTS();
+    fs::current_path(fs::temp_directory_path());
+    fs::remove_all(workDir, ignored);
+    return result;
 }
