@@ -1,8 +1,10 @@
 // main() of the widget tests: a QApplication, offscreen unless told
 // otherwise, inside a folder of this run's own that receives "eventlog.txt"
-// (and any file a test writes there). The folder is named by the process
-// id: QTemporaryDir's random name crashed the generated tests' program under
-// wine (a page fault inside Qt's random generator).
+// (and any file a test writes there). The folder is made in the current one
+// and named by the process id: QTemporaryDir's random name crashed the
+// generated tests' program under wine (a page fault inside Qt's random
+// generator), and under wine a folder on another drive than the build's
+// turns the font folder's drive-less path into one that does not exist.
 
 #include <QApplication>
 
@@ -18,14 +20,15 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    const fs::path workDir = fs::temp_directory_path() /
+    const fs::path start = fs::current_path();
+    const fs::path workDir = start /
                              ("kbconfig-tests-" + std::to_string(QApplication::applicationPid()));
     std::error_code ignored;
     fs::remove_all(workDir, ignored);
     fs::create_directories(workDir);
     fs::current_path(workDir);
     const int result = RUN_ALL_TESTS();
-    fs::current_path(fs::temp_directory_path());
+    fs::current_path(start);
     fs::remove_all(workDir, ignored);
     return result;
 }
