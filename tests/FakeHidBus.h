@@ -23,16 +23,14 @@ class FakeHidBus : public HidBus, public std::enable_shared_from_this<FakeHidBus
 public:
     std::vector<HidInterfaceInfo> enumerate() override {
         std::lock_guard<std::mutex> lock(m);
-        ++enumerations;
-        return plugged ? interfaces : std::vector<HidInterfaceInfo>{};
+        return interfaces;
     }
 
     std::unique_ptr<HidConnection> open(const std::string& path, HidOpenError* error) override {
         std::lock_guard<std::mutex> lock(m);
         opens.push_back(path);
         const bool denied = deniedPaths.count(path) != 0;
-        const bool fail =
-            !plugged || denied || failOpenCalls.count(static_cast<int>(opens.size())) != 0;
+        const bool fail = denied || failOpenCalls.count(static_cast<int>(opens.size())) != 0;
         if (error) {
             *error = !fail ? HidOpenError::None
                            : (denied ? HidOpenError::PermissionDenied : HidOpenError::Other);
@@ -40,20 +38,13 @@ public:
         return fail ? nullptr : std::make_unique<Connection>(shared_from_this());
     }
 
-    // Changes the bus under its lock, then wakes a waiting read.
-    template <typename Change> void Locked(Change change) {
+    // Queues an input report and wakes a waiting read.
+    void Queue(const protocol::Report& report) {
         {
             std::lock_guard<std::mutex> lock(m);
-            change();
+            pending.push_back(report);
         }
         wake.notify_all();
-    }
-    void Queue(const protocol::Report& report) {
-        Locked([&] { pending.push_back(report); });
-    }
-    // Open connections fail while unplugged; the reader must open new ones.
-    void SetPlugged(bool on) {
-        Locked([&] { plugged = on; });
     }
 
     std::mutex m;
@@ -65,8 +56,6 @@ public:
     std::vector<protocol::Report> pending;
     std::vector<std::vector<uint8_t>> writes;
     bool failWrites = false;
-    bool plugged = true;
-    int enumerations = 0;
     // Runs inside a read just before it hands a report over.
     std::function<void()> beforeDelivery;
 
@@ -76,12 +65,9 @@ private:
         explicit Connection(std::shared_ptr<FakeHidBus> bus) : m_bus(std::move(bus)) {}
         int read(uint8_t* buffer, std::size_t length, int timeoutMs) override {
             std::unique_lock<std::mutex> lock(m_bus->m);
-            auto ready = [&] { return !m_bus->plugged || !m_bus->pending.empty(); };
+            auto ready = [&] { return !m_bus->pending.empty(); };
             if (!m_bus->wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
                 return 0;
-            }
-            if (!m_bus->plugged) {
-                return -1;
             }
             const protocol::Report r = m_bus->pending.front();
             m_bus->pending.erase(m_bus->pending.begin());
@@ -94,7 +80,7 @@ private:
         }
         bool write(const uint8_t* report, std::size_t length) override {
             std::lock_guard<std::mutex> lock(m_bus->m);
-            if (!m_bus->plugged || m_bus->failWrites) {
+            if (m_bus->failWrites) {
                 return false;
             }
             m_bus->writes.emplace_back(report, report + length);

@@ -1,8 +1,11 @@
 // The built-in keyboard's bus in time and under threads: late replies, failed
 // writes, waits ended by an unplug and by the bus going away, a reader thread
-// beside a writing one, a bench's keyboard opened during a store.
+// beside a writing one, a bench's keyboard opened during a store; and the
+// choice of bus from the environment's values (the variables themselves:
+// CliTest).
 
 #include "device/DeviceIds.h"
+#include "emulator/BusSelection.h"
 #include "emulator/EmulatorBench.h"
 #include "emulator/EmulatorBus.h"
 
@@ -156,4 +159,26 @@ TEST(EmulatorBench, OpeningDuringAStoreDoesNotUndoIt) {
     EXPECT_EQ(undone, 0);
     std::remove(file.c_str());
     std::remove((file + ".1.lock").c_str());
+}
+
+TEST(BusSelection, TheBuiltInKeyboardOnlyWhenAskedFor) {
+    const int standard = EmulatorBus::Options{}.productId;
+    struct Case {
+        const char* device;
+        const char* product;
+        int productId; // -1: the operating system's bus
+    };
+    const Case cases[] = {
+        {nullptr, "0x0703", -1},         {"", nullptr, -1},
+        {"Emulator", nullptr, -1},       {"hidapi", nullptr, -1},
+        {"emulator", nullptr, standard}, {"emulator", "0x0703", 0x0703},
+        {"emulator", "1904", 1904},      {"emulator", "", standard},
+        {"emulator", "junk", standard},  {"emulator", "0x10000", standard},
+        {"emulator", "-1", standard},    {"emulator", "0x07zz", standard},
+    };
+    for (const Case& c : cases) {
+        const auto options = EmulatorOptionsFrom(c.device, c.product);
+        EXPECT_EQ(options ? options->productId : -1, c.productId)
+            << (c.device ? c.device : "(unset)") << " " << (c.product ? c.product : "(unset)");
+    }
 }

@@ -3,6 +3,7 @@
 // hotplug tests).
 
 #include "FakeHidBus.h"
+#include "ScratchFolder.h"
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
 #include "device/DeviceIds.h"
@@ -12,8 +13,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <regex>
 #include <thread>
 
@@ -37,12 +36,10 @@ template <typename Predicate> bool WaitFor(Predicate p, std::chrono::millisecond
 
 // A device with its reader running against a fake keyboard, in a scratch
 // directory that receives the event log.
-class ReaderTest : public ::testing::Test {
+class ReaderTest : public ::testing::Test, public ScratchFolder {
 protected:
     void SetUp() override {
         previousDir = fs::current_path();
-        dir = fs::temp_directory_path() / ("kbreader-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir);
         fs::current_path(dir);
         bus->interfaces = {Interface("config", KeyboardVendorId, 0x0705)};
         device = std::make_unique<CHidDevice>(bus);
@@ -50,7 +47,6 @@ protected:
     void TearDown() override {
         device.reset();
         fs::current_path(previousDir);
-        fs::remove_all(dir);
     }
     void StartAndConnect() {
         ASSERT_TRUE(device->StartReader());
@@ -70,7 +66,7 @@ protected:
 
     std::shared_ptr<FakeHidBus> bus = std::make_shared<FakeHidBus>();
     std::unique_ptr<CHidDevice> device;
-    fs::path dir, previousDir;
+    fs::path previousDir;
 };
 
 } // namespace
@@ -147,8 +143,7 @@ TEST_F(ReaderTest, EventsAndUnknownTypesAreNoReplyEventsAreLogged) {
 
     // One line per event: its text, a colon, "Www Mmm dd hh:mm:ss yyyy", and
     // the platform's line end (a text file: CR LF on Windows).
-    std::ifstream in(dir / "eventlog.txt", std::ios::binary);
-    const std::string log{std::istreambuf_iterator<char>(in), {}};
+    const std::string log = Read(dir / "eventlog.txt");
     const std::string time = R"(:\w{3} \w{3} \d\d \d\d:\d\d:\d\d \d{4}\r?\n)";
     EXPECT_TRUE(
         std::regex_match(log, std::regex("00 0B AA (00 ){6}" + time + "00 0B BB (00 ){6}" + time)))
@@ -180,8 +175,7 @@ TEST_F(ReaderTest, EventsGoToTheStateFolderWhenTheCurrentDirectoryIsNotWritable)
     StartAndConnect();
     Deliver(Report{0, 11, 0xCC});
     ::unsetenv("XDG_STATE_HOME");
-    std::ifstream in(dir / "state" / "kbconfig" / "eventlog.txt", std::ios::binary);
-    const std::string log{std::istreambuf_iterator<char>(in), {}};
+    const std::string log = Read(dir / "state" / "kbconfig" / "eventlog.txt");
     EXPECT_TRUE(std::regex_match(log, std::regex("00 0B CC (00 ){6}:.{24}\n"))) << log;
 }
 #endif

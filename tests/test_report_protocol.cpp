@@ -1,4 +1,4 @@
-// Byte layouts of every report, the message-log and event-log lines.
+// Byte layouts of every report, the event-log line.
 
 #include "device/ReportProtocol.h"
 
@@ -148,13 +148,8 @@ TEST(InputReports, ReplyEventAndUnknownTypesChangeNoField) {
     }
 }
 
-TEST(LogLines, MessageLogReportTextAndEventLog) {
-    DeviceStatus s;
-    s.IdNumber = 1234;
-    EXPECT_EQ(WriteReportLogLine(EncodeIdNumber(s)), "WriteReport:  06 04 D2\n");
-    EXPECT_EQ(GetReportLogLine(EncodeRequest(1)), "GetReport: 08 01\n");
-    EXPECT_EQ(WriteReportLogLine(EncodeStore()), "WriteReport:  09\n");
-
+// The message log's lines: CliTest; the report text: ReaderTest.
+TEST(LogLines, EventLogLineNamesDayAndMonth) {
     const Report r{0x00, 0x0B, 0x04, 0xD2};
     EXPECT_EQ(ReportText(r.data()), "00 0B 04 D2 00 00 00 00 00 ");
     std::tm t{};

@@ -2,16 +2,15 @@
 // reading a value line, every error, and what a stopped recall leaves in the
 // record.
 
+#include "ScratchFolder.h"
 #include "settings/SettingsFile.h"
 #include "settings/VisibleText.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <sstream>
 #include <tuple>
 #ifndef _WIN32
@@ -24,23 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SettingsFileTest : public ::testing::Test {
+class SettingsFileTest : public ::testing::Test, public ScratchFolder {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("kbsettings-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string Write(const std::string& name, const std::string& content) {
-        const fs::path p = dir / name;
-        std::ofstream(p, std::ios::binary) << content;
-        return p.string();
-    }
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
     // A file of the given version line and value lines, each line ended by `eol`.
     static std::string File(const std::string& version, const std::vector<std::string>& values,
                             const std::string& eol = "\r\n") {
@@ -53,8 +37,6 @@ protected:
     static std::vector<std::string> Values(int count, const std::string& value = "1") {
         return std::vector<std::string>(static_cast<std::size_t>(count), value + " Key");
     }
-
-    fs::path dir;
 };
 
 // A record in which no two neighbours in a file are alike, set in file order,
