@@ -22,7 +22,7 @@ struct HidCapabilities {
 // The program's one access to the keyboard: finds its configuration
 // interface on the HID bus, opens it twice (one connection for writing, one
 // for the reader thread), and owns the reader thread.
-class CHidDevice : public ReportSource {
+class CHidDevice final : public ReportSource {
 public:
     explicit CHidDevice(std::shared_ptr<HidBus> bus);
     ~CHidDevice();
