@@ -4,7 +4,6 @@
 #include "app/WritablePlaces.h"
 #include "device/DeviceIds.h"
 #include "dialogkit/IndicatorImages.h"
-#include "dialogkit/ProgramIcon.h"
 #include "emulator/BusSelection.h"
 #include "pages/CAboutDlg.h"
 #include "pages/CHelpDlg.h"
@@ -120,8 +119,6 @@ void CKeyboardConfigDlg::InitDialog(std::shared_ptr<HidBus> bus) {
     m_clrNormal = QColor(64, 255, 64);
     m_clrAlarm = QColor(255, 64, 64);
     m_clrAboveLow = QColor(64, 64, 255);
-
-    setWindowIcon(ProgramIcon());
 
     for (int i = 0; i < 3; ++i) {
         m_hLedBitmap[i] = indicator::LedImage(i);

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kbconfig"));
     // The profile key of the program; no setting is ever read or written.
     QApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    // Every window's icon, the main window's too.
     QApplication::setWindowIcon(ProgramIcon());
 
     CKeyboardConfigApp app;

@@ -88,7 +88,7 @@ void KeyboardSession::Close() {
     CReaderThread& reader = *m_device->Reader;
     if (reader.ReaderState == CReaderThread::Reading && !KeyboardGone()) {
         // The reader looks whether it should stop only between two reads, and
-        // a read waits up to CHidDevice::ReadPollMs for a report. A request
+        // a read waits up to CReaderThread::ReadPollMs for a report. A request
         // for the live status is answered at once and so ends the read; what
         // is read after KeepRunning was cleared is dropped undecoded.
         reader.KeepRunning = 0;

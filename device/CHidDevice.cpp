@@ -91,18 +91,6 @@ bool CHidDevice::IsKeyboardConfiguration(const HidInterfaceInfo& info) {
            KindOf(info) == KindConfiguration;
 }
 
-bool CHidDevice::ReadReport(uint8_t* buffer) {
-    for (;;) {
-        if (Reader && !Reader->KeepRunning) {
-            return false;
-        }
-        const int n = ReadReport(buffer, ReadPollMs);
-        if (n != 0) {
-            return n > 0;
-        }
-    }
-}
-
 int CHidDevice::ReadReport(uint8_t* buffer, int timeoutMs) {
     HidConnection* connection = ReadHandle.get();
     if (!connection) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/HidBus.h"
+#include "device/ReportSource.h"
 
 #include <atomic>
 #include <cstdint>
@@ -21,7 +22,7 @@ struct HidCapabilities {
 // The program's one access to the keyboard: finds its configuration
 // interface on the HID bus, opens it twice (one connection for writing, one
 // for the reader thread), and owns the reader thread.
-class CHidDevice {
+class CHidDevice final : public ReportSource {
 public:
     explicit CHidDevice(std::shared_ptr<HidBus> bus);
     ~CHidDevice();
@@ -33,7 +34,7 @@ public:
 
     // Searches the bus and opens the first configuration interface of a known
     // keyboard. Reader thread only.
-    bool Open();
+    bool Open() override;
     // Classifies the interface described by `info`; keeps the report lengths
     // for the configuration interface only.
     void QueryCapabilities(const HidInterfaceInfo& info);
@@ -41,20 +42,16 @@ public:
     // configuration interface of a known keyboard: the one Open looks for.
     static uint8_t KindOf(const HidInterfaceInfo& info);
     static bool IsKeyboardConfiguration(const HidInterfaceInfo& info);
-    // Blocks until one whole input report was read into `buffer` (at least
-    // InputReportLength bytes). False when the read failed or the reader is
-    // being stopped. Reader thread only.
-    bool ReadReport(uint8_t* buffer);
-    // Waits at most `timeoutMs` for one report: 1 read, 0 none came, -1 the
-    // read failed (no connection, or the keyboard is gone).
-    int ReadReport(uint8_t* buffer, int timeoutMs);
+    // Reader thread only.
+    int ReadReport(uint8_t* buffer, int timeoutMs) override;
+    uint32_t InputLength() const override { return InputReportLength; }
     // Writes one output report: report ID 0, then at most 8 payload bytes,
     // zero-filled to the output report length. 0 written, 1 write failed,
     // 2 not the configuration interface, 3 no connection.
     int WriteReport(const uint8_t* payload, std::size_t length);
     bool StartReader();
     // Hotplug notifications of the bus (null where it gives none).
-    std::unique_ptr<HidWatch> WatchBus(HidChangeHandler handler) {
+    std::unique_ptr<HidWatch> WatchBus(HidChangeHandler handler) override {
         return m_bus->watch(std::move(handler));
     }
     bool IsReading() const;
@@ -72,11 +69,7 @@ public:
 
     // Closes both connections. The reader thread calls it when a read fails;
     // Open and Close call it before replacing or dropping them.
-    void CloseConnections();
-
-    // A blocking read wakes up this often to see whether the reader is being
-    // stopped, so that Close never waits long for a silent keyboard.
-    static constexpr int ReadPollMs = 100;
+    void CloseConnections() override;
 
     std::unique_ptr<CReaderThread> Reader;
     std::atomic<uint16_t> ProductId{0};

@@ -1,6 +1,5 @@
 #include "device/CReaderThread.h"
 
-#include "device/CHidDevice.h"
 #include "device/DeviceIds.h"
 #include "device/ReportProtocol.h"
 #include "device/StateFolder.h"
@@ -36,7 +35,7 @@ void AppendEventLog(const std::string& reportText) {
 
 } // namespace
 
-CReaderThread::CReaderThread(CHidDevice* device) : Device(device) {
+CReaderThread::CReaderThread(ReportSource* device) : Device(device) {
     // The reader's block starts like the settings record's, except for the
     // alarm time.
     Status.AlarmTimer = 1440;
@@ -74,7 +73,7 @@ void CReaderThread::Run() {
     while (KeepRunning) {
         if (ReaderState == Searching)
             m_lastSearch = Clock::now();
-        const StepResult step = Step(CHidDevice::ReadPollMs);
+        const StepResult step = Step(ReadPollMs);
         if (step == StepResult::NotFound || step == StepResult::Lost) {
             WaitBeforeNextSearch();
         }
@@ -101,7 +100,7 @@ CReaderThread::StepResult CReaderThread::Step(int readTimeoutMs) {
         return StepResult::Opened;
     }
 
-    m_buffer.assign(std::max<std::size_t>(Device->InputReportLength, ReportLength), 0);
+    m_buffer.assign(std::max<std::size_t>(Device->InputLength(), ReportLength), 0);
     const int read = Device->ReadReport(m_buffer.data(), readTimeoutMs);
     if (read < 0) {
         {

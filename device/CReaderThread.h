@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/HidBus.h"
+#include "device/ReportSource.h"
 #include "settings/DeviceStatus.h"
 
 #include <atomic>
@@ -13,8 +14,6 @@
 #include <thread>
 #include <vector>
 
-class CHidDevice;
-
 // The one process-wide lock between the reader thread and the pulls. It
 // guards the reader's ReplyReceived, DevicePresent, LastReportText and Status.
 extern std::mutex StatusLock;
@@ -26,7 +25,7 @@ extern std::mutex StatusLock;
 // the user's state folder when that directory cannot be written).
 class CReaderThread {
 public:
-    explicit CReaderThread(CHidDevice* device);
+    explicit CReaderThread(ReportSource* device);
     ~CReaderThread(); // stops and joins the thread if it still runs
     CReaderThread(const CReaderThread&) = delete;
     CReaderThread& operator=(const CReaderThread&) = delete;
@@ -56,7 +55,7 @@ public:
     // plugged in again (or another one) between two looks gets a new number.
     // Written under StatusLock; read without it.
     std::atomic<uint32_t> Connection{0};
-    CHidDevice* Device;
+    ReportSource* Device;
     std::atomic<int> ReaderState{0}; // 0 searching, 1 reading
     DeviceStatus Status;
     std::atomic<int> Stopped{0};
@@ -73,6 +72,9 @@ public:
 
     enum : int { Searching = 0, Reading = 1 };
     static constexpr int SearchIntervalMs = 1000;
+    // A read wakes up this often to see whether the reader is being stopped,
+    // so that Stop never waits long for a silent keyboard.
+    static constexpr int ReadPollMs = 100;
     // Searches start at least this far apart, so that a burst of arrivals (a
     // keyboard's several interfaces, devices coming and going all the time)
     // costs one search, not one each.

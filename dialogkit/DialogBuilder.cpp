@@ -127,6 +127,8 @@ BuiltDialog::BuiltDialog(const DialogTemplate& tmpl, QWidget* host) {
         if (oneLineCaption)
             rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
         widget->setGeometry(rect);
+        // A widened caption may reach past the template's edge: the size covers it.
+        m_size = m_size.expandedTo(QSize(rect.right() + 1, rect.bottom() + 1));
         if (c.id >= 0) {
             m_controls.insert(c.id, widget);
             widget->setObjectName(QStringLiteral("ctl%1").arg(c.id));

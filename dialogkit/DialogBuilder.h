@@ -8,7 +8,8 @@
 // Builds the widgets of a dialog template as children of `host`, converting
 // dialog units to pixels from the host font's average character width and
 // height (x * width / 4, y * height / 8), and gives access to them by
-// resource id.
+// resource id. The templates were laid out for a narrower font than the ones
+// found here: one-line captions are widened to their text rather than cut.
 class BuiltDialog {
 public:
     BuiltDialog() = default;
@@ -16,7 +17,7 @@ public:
 
     QWidget* control(int id) const { return m_controls.value(id, nullptr); }
     template <typename T> T* get(int id) const { return qobject_cast<T*>(control(id)); }
-    // The template's size in pixels.
+    // The template's size in pixels, grown to cover every control.
     QSize size() const { return m_size; }
 
 private:

@@ -1,6 +1,5 @@
 #include "pages/CAboutDlg.h"
 
-#include "dialogkit/FitText.h"
 #include "dialogkit/ProgramIcon.h"
 #include "res/ControlIds.h"
 
@@ -17,8 +16,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
         if (label->alignment() & Qt::AlignHCenter)
             label->setWordWrap(true);
     }
-    FitTextControls(this, m_controls.size());
-    setFixedSize(minimumSize());
+    setFixedSize(m_controls.size());
 
     auto* ok = m_controls.get<QPushButton>(IDOK);
     ok->setDefault(true);

@@ -1,7 +1,6 @@
 #include "pages/CDialogThreshold.h"
 
 #include "core/ReportRequests.h"
-#include "dialogkit/FitText.h"
 #include "pages/SliderMoves.h"
 #include "pages/SliderScales.h"
 #include "res/ControlIds.h"
@@ -22,7 +21,7 @@ CDialogThreshold::CDialogThreshold(QWidget* parent)
     m_interval = {IDC_INTERVAL_SLIDER, IDC_INTERVAL_VALUE, Scale::Interval};
     m_keyLimit = {IDC_KEY_LIMIT_SLIDER, IDC_KEY_LIMIT_VALUE, Scale::KeyLimit};
     m_clean = {IDC_CLEAN_SLIDER, IDC_CLEAN_VALUE, Scale::Clean};
-    FitTextControls(this, m_controls.size());
+    setMinimumSize(m_controls.size());
 
     // Ranges and tick marks; no page size, the slider's own is kept.
     struct Range {

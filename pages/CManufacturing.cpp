@@ -2,7 +2,6 @@
 
 #include "core/ReportRequests.h"
 #include "device/DeviceIds.h"
-#include "dialogkit/FitText.h"
 #include "res/ControlIds.h"
 #include "settings/IdNumberText.h"
 
@@ -33,7 +32,7 @@ constexpr FlagBox kFlagBoxes[] = {
 
 CManufacturing::CManufacturing(QWidget* parent)
     : QWidget(parent), m_controls(ManufacturingTemplate(), this) {
-    FitTextControls(this, m_controls.size());
+    setMinimumSize(m_controls.size());
     m_controls.control(IDC_ID_NUMBER_EDIT)->setAccessibleName(QStringLiteral("ID Number"));
     m_controls.control(IDC_ID_NUMBER_EDIT)->installEventFilter(this);
 

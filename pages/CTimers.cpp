@@ -1,7 +1,6 @@
 #include "pages/CTimers.h"
 
 #include "core/ReportRequests.h"
-#include "dialogkit/FitText.h"
 #include "pages/SliderMoves.h"
 #include "pages/SliderScales.h"
 #include "res/ControlIds.h"
@@ -23,7 +22,7 @@ QString AlarmText(uint16_t hours) {
 } // namespace
 
 CTimers::CTimers(QWidget* parent) : QWidget(parent), m_controls(TimersTemplate(), this) {
-    FitTextControls(this, m_controls.size());
+    setMinimumSize(m_controls.size());
 
     Slider()->setRange(0, slider::Maximum(Scale::AlarmHours));
     Slider()->setTickInterval(4);
