@@ -22,6 +22,7 @@ protected:
 // A refresh puts the slider at the nearest end for hours it cannot show and
 // the label shows the hours held; a paint writes nothing. Outside test mode 0
 // hours shows as "1 min" but moving to the bottom end reads as 0 hours.
+// Locked, the presets cannot be clicked.
 TEST_F(TimersPage, AlarmTimeFromRefreshesMovesAndPresets) {
     // Hours shown, position and text shown.
     using Row = std::tuple<uint16_t, int, const char*>;
@@ -41,6 +42,9 @@ TEST_F(TimersPage, AlarmTimeFromRefreshesMovesAndPresets) {
     Slider(AlarmSlider)->triggerAction(QSlider::SliderSingleStepAdd);
     EXPECT_EQ(g_settings.AlarmTimer, 0);
     EXPECT_EQ(Text(AlarmText), "0 hrs");
+    m_page->EnableControls(false, 0x0705); // locked, a preset cannot be clicked
+    Click(Preset8);
+    EXPECT_EQ(g_settings.AlarmTimer, 0);
 
     Unlock(true);
     m_page->EnableControls(true, 0x0705);

@@ -133,13 +133,16 @@ ReaderView View(CHidDevice& device) {
     return {r.ReplyReceived != 0, r.DevicePresent != 0, r.LastReportText, r.Status};
 }
 
-// Sends one output report and waits for the reader to decode the answer, as
-// the polling state machine does: clear the reply flag, write, wait for it.
+// Takes over the reply the reader holds, as the polling state machine does.
+void TakeReply(CHidDevice& device) {
+    std::lock_guard<std::mutex> lock(StatusLock);
+    device.Reader->ReplyReceived = 0;
+}
+
+// Sends one output report and waits for the reader to decode the answer:
+// take the last reply, write, wait for the next.
 bool Exchange(CHidDevice& device, const protocol::Payload& payload, ReaderView& answer) {
-    {
-        std::lock_guard<std::mutex> lock(StatusLock);
-        device.Reader->ReplyReceived = 0;
-    }
+    TakeReply(device);
     if (device.WriteReport(payload.bytes.data(), payload.length) != 0)
         return false;
     const bool answered = WaitFor([&] { return View(device).reply; }, 2s);
@@ -243,12 +246,7 @@ std::vector<std::string> EventLogLines() {
 
 void EventReport(CHidDevice& device, Front& front) {
     std::remove("eventlog.txt");
-    {
-        // The last exchange's reply was never taken over: take it, so that
-        // what follows is the event's doing alone.
-        std::lock_guard<std::mutex> lock(StatusLock);
-        device.Reader->ReplyReceived = 0;
-    }
+    TakeReply(device); // the last exchange's: what follows is the event's doing alone
     front.Ask("event");
     std::vector<std::string> lines;
     WaitFor([&] { return !(lines = EventLogLines()).empty(); }, 2s);
