@@ -253,9 +253,11 @@ TEST(StatusDisplay, PercentAndColourFollowTheRawLevelAgainstTheThresholds) {
     EXPECT_TRUE(BarColour(h, 1028) == Red && DrawnIn(h, 1028, Red));
     // The keystroke bar is red only above the trigger; moving it recolours at once.
     g_settings.KeystrokeAlarmTrigger = 1100;
-    for (uint16_t count : {1100, 1101}) {
+    for (uint16_t count : {1100, 1101, 65535}) {
         g_settings.KeystrokeCount = count;
         h.Dlg().RefreshLiveStatus();
+        EXPECT_EQ(h.Text(1041), QString::number(count));
+        EXPECT_EQ(Bar(h, 1042)->value(), count);
         EXPECT_EQ(BarColour(h, 1042), count > 1100 ? Red : Green) << count;
     }
     g_settings.KeystrokeAlarmTrigger = 65535;
@@ -265,31 +267,38 @@ TEST(StatusDisplay, PercentAndColourFollowTheRawLevelAgainstTheThresholds) {
 
 // Each alarm picture: off (2) unless enabled and armed by the timer or the
 // keystroke count, then on (1) or quiet (0). The product without a beeper
-// shows its beeper off and keeps "Enable Beeper" disabled when unlocked.
+// always shows its beeper off and keeps "Enable Beeper" disabled when unlocked.
 TEST(StatusDisplay, IndicatorPicturesFollowEnablesArmingAlarmsAndTheProduct) {
     const struct {
-        uint16_t product;
         uint8_t ledEnable, beeperEnable, timer, keystroke, ledOn, beeperOn;
         int led, beeper;
-    } cases[] = {{0x0705, 1, 1, 1, 0, 0, 0, 0, 0}, {0x0705, 1, 1, 0, 1, 1, 1, 1, 1},
-                 {0x0705, 1, 1, 0, 0, 1, 1, 2, 2}, {0x0705, 1, 0, 1, 1, 0, 1, 0, 2},
-                 {0x0705, 0, 1, 1, 1, 1, 0, 2, 0}, {0x0703, 1, 1, 1, 0, 1, 1, 1, 2}};
-    for (const auto& c : cases) {
-        AppHarness h({.productId = c.product});
+    } cases[] = {{1, 1, 1, 0, 0, 0, 0, 0}, {1, 1, 0, 1, 1, 1, 1, 1}, {1, 1, 0, 0, 1, 1, 2, 2},
+                 {0, 0, 1, 1, 1, 1, 2, 2}, {1, 0, 1, 1, 0, 1, 0, 2}, {0, 1, 1, 1, 1, 0, 2, 0}};
+    for (uint16_t product : {0x0705, 0x0703}) {
+        const bool beeper = product != 0x0703;
+        AppHarness h({.productId = product});
         ASSERT_TRUE(h.WaitReading());
         h.Click(6);
-        EXPECT_TRUE(h.Enabled(1015) && h.Enabled(8));
-        EXPECT_EQ(h.Enabled(1021), c.product != 0x0703) << c.product;
-        g_settings.LedEnableStatus = c.ledEnable;
-        g_settings.BeeperEnableStatus = c.beeperEnable;
-        g_settings.EnableTimer = c.timer;
-        g_settings.EnableKeystroke = c.keystroke;
-        g_settings.LedAlarmOn = c.ledOn;
-        g_settings.BeeperAlarmOn = c.beeperOn;
-        h.Dlg().UpdateAlarmIndicators();
-        EXPECT_EQ(Shown(h, 1023), h.Dlg().m_hLedBitmap[c.led].toImage()) << c.led;
-        EXPECT_EQ(Shown(h, 1024), h.Dlg().m_hBeeperBitmap[c.beeper].toImage()) << c.beeper;
-        EXPECT_NE(h.Dlg().m_hLedBitmap[0].toImage(), h.Dlg().m_hLedBitmap[1].toImage());
+        for (int id : {1015, 5, 4, 8})
+            EXPECT_TRUE(h.Enabled(id)) << id;
+        EXPECT_EQ(h.Enabled(1021), beeper) << product;
+        for (const auto& c : cases) {
+            g_settings.LedEnableStatus = c.ledEnable;
+            g_settings.BeeperEnableStatus = c.beeperEnable;
+            g_settings.EnableTimer = c.timer;
+            g_settings.EnableKeystroke = c.keystroke;
+            g_settings.LedAlarmOn = c.ledOn;
+            g_settings.BeeperAlarmOn = c.beeperOn;
+            h.Dlg().UpdateAlarmIndicators();
+            EXPECT_EQ(Shown(h, 1023), h.Dlg().m_hLedBitmap[c.led].toImage()) << c.led;
+            EXPECT_EQ(Shown(h, 1024), h.Dlg().m_hBeeperBitmap[beeper ? c.beeper : 2].toImage())
+                << c.beeper << " product " << product;
+        }
+    }
+    AppHarness h;
+    for (const auto& pictures : {h.Dlg().m_hLedBitmap, h.Dlg().m_hBeeperBitmap}) {
+        for (int i = 0; i < 3; ++i) // three different pictures
+            EXPECT_NE(pictures[i].toImage(), pictures[(i + 1) % 3].toImage());
     }
 }
 
