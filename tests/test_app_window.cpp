@@ -237,7 +237,7 @@ TEST(StatusDisplay, PercentAndColourFollowTheRawLevelAgainstTheThresholds) {
         uint16_t low, high, raw;
         int number;
         QColor colour;
-    } levels[] = {{100, 200, 200, 78, Blue},  {100, 200, 201, 79, Red},  {100, 200, 100, 39, Green},
+    } levels[] = {{100, 200, 200, 78, Blue},  {100, 200, 201, 79, Red}, {100, 200, 100, 39, Green},
                   {100, 200, 1000, 391, Red}, {200, 100, 150, 59, Red}, {200, 100, 100, 39, Green}};
     for (const auto& l : levels) {
         g_settings.LowThreshold = l.low;
@@ -309,8 +309,8 @@ TEST(MessageLog, BoxSwitchesItSecondSwitchOnKeepsTheFileAndClosingLeavesItComple
     AppHarness h({.testMode = true});
     CKeyboardConfigDlg& dlg = h.Dlg();
     const QString path = h.Dir() + "debug.txt";
-    auto* box = static_cast<QAbstractButton*>(
-        dlg.m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG));
+    auto* box =
+        static_cast<QAbstractButton*>(dlg.m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG));
     ASSERT_TRUE(h.WaitReading());
     h.Click(6);
     ASSERT_TRUE(QDir().mkdir(path)); // a folder in the file's place

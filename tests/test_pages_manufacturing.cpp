@@ -60,7 +60,7 @@ TEST_F(ManufacturingPage, EnablingFollowsTheLockAndTheProduct) {
 }
 
 TEST_F(ManufacturingPage, InterfaceButtonsFollowDisableAutoSense) {
-    EXPECT_FALSE(Enabled(Usb) || Enabled(HostLed)); // "Disable AutoSense" and host mode are off
+    EXPECT_FALSE(Enabled(Usb) || Enabled(HostLed) || Enabled(HostBeeper)); // the two switches off
     Click(AutoSense);
     ASSERT_TRUE(Enabled(Usb) && Enabled(Ps2));
     Click(Ps2);
