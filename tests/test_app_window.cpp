@@ -35,15 +35,11 @@ namespace {
 
 const QColor Green(64, 255, 64), Blue(64, 64, 255), Red(255, 64, 64);
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 // The message log is a text file as the platform writes them: on Windows
 // every line ends in CR LF. Returned with LF line ends.
 QByteArray ReadLog(const QString& path) {
-    QByteArray text = ReadAll(path);
+    QFile file(path);
+    QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     if (WindowsBuild) {
         EXPECT_EQ(text.count("\r\n"), text.count('\n')) << text.constData();
         text.replace("\r\n", "\n");
