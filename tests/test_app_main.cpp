@@ -1,10 +1,8 @@
 // main() of the widget tests: a QApplication, offscreen unless told
-// otherwise, inside a folder of this run's own that receives "eventlog.txt"
-// (and any file a test writes there). The folder is made in the current one
-// and named by the process id: QTemporaryDir's random name crashed the
-// generated tests' program under wine (a page fault inside Qt's random
-// generator), and under wine a folder on another drive than the build's
-// turns the font folder's drive-less path into one that does not exist.
+// otherwise, inside a folder of this run's own that receives "eventlog.txt".
+// Made in the current folder and named by the process id: under wine
+// QTemporaryDir's random name crashed, and a folder on another drive broke
+// the font folder's drive-less path.
 
 #include <QApplication>
 

@@ -1,11 +1,9 @@
-// The Manufacturing page: the ID number text, what is enabled for which product,
-// host mode, the interface choice, refreshes and the message log switch.
+// The Manufacturing page: the ID number text, what is enabled for which
+// product, the interface choice and what each box shows and writes. (Host
+// mode in the window: PagesAgainstKeyboard; the message log box: MessageLog.)
 
-#include "core/MessageLog.h"
 #include "pages/CManufacturing.h"
 #include "test_pages_support.h"
-
-#include <QFileInfo>
 
 #include <QLineEdit>
 
@@ -25,15 +23,7 @@ protected:
         SetUpPage(true);
         Unlock(true);
         m_page->EnableControls(true, 0x0705);
-        m_logPath = m_dir.filePath("debug.txt").toStdString();
-        m_page->m_switchMessageLog = [this](bool on) {
-            if (!on)
-                m_log.Close();
-            return on && m_log.Open(m_logPath);
-        };
     }
-    ::MessageLog m_log;
-    std::string m_logPath;
     bool Enabled(int id) const { return m_page->Control(id)->isEnabled(); }
     bool Ticked(int id) const { return Button(id)->isChecked(); }
 };
@@ -70,7 +60,7 @@ TEST_F(ManufacturingPage, EnablingFollowsTheLockAndTheProduct) {
 }
 
 TEST_F(ManufacturingPage, InterfaceButtonsFollowDisableAutoSense) {
-    EXPECT_FALSE(Enabled(Usb) || Enabled(HostLed)); // "Disable AutoSense" and host mode are off
+    EXPECT_FALSE(Enabled(Usb) || Enabled(HostLed) || Enabled(HostBeeper)); // the two switches off
     Click(AutoSense);
     ASSERT_TRUE(Enabled(Usb) && Enabled(Ps2));
     Click(Ps2);
@@ -86,19 +76,6 @@ TEST_F(ManufacturingPage, InterfaceButtonsFollowDisableAutoSense) {
     g_settings.Ps2Keyboard = 0; // a refresh shows either choice
     m_page->ShowSettings(g_settings);
     EXPECT_TRUE(Ticked(Usb) && !Ticked(Ps2));
-}
-
-TEST_F(ManufacturingPage, HostModeOffKeepsLedAndBeeper) {
-    g_settings.HostBeeperOn = 1;
-    Click(HostEnable); // on: LED and beeper come from their unticked boxes
-    EXPECT_EQ(g_settings.HostBeeperOn, 0);
-    Click(HostLed);
-    Click(HostBeeper);
-    Click(HostEnable);
-    EXPECT_EQ(g_settings.HostModeEnable, 0);
-    EXPECT_EQ(g_settings.HostLedOn, 1);
-    EXPECT_EQ(g_settings.HostBeeperOn, 1);
-    EXPECT_FALSE(Enabled(HostLed) || Enabled(HostBeeper));
 }
 
 // A refresh ticks each box from its own field without running a handler; a
@@ -124,18 +101,6 @@ TEST_F(ManufacturingPage, EachBoxShowsAndWritesItsOwnField) {
         EXPECT_TRUE(g_settings.Block() == KeyboardSettings{}.Block());
         EXPECT_EQ(Pending(), "O");
     }
-}
-
-TEST_F(ManufacturingPage, MessageLogSwitchOpensTheLogOrUnticksItself) {
-    Click(MessageLog);
-    EXPECT_TRUE(Ticked(MessageLog) && m_log.Stream());
-    EXPECT_TRUE(QFileInfo::exists(m_dir.filePath("debug.txt")));
-    Click(MessageLog);
-    EXPECT_FALSE(Ticked(MessageLog) || m_log.Stream());
-    // The program directory cannot take the file: the box does not stay ticked.
-    m_logPath = m_dir.filePath("missing/debug.txt").toStdString();
-    Click(MessageLog);
-    EXPECT_FALSE(Ticked(MessageLog) || m_log.Stream());
 }
 
 } // namespace

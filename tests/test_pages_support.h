@@ -64,7 +64,6 @@ protected:
     }
     void Click(int id) { QTest::mouseClick(Button(id), Qt::LeftButton); }
 
-    QTemporaryDir m_dir;
     RecordingRequests m_requests; // destroyed after the page
     std::unique_ptr<Page> m_page;
 };

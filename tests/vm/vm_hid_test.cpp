@@ -38,8 +38,6 @@ namespace {
 
 constexpr uint16_t Product = 0x0705;
 constexpr int DefaultMeasured = 10;
-// Sent with report 6 and stored; differs from every other ID in the test.
-constexpr uint16_t StoredId = 0x2345;
 
 int g_passed = 0;
 int g_failed = 0;
@@ -135,13 +133,16 @@ ReaderView View(CHidDevice& device) {
     return {r.ReplyReceived != 0, r.DevicePresent != 0, r.LastReportText, r.Status};
 }
 
-// Sends one output report and waits for the reader to decode the answer, as
-// the polling state machine does: clear the reply flag, write, wait for it.
+// Takes over the reply the reader holds, as the polling state machine does.
+void TakeReply(CHidDevice& device) {
+    std::lock_guard<std::mutex> lock(StatusLock);
+    device.Reader->ReplyReceived = 0;
+}
+
+// Sends one output report and waits for the reader to decode the answer:
+// take the last reply, write, wait for the next.
 bool Exchange(CHidDevice& device, const protocol::Payload& payload, ReaderView& answer) {
-    {
-        std::lock_guard<std::mutex> lock(StatusLock);
-        device.Reader->ReplyReceived = 0;
-    }
+    TakeReply(device);
     if (device.WriteReport(payload.bytes.data(), payload.length) != 0)
         return false;
     const bool answered = WaitFor([&] { return View(device).reply; }, 2s);
@@ -156,42 +157,14 @@ std::string Hex(uint8_t b) {
 }
 
 // Every field differs from the reader's starting values.
-DeviceStatus Distinctive() {
-    DeviceStatus s;
-    s.LowThreshold = 17;
-    s.HighThreshold = 243;
-    s.LeftLevel = 11;
-    s.RightLevel = 222;
-    s.PressureLevel = 33;
-    s.Sensor4Level = 144;
-    s.IntervalTimer = 9;
-    s.AlarmTimer = 77;
-    s.CleanTimer = 66;
-    s.KeystrokeAlarmTrigger = 0x1357;
-    s.KeystrokeCount = 0xA0B;
-    s.IdNumber = 0xA55A;
-    s.CleanActive = 1;
-    s.EnableTimer = 0;
-    s.EnableKeystroke = 0;
-    s.LedEnableStatus = 0;
-    s.LedAlarmOn = 1;
-    s.BeeperEnableStatus = 1;
-    s.BeeperAlarmOn = 1;
-    s.PowerOnWipe = 1;
-    s.HostModeEnable = 1;
-    s.HostLedOn = 1;
-    s.HostBeeperOn = 1;
-    s.DisableSensorLeft = 1;
-    s.DisableSensorReft = 1;
-    s.DisableSensorPressure = 1;
-    s.DisableSensor4 = 1;
-    s.DisableConfig = 1;
-    s.DisableBacklight = 1;
-    s.DisableAutoSense = 1;
-    s.Ps2Keyboard = 1;
-    s.EnableReEnumeration = 1;
-    return s;
-}
+constexpr const char* Distinctive =
+    "LowThreshold=17 HighThreshold=243 LeftLevel=11 RightLevel=222 PressureLevel=33 "
+    "Sensor4Level=144 IntervalTimer=9 AlarmTimer=77 CleanTimer=66 KeystrokeAlarmTrigger=0x1357 "
+    "KeystrokeCount=0xA0B IdNumber=0xA55A CleanActive=1 EnableTimer=0 EnableKeystroke=0 "
+    "LedEnableStatus=0 LedAlarmOn=1 BeeperEnableStatus=1 BeeperAlarmOn=1 PowerOnWipe=1 "
+    "HostModeEnable=1 HostLedOn=1 HostBeeperOn=1 DisableSensorLeft=1 DisableSensorReft=1 "
+    "DisableSensorPressure=1 DisableSensor4=1 DisableConfig=1 DisableBacklight=1 "
+    "DisableAutoSense=1 Ps2Keyboard=1 EnableReEnumeration=1";
 
 void CheckEnumeration() {
     int ours = 0, configAt = -1, index = 0;
@@ -223,73 +196,61 @@ void FullRead(CHidDevice& device, Front& front) {
           differences);
 }
 
-// Sends one settings report and checks the keyboard changed exactly the
-// fields `change` names.
-void WriteAndCompare(CHidDevice& device, Front& front, const char* what,
-                     const protocol::Payload& payload,
-                     const std::function<void(DeviceStatus&)>& change) {
-    DeviceStatus expected = front.Status("state");
-    change(expected);
-    ReaderView answer;
-    const bool ok = Exchange(device, payload, answer);
-    Check(ok && answer.text.rfind("00 0A ", 0) == 0,
-          std::string(what) + " is acknowledged with type 10", answer.text);
-    const std::string differences = StatusDifferences(expected, front.Status("state"));
-    Check(differences.empty(), std::string(what) + " changes exactly its fields", differences);
-}
+// Each settings report: the fields set in the record before it is encoded,
+// and those that arrive otherwise than set.
+struct SettingsWrite {
+    const char* what;
+    const char* set;
+    protocol::Payload (*encode)(const DeviceStatus&);
+    const char* arrives;
+};
+const SettingsWrite SettingsWrites[] = {
+    {"report 7",
+     "EnableTimer=1 EnableKeystroke=1 HostModeEnable=0 Ps2Keyboard=0 DisableSensor4=0 "
+     "EnableReEnumeration=0",
+     protocol::EncodeConfigurationFlags, ""},
+    {"report 5",
+     "LowThreshold=300 HighThreshold=200 IntervalTimer=4 AlarmTimer=24 CleanTimer=50 "
+     "KeystrokeAlarmTrigger=1100",
+     protocol::EncodeThresholdsAndTimers, "LowThreshold=44"}, // 300's low byte
+    {"report 6", "IdNumber=0x2345", protocol::EncodeIdNumber, ""},
+    {"report 9", "", [](const DeviceStatus&) { return protocol::EncodeStore(); }, ""},
+};
 
+// Sends each settings report and checks the keyboard changed exactly its fields.
 void Writes(CHidDevice& device, Front& front, DeviceStatus& sent) {
-    sent.EnableTimer = 1;
-    sent.EnableKeystroke = 1;
-    sent.HostModeEnable = 0;
-    sent.Ps2Keyboard = 0;
-    sent.DisableSensor4 = 0;
-    sent.EnableReEnumeration = 0;
-    WriteAndCompare(
-        device, front, "report 7", protocol::EncodeConfigurationFlags(sent), [&](DeviceStatus& s) {
-            s.EnableTimer = s.EnableKeystroke = 1;
-            s.HostModeEnable = s.Ps2Keyboard = s.DisableSensor4 = s.EnableReEnumeration = 0;
-        });
-    sent.LowThreshold = 300; // travels as its low byte, 44
-    sent.HighThreshold = 200;
-    sent.IntervalTimer = 4;
-    sent.AlarmTimer = 24;
-    sent.CleanTimer = 50;
-    sent.KeystrokeAlarmTrigger = 1100;
-    WriteAndCompare(device, front, "report 5", protocol::EncodeThresholdsAndTimers(sent),
-                    [](DeviceStatus& s) {
-                        s.LowThreshold = 44;
-                        s.HighThreshold = 200;
-                        s.IntervalTimer = 4;
-                        s.AlarmTimer = 24;
-                        s.CleanTimer = 50;
-                        s.KeystrokeAlarmTrigger = 1100;
-                    });
-    sent.IdNumber = StoredId;
-    WriteAndCompare(device, front, "report 6", protocol::EncodeIdNumber(sent),
-                    [](DeviceStatus& s) { s.IdNumber = StoredId; });
-    WriteAndCompare(device, front, "report 9", protocol::EncodeStore(), [](DeviceStatus&) {});
+    for (const SettingsWrite& w : SettingsWrites) {
+        DeviceStatus expected = front.Status("state");
+        ParseStatus(w.set, sent);
+        ParseStatus(std::string(w.set) + " " + w.arrives, expected);
+        ReaderView answer;
+        const bool ok = Exchange(device, w.encode(sent), answer);
+        Check(ok && answer.text.rfind("00 0A ", 0) == 0,
+              std::string(w.what) + " is acknowledged with type 10", answer.text);
+        const std::string differences = StatusDifferences(expected, front.Status("state"));
+        Check(differences.empty(), std::string(w.what) + " changes exactly its fields",
+              differences);
+    }
     const std::string differences =
         StatusDifferences(front.Status("state"), front.Status("stored"));
     Check(differences.empty(), "report 9 stores the settings", differences);
 }
 
+std::vector<std::string> EventLogLines() {
+    std::ifstream log("eventlog.txt");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line);
+    return lines;
+}
+
 void EventReport(CHidDevice& device, Front& front) {
     std::remove("eventlog.txt");
-    {
-        // The last exchange's reply was never taken over: take it, so that
-        // what follows is the event's doing alone.
-        std::lock_guard<std::mutex> lock(StatusLock);
-        device.Reader->ReplyReceived = 0;
-    }
+    TakeReply(device); // the last exchange's: what follows is the event's doing alone
     front.Ask("event");
-    std::string line;
-    WaitFor(
-        [&] {
-            std::ifstream log("eventlog.txt");
-            return static_cast<bool>(std::getline(log, line));
-        },
-        2s);
+    std::vector<std::string> lines;
+    WaitFor([&] { return !(lines = EventLogLines()).empty(); }, 2s);
+    const std::string line = lines.empty() ? std::string() : lines[0];
     // 27 characters of report text, a colon, 24 of time (the line end was cut).
     Check(line.size() == 52 && line.rfind("00 0B ", 0) == 0 && line[27] == ':' && line[36] != ' ',
           "an event report appends its event-log line", line);
@@ -299,8 +260,9 @@ void EventReport(CHidDevice& device, Front& front) {
 
 void UnplugAndReplug(CHidDevice& device, Front& front) {
     // A change that is not stored is lost with the power.
+    const uint16_t storedId = front.Status("stored").IdNumber;
     DeviceStatus unstored = front.Status("state");
-    unstored.IdNumber = 999;
+    unstored.IdNumber = storedId + 1;
     ReaderView answer;
     Exchange(device, protocol::EncodeIdNumber(unstored), answer);
 
@@ -311,7 +273,7 @@ void UnplugAndReplug(CHidDevice& device, Front& front) {
     WaitFor([&] { return device.IsReading() && View(device).present; }, 5s);
 
     const bool ok = Exchange(device, protocol::EncodeRequest(3), answer);
-    Check(ok && answer.text.rfind("00 03 ", 0) == 0 && answer.status.IdNumber == StoredId,
+    Check(ok && answer.text.rfind("00 03 ", 0) == 0 && answer.status.IdNumber == storedId,
           "the stored ID number survives, the unstored one does not", answer.text);
 }
 
@@ -323,14 +285,11 @@ void KeyboardClock(Front& front) {
     const uint16_t countBefore = front.Status("state").KeystrokeCount;
     front.Ask("events 300");
     front.Ask("clock on");
-    int lines = 0;
+    std::size_t lines = 0;
     uint16_t count = countBefore;
     WaitFor(
         [&] {
-            std::ifstream log("eventlog.txt");
-            std::string line;
-            for (lines = 0; std::getline(log, line);)
-                ++lines;
+            lines = EventLogLines().size();
             count = front.Status("state").KeystrokeCount;
             return lines >= 2 && count > countBefore;
         },
@@ -421,8 +380,9 @@ int main(int argc, char** argv) {
         std::printf("vm-test: %d passed, %d failed\n", g_passed, g_failed);
         return 1;
     }
-    DeviceStatus sent = Distinctive();
-    Check(front.Ask("set " + FormatStatus(sent)) == "ok", "the keyboard takes a distinctive state");
+    DeviceStatus sent;
+    Check(ParseStatus(Distinctive, sent) && front.Ask(std::string("set ") + Distinctive) == "ok",
+          "the keyboard takes a distinctive state");
     std::this_thread::sleep_for(200ms); // let the kernel create the hidraw nodes
     CheckEnumeration();
 
