@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSettings>
+#include <QTabBar>
 #include <QSignalSpy>
 #include <QStandardPaths>
 
@@ -121,6 +122,40 @@ TEST(MainWindow, WithoutKeyboardTestModeDecidesTheControlsAndOnlySimulateUnlocks
         for (int id : {1015, 1021, 5, 4, 8})
             EXPECT_EQ(h.Enabled(id), unlocked) << id;
     }
+}
+
+// Keyboard-only use: Tab goes round the window, the tab bar and the page
+// shown, and Shift+Tab goes the same way back.
+TEST(MainWindow, TabCyclesThroughWindowTabBarAndPageOnShow) {
+    AppHarness h;
+    ASSERT_TRUE(h.WaitReading());
+    h.Dlg().SetConfigurationUnlocked(true); // page controls take the focus only when enabled
+    h.Dlg().show();
+    QApplication::setActiveWindow(&h.Dlg());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&h.Dlg()));
+    QWidget* start = h.Dlg().Control(IDC_CONFIGURE);
+    start->setFocus();
+    auto cycle = [&](Qt::KeyboardModifier modifier) {
+        std::vector<QWidget*> order;
+        do {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifier);
+            order.push_back(QApplication::focusWidget());
+        } while (order.back() != start && order.size() < 200);
+        return order;
+    };
+    const std::vector<QWidget*> forward = cycle(Qt::NoModifier);
+    auto reaches = [&](QWidget* w) {
+        return std::any_of(forward.begin(), forward.end(),
+                           [&](QWidget* f) { return f == w || w->isAncestorOf(f); });
+    };
+    CPropSheet* sheet = h.Dlg().m_pPropSheet;
+    ASSERT_EQ(forward.back(), start);
+    EXPECT_TRUE(reaches(sheet->tabBar()) && reaches(h.Dlg().Control(IDOK)) &&
+                reaches(&sheet->m_timers));
+    EXPECT_FALSE(reaches(&sheet->m_threshold)); // not on show
+    std::vector<QWidget*> backward = cycle(Qt::ShiftModifier);
+    std::reverse(backward.begin(), backward.end() - 1);
+    EXPECT_EQ(backward, forward);
 }
 
 // Enter in the ID box presses "Set ID Number"; elsewhere OK, which closes
