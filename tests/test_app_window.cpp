@@ -108,7 +108,7 @@ TEST(MainWindow, WithoutKeyboardTestModeDecidesTheControlsAndOnlySimulateUnlocks
         EXPECT_EQ(sheet->indexOf(&sheet->m_manufacturing), testMode ? 2 : -1);
         EXPECT_EQ(sheet->count(), testMode ? 3 : 2);
         h.Tick();
-        h.Click(6);
+        h.Click(IDC_CONFIGURE);
         EXPECT_EQ(h.Text(6), "Configure");
         for (int id : {1015, 1021, 5, 4, 8, 1034})
             EXPECT_FALSE(h.Enabled(id)) << id;
@@ -117,7 +117,7 @@ TEST(MainWindow, WithoutKeyboardTestModeDecidesTheControlsAndOnlySimulateUnlocks
     AppHarness h({.testMode = true, .pluggedIn = false});
     h.Button(1088)->setChecked(true);
     for (bool unlocked : {true, false}) {
-        h.Click(6);
+        h.Click(IDC_CONFIGURE);
         EXPECT_EQ(h.Text(6), unlocked ? "Lock Config" : "Configure");
         for (int id : {1015, 1021, 5, 4, 8})
             EXPECT_EQ(h.Enabled(id), unlocked) << id;
@@ -309,10 +309,10 @@ TEST(StatusDisplay, IndicatorPicturesFollowEnablesArmingAlarmsAndTheProduct) {
         const bool beeper = product != 0x0703;
         AppHarness h({.productId = product});
         ASSERT_TRUE(h.WaitReading());
-        h.Click(6);
-        for (int id : {1015, 5, 4, 8})
+        h.Click(IDC_CONFIGURE);
+        for (int id : {IDC_ENABLE_ALARM, IDC_RECALL, IDC_SAVE, IDC_STORE})
             EXPECT_TRUE(h.Enabled(id)) << id;
-        EXPECT_EQ(h.Enabled(1021), beeper) << product;
+        EXPECT_EQ(h.Enabled(IDC_ENABLE_BEEPER), beeper) << product;
         for (const auto& c : cases) {
             g_settings.LedEnableStatus = c.ledEnable;
             g_settings.BeeperEnableStatus = c.beeperEnable;
@@ -321,8 +321,8 @@ TEST(StatusDisplay, IndicatorPicturesFollowEnablesArmingAlarmsAndTheProduct) {
             g_settings.LedAlarmOn = c.ledOn;
             g_settings.BeeperAlarmOn = c.beeperOn;
             h.Dlg().UpdateAlarmIndicators();
-            EXPECT_EQ(Shown(h, 1023), h.Dlg().m_hLedBitmap[c.led].toImage()) << c.led;
-            EXPECT_EQ(Shown(h, 1024), h.Dlg().m_hBeeperBitmap[beeper ? c.beeper : 2].toImage())
+            EXPECT_EQ(Shown(h, IDC_LED_IMAGE), h.Dlg().m_hLedBitmap[c.led].toImage()) << c.led;
+            EXPECT_EQ(Shown(h, IDC_BEEPER_IMAGE), h.Dlg().m_hBeeperBitmap[beeper ? c.beeper : 2].toImage())
                 << c.beeper << " product " << product;
         }
     }
@@ -343,7 +343,7 @@ TEST(MessageLog, BoxSwitchesItSecondSwitchOnKeepsTheFileAndClosingLeavesItComple
     auto* box =
         static_cast<QAbstractButton*>(dlg.m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG));
     ASSERT_TRUE(h.WaitReading());
-    h.Click(6);
+    h.Click(IDC_CONFIGURE);
     ASSERT_TRUE(QDir().mkdir(path)); // a folder in the file's place
     box->click();
     EXPECT_FALSE(box->isChecked() || h.Core().MessageLogStream());
@@ -396,7 +396,7 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     ASSERT_TRUE(QDir(user.path()).mkdir(QStringLiteral("mine")));
     prompts.savePath = prompts.openPath = user.filePath(QStringLiteral("mine/a.set"));
     ASSERT_TRUE(h.Connect());
-    h.Click(6);
+    h.Click(IDC_CONFIGURE);
     h.Click(4);
     h.Click(5);
     ASSERT_EQ(prompts.requests.size(), 2u);
