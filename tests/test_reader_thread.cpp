@@ -121,8 +121,10 @@ TEST_F(ReaderTest, FullPullsTakeTheWholeBlockLivePullsOnlyLiveFields) {
 TEST_F(ReaderTest, EventsAndUnknownTypesAreNoReplyEventsAreLogged) {
     StartAndConnect();
     KeyboardSettings settings;
-    Deliver(Report{0, 11, 0xAA});
+    Deliver(Report{0, 10}); // the reader's starting values
+    ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
     const DeviceStatus before = settings.Block();
+    Deliver(Report{0, 11, 0xAA});
     ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
     EXPECT_FALSE(settings.ReplyReceived);
     EXPECT_TRUE(settings.DevicePresent);
@@ -134,6 +136,7 @@ TEST_F(ReaderTest, EventsAndUnknownTypesAreNoReplyEventsAreLogged) {
     FILE* messageLog = std::tmpfile();
     ASSERT_EQ(settings.PullFullStatus(device.get(), messageLog), 0);
     EXPECT_TRUE(settings.ReplyReceived);
+    EXPECT_EQ(settings.Block(), before); // neither the events nor the reply changed a field
     EXPECT_EQ(settings.LastReportText, "00 0A CC 00 00 00 00 00 00 ");
     std::rewind(messageLog);
     char line[64] = {};
@@ -149,19 +152,22 @@ TEST_F(ReaderTest, EventsAndUnknownTypesAreNoReplyEventsAreLogged) {
         std::regex_match(log, std::regex("00 0B AA (00 ){6}" + time + "00 0B BB (00 ){6}" + time)))
         << log;
 
-    // An unknown type clears presence; reading goes on, and the next known
-    // report brings presence back.
-    for (uint8_t type : {0, 12}) {
+    // An unknown type (among them the output reports' numbers) changes no
+    // field and clears presence; reading goes on, and the next reply brings
+    // presence back.
+    for (uint8_t type : {0, 5, 9, 12, 255}) {
         Deliver(Report{0, 2, 50});
-        Deliver(Report{0, type, 99});
+        ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
+        const DeviceStatus known = settings.Block();
+        Deliver(Report{0, type, 99, 99, 99, 99, 99, 99, 99});
         ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
         EXPECT_FALSE(settings.DevicePresent || settings.ReplyReceived) << int(type);
         EXPECT_TRUE(device->IsReading());
+        Deliver(Report{0, 10});
+        ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
+        EXPECT_TRUE(settings.DevicePresent);
+        EXPECT_EQ(settings.Block(), known) << int(type);
     }
-    Deliver(Report{0, 10});
-    ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
-    EXPECT_TRUE(settings.DevicePresent);
-    EXPECT_EQ(settings.LowThreshold, 50);
 }
 
 #ifndef _WIN32

@@ -136,18 +136,6 @@ TEST(InputReports, EachTypeStoresOnlyItsOwnFieldsAndTheKeyboardSendsThatLayout) 
     }
 }
 
-TEST(InputReports, ReplyEventAndUnknownTypesChangeNoField) {
-    for (uint8_t type : {0, 5, 9, 10, 11, 12, 255}) {
-        DeviceStatus s;
-        const Report r{0, type, 1, 2, 3, 4, 5, 6, 7};
-        const DecodeOutcome expected = type == 10   ? DecodeOutcome::Reply
-                                       : type == 11 ? DecodeOutcome::Event
-                                                    : DecodeOutcome::Unknown;
-        EXPECT_EQ(DecodeInputReport(r.data(), s), expected) << int(type);
-        EXPECT_EQ(s, DeviceStatus{}) << int(type);
-    }
-}
-
 // The message log's lines: CliTest; the report text: ReaderTest.
 TEST(LogLines, EventLogLineNamesDayAndMonth) {
     const Report r{0x00, 0x0B, 0x04, 0xD2};
