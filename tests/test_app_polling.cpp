@@ -7,6 +7,7 @@
 #include "device/CHidDevice.h"
 #include "emulator/KeyboardFirmware.h"
 #include "settings/KeyboardSettings.h"
+#include "settings/SettingsFile.h"
 
 #include <QFile>
 
@@ -130,25 +131,45 @@ TEST(Polling, LateAnswerDoesNotAnswerTheNextWrite) {
     EXPECT_TRUE(NothingToSend(h));
 }
 
-// A change made while its report waits for the answer is sent again; an
-// unplug locks and drops what was pending, and nothing is written until the
-// keyboard is back.
+// A change made while its report waits for the answer is sent again, for
+// each of the three reports; an unplug locks and drops what was pending, and
+// nothing is written until the keyboard is back.
 TEST(Polling, ChangeDuringItsWaitIsSentAgainAndUnplugDropsWhatWasPending) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.Click(6);
-    for (uint8_t low : {70, 80}) {
-        g_settings.LowThreshold = low;
-        h.Core().RequestThresholdsReport();
-        if (low == 70) {
-            EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 5}}));
-        }
+    const struct {
+        int command;
+        void (*change)(PollingMachine&, bool second);
+        bool (*holdsSecond)(const DeviceStatus&);
+    } reports[] = {
+        {5, [](PollingMachine& c, bool second) {
+             g_settings.LowThreshold = second ? 80 : 70;
+             c.RequestThresholdsReport();
+         },
+         [](const DeviceStatus& k) { return k.LowThreshold == 80; }},
+        {6, [](PollingMachine& c, bool second) {
+             g_settings.IdNumber = second ? 80 : 70;
+             c.RequestIdNumberReport();
+         },
+         [](const DeviceStatus& k) { return k.IdNumber == 80; }},
+        {7, [](PollingMachine& c, bool second) {
+             g_settings.PowerOnWipe = second ? 1 : 0;
+             c.RequestOptionsReport();
+         },
+         [](const DeviceStatus& k) { return k.PowerOnWipe == 1; }},
+    };
+    for (const auto& r : reports) {
+        r.change(h.Core(), false);
+        EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, r.command}}));
+        r.change(h.Core(), true);
+        ASSERT_TRUE(h.WaitReply());
+        // The answer, then the report again.
+        EXPECT_EQ(TickAndWatch(h, 2), (Sent{{2, r.command}})) << r.command;
+        ASSERT_TRUE(h.WaitReply());
+        h.Tick();
+        EXPECT_TRUE(r.holdsSecond(h.Bus().FirmwareState())) << r.command;
     }
-    ASSERT_TRUE(h.WaitReply());
-    EXPECT_EQ(TickAndWatch(h, 2), (Sent{{2, 5}})); // the answer, then the report again
-    ASSERT_TRUE(h.WaitReply());
-    h.Tick();
-    EXPECT_EQ(h.Bus().FirmwareState().LowThreshold, 80);
 
     h.Core().RequestThresholdsReport();
     h.Click(8);
@@ -224,4 +245,31 @@ TEST(SaveAndRecall, ErrorsAskForTheRereadAtMostAndCancelAsksNothing) {
         EXPECT_EQ(h.Core().PendingReports().reread, c.opened) << c.name;
         EXPECT_TRUE(NothingToSend(h)) << c.name;
     }
+}
+
+// A recalled file is sent and the keyboard read again: the record then shows
+// what the keyboard took, here no beeper on the product without one.
+TEST(SaveAndRecall, RecalledFileIsSentAndTheKeyboardReadAgain) {
+    ScriptedPrompts prompts;
+    AppHarness h({.productId = 0x0703});
+    ASSERT_TRUE(h.Connect());
+    h.Click(6);
+    KeyboardSettings file = g_settings;
+    file.LowThreshold = 33;
+    file.BeeperEnableStatus = 1;
+    prompts.openPath = h.Dir() + "a.set";
+    ASSERT_EQ(SaveSettingsFile(prompts.openPath.toStdString(), file).error, SaveError::None);
+    h.Click(5);
+    ASSERT_EQ(g_settings.BeeperEnableStatus, 1);
+    const auto busy = [&] {
+        return !NothingToSend(h) || h.Core().PendingReports().reread || h.Core().PollState() != 0;
+    };
+    for (int i = 0; i < 40 && busy(); ++i) {
+        h.Tick();
+        h.WaitReply(100);
+    }
+    ASSERT_FALSE(busy());
+    EXPECT_EQ(h.Bus().FirmwareState().LowThreshold, 33);
+    EXPECT_EQ(g_settings.LowThreshold, 33);
+    EXPECT_EQ(g_settings.BeeperEnableStatus, 0);
 }

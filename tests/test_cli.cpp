@@ -112,11 +112,14 @@ TEST_F(CliTest, ApplySetAndStoreReachTheKeyboard) {
     EXPECT_EQ(applied.out, "emulator:1:config: applied bench.set and stored\n");
     const std::string log = Read(Path("log.txt"));
     // Flags, thresholds and the keyboard's own ID number (4711 = 12 67), each
-    // acknowledged, then the read-back and the store.
-    EXPECT_NE(log.find("WriteReport:  07 AE 00 00 00\n00 0A "), std::string::npos) << log;
-    EXPECT_NE(log.find("WriteReport:  05 4D B4"), std::string::npos) << log;
-    EXPECT_NE(log.find("WriteReport:  06 12 67\n00 0A "), std::string::npos) << log;
-    EXPECT_NE(log.find("WriteReport:  09\n00 0A "), std::string::npos) << log;
+    // acknowledged, then the read-back and the store, in that order.
+    std::size_t at = 0;
+    for (const char* step : {"WriteReport:  07 AE 00 00 00\n00 0A ", "WriteReport:  05 4D B4",
+                             "WriteReport:  06 12 67\n00 0A ", "GetReport: 08 02",
+                             "WriteReport:  09\n00 0A "}) {
+        at = log.find(step, at);
+        EXPECT_NE(at, std::string::npos) << step << " in order in\n" << log;
+    }
     json f = Show()["fields"];
     EXPECT_EQ(f["LowThreshold"], 77);
     EXPECT_EQ(f["PowerOnWipe"], 1);
