@@ -20,7 +20,7 @@ constexpr int IdEdit = 1077, SetId = 1081, HostEnable = 1085, HostLed = 1086, Ho
 class ManufacturingPage : public PageFixture<CManufacturing> {
 protected:
     void SetUp() override {
-        SetUpPage(true);
+        SetUpPage(&CPropSheet::m_manufacturing, true);
         Unlock(true);
         m_page->EnableControls(true, 0x0705);
     }

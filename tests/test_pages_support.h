@@ -1,45 +1,35 @@
 #pragma once
 
-// Shared set-up for the page tests: a fresh record, a recorder of the
-// reports the page asks for, and the page shown on its own so its sliders
-// paint.
+// Shared set-up for the page tests: the page inside the real main window,
+// shown so that its sliders paint, with a fresh record and no keyboard. In
+// test mode Simulate is ticked: the configuration unlocks, and a tick drops
+// the reports asked for without sending them.
 
-#include "core/ReportRequests.h"
-#include "settings/KeyboardSettings.h"
+#include "pages/CPropSheet.h"
+#include "test_app_harness.h"
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QSlider>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <memory>
 #include <string>
 
-// Marks a report only while "unlocked", as the polling machine does.
-struct RecordingRequests : ReportRequests {
-    bool unlocked = false;
-    bool thresholds = false, options = false, idNumber = false;
-    void RequestOptionsReport() override { options = options || unlocked; }
-    void RequestThresholdsReport() override { thresholds = thresholds || unlocked; }
-    void RequestIdNumberReport() override { idNumber = idNumber || unlocked; }
-};
-
 template <typename Page> class PageFixture : public ::testing::Test {
 protected:
-    void SetUpPage(bool testMode) {
-        m_page = std::make_unique<Page>();
-        m_page->SetRequests(&m_requests);
-        if constexpr (requires { m_page->SetTestMode(testMode); })
-            m_page->SetTestMode(testMode);
-        m_page->show();
+    void SetUpPage(Page CPropSheet::*page, bool testMode) {
+        m_app = std::make_unique<AppHarness>(
+            AppHarness::Setup{.testMode = testMode, .pluggedIn = false});
+        m_app->Button(1088)->setChecked(testMode); // Simulate
+        m_page = &(m_app->Dlg().m_pPropSheet->*page);
+        m_app->Dlg().m_pPropSheet->setCurrentWidget(m_page);
+        m_app->Dlg().show();
         // Activation and losing the focus repaint the sliders; let that
         // happen now, then start from a clean record.
-        m_page->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_page.get()));
+        QApplication::setActiveWindow(&m_app->Dlg());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&m_app->Dlg()));
         if (QWidget* focus = QApplication::focusWidget())
             focus->clearFocus();
         QTest::qWait(10);
@@ -47,12 +37,13 @@ protected:
         ClearPending();
     }
 
-    void Unlock(bool unlocked) { m_requests.unlocked = unlocked; }
-    void ClearPending() { m_requests.thresholds = m_requests.options = m_requests.idNumber = false; }
+    void Unlock(bool unlocked) { m_app->Dlg().SetConfigurationUnlocked(unlocked); }
+    void ClearPending() { m_app->Tick(); }
     // The reports asked for: T thresholds and timers, O flags, I ID number.
     std::string Pending() const {
-        return std::string(m_requests.thresholds ? "T" : "") + (m_requests.options ? "O" : "") +
-               (m_requests.idNumber ? "I" : "");
+        const PollingMachine::Pending& p = m_app->Core().PendingReports();
+        return std::string(p.thresholds ? "T" : "") + (p.options ? "O" : "") +
+               (p.idNumber ? "I" : "");
     }
 
     QSlider* Slider(int id) const { return qobject_cast<QSlider*>(m_page->Control(id)); }
@@ -64,6 +55,6 @@ protected:
     }
     void Click(int id) { QTest::mouseClick(Button(id), Qt::LeftButton); }
 
-    RecordingRequests m_requests; // destroyed after the page
-    std::unique_ptr<Page> m_page;
+    std::unique_ptr<AppHarness> m_app;
+    Page* m_page = nullptr;
 };

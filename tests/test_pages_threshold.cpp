@@ -21,7 +21,7 @@ constexpr Setting kClean{1032, 1033, &KeyboardSettings::CleanTimer};
 
 class ThresholdPage : public PageFixture<CDialogThreshold> {
 protected:
-    void SetUp() override { SetUpPage(false); }
+    void SetUp() override { SetUpPage(&CPropSheet::m_threshold, true); }
     void ExpectShown(const Setting& s, uint16_t value, const char* text) {
         EXPECT_EQ(g_settings.*s.field, value);
         EXPECT_EQ(Text(s.label), text);

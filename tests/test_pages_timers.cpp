@@ -16,7 +16,7 @@ constexpr int AlarmSlider = 1016, AlarmText = 1017, OneMinute = 1020, Preset24 =
 
 class TimersPage : public PageFixture<CTimers> {
 protected:
-    void SetUp() override { SetUpPage(false); }
+    void SetUp() override { SetUpPage(&CPropSheet::m_timers, false); }
 };
 
 // A refresh puts the slider at the nearest end for hours it cannot show and
@@ -46,13 +46,12 @@ TEST_F(TimersPage, AlarmTimeFromRefreshesMovesAndPresets) {
     Click(Preset8);
     EXPECT_EQ(g_settings.AlarmTimer, 0);
 
-    Unlock(true);
     m_page->EnableControls(true, 0x0705);
     EXPECT_TRUE(m_page->Control(OneMinute)->isHidden()); // enabling does not show it
     // In test mode the main window shows "1 Min", and the bottom end of the
     // slider reads as the one-minute alarm.
-    m_page->SetTestMode(true);
-    m_page->Control(OneMinute)->show();
+    SetUpPage(&CPropSheet::m_timers, true);
+    Unlock(true);
     using Preset = std::tuple<int, uint16_t, int, const char*>; // button, hours, position, text
     for (const auto& [button, hours, position, text] :
          {Preset{Preset8, 8, 40, "8 hrs"}, Preset{Preset4, 4, 44, "4 hrs"},
@@ -71,18 +70,23 @@ TEST_F(TimersPage, AlarmTimeFromRefreshesMovesAndPresets) {
     EXPECT_EQ(g_settings.AlarmTimer, 4);
     EXPECT_EQ(Text(AlarmText), "4 hrs");
     EXPECT_EQ(Pending(), "T");
+    Slider(AlarmSlider)->triggerAction(QSlider::SliderToMaximum); // the bottom end
+    EXPECT_EQ(g_settings.AlarmTimer, 0);
+    EXPECT_EQ(Text(AlarmText), "1 min");
 }
 
 // A refresh ticks the boxes without running their handlers. A click writes the
 // box's state and asks for the flags; only two boxes redraw the alarm images.
 TEST_F(TimersPage, BoxesShowTheRecordWriteTheirFlagAndRedrawTheAlarmImages) {
+    SetUpPage(&CPropSheet::m_timers, true);
     Unlock(true);
     KeyboardSettings record;
     record.EnableTimer = 0;
     record.EnableKeystroke = record.PowerOnWipe = 1;
+    g_settings = record;
     m_page->ShowSettings(record);
     EXPECT_EQ(Pending(), "");
-    QSignalSpy redrawn(m_page.get(), &CTimers::alarmSwitchesChanged);
+    QSignalSpy redrawn(m_page, &CTimers::alarmSwitchesChanged);
     using Field = uint8_t KeyboardSettings::*;
     for (const auto& [box, field, ticked, redraws] :
          {std::tuple<int, Field, bool, bool>{TimerBox, &KeyboardSettings::EnableTimer, false, true},
@@ -94,7 +98,7 @@ TEST_F(TimersPage, BoxesShowTheRecordWriteTheirFlagAndRedrawTheAlarmImages) {
         redrawn.clear();
         Click(box);
         EXPECT_EQ(g_settings.*field, ticked ? 0 : 1);
-        EXPECT_TRUE(m_requests.options);
+        EXPECT_EQ(Pending(), "O");
         EXPECT_EQ(redrawn.size(), redraws ? 1 : 0);
     }
 }
