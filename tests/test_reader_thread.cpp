@@ -1,12 +1,14 @@
 // The reader thread against a scripted bus: decoding under the lock, the
-// pulls, the event log and stopping (losing and finding the keyboard: the
-// hotplug tests).
+// pulls, the event log and stopping; then hotplug with the built-in keyboard:
+// notifications start a search at once, the periodic search catches what went
+// untold, and a storm of notifications costs a few searches, not one each.
 
 #include "FakeHidBus.h"
 #include "ScratchFolder.h"
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
 #include "device/DeviceIds.h"
+#include "emulator/EmulatorBus.h"
 #include "settings/KeyboardSettings.h"
 
 #include <gtest/gtest.h>
@@ -23,15 +25,12 @@ using protocol::Report;
 
 namespace {
 
-template <typename Predicate> bool WaitFor(Predicate p, std::chrono::milliseconds limit = 3000ms) {
-    const auto end = Clock::now() + limit;
-    while (!p()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+// How long until `p` holds; `limit` or a little more when it never does.
+template <typename Predicate> Clock::duration TimeUntil(Predicate p, Clock::duration limit = 3s) {
+    const auto start = Clock::now();
+    while (!p() && Clock::now() - start < limit)
+        std::this_thread::sleep_for(1ms);
+    return Clock::now() - start;
 }
 
 // A device with its reader running against a fake keyboard, in a scratch
@@ -50,18 +49,19 @@ protected:
     }
     void StartAndConnect() {
         ASSERT_TRUE(device->StartReader());
-        ASSERT_TRUE(WaitFor([&] { return device->IsReading(); }));
+        ASSERT_LT(TimeUntil([&] { return device->IsReading(); }), 3s);
     }
     // Queues a report and waits until the reader has taken it off the bus and
     // decoded it.
     void Deliver(const Report& r) {
         const std::string text = protocol::ReportText(r.data());
         bus->Queue(r);
-        ASSERT_TRUE(WaitFor([&] {
-            std::lock_guard<std::mutex> lock(StatusLock);
-            std::lock_guard<std::mutex> busLock(bus->m);
-            return bus->pending.empty() && device->Reader->LastReportText == text;
-        }));
+        ASSERT_LT(TimeUntil([&] {
+                      std::lock_guard<std::mutex> lock(StatusLock);
+                      std::lock_guard<std::mutex> busLock(bus->m);
+                      return bus->pending.empty() && device->Reader->LastReportText == text;
+                  }),
+                  3s);
     }
 
     std::shared_ptr<FakeHidBus> bus = std::make_shared<FakeHidBus>();
@@ -210,8 +210,62 @@ TEST_F(ReaderTest, AReportReadWhileStoppingIsDropped) {
     bus->beforeDelivery = [this] { device->Reader->KeepRunning = 0; };
     CReaderThread* reader = device->Reader.get();
     bus->Queue(Report{0, 3, 0x11, 0x22});
-    ASSERT_TRUE(WaitFor([&] { return reader->Stopped == 1; }));
+    ASSERT_LT(TimeUntil([&] { return reader->Stopped == 1; }), 3s);
     EXPECT_EQ(reader->Status.IdNumber, 1234);
     EXPECT_TRUE(reader->LastReportText.empty());
     EXPECT_EQ(reader->ReplyReceived, 0);
+}
+
+namespace {
+
+class Hotplug : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(device.StartReader());
+        ASSERT_LT(TimeUntil([&] { return device.IsReading(); }), 1s);
+    }
+    // Unplugs, waits while the reader searches in vain, plugs back in:
+    // how long until the reader has the keyboard open again.
+    Clock::duration Replug() {
+        bus->Unplug();
+        EXPECT_LT(TimeUntil([&] { return !device.IsReading(); }), 50ms);
+        const uint8_t store = 9;
+        EXPECT_LT(TimeUntil([&] { return device.WriteReport(&store, 1) == 3; }), 50ms)
+            << "the lost connections are closed";
+        std::this_thread::sleep_for(300ms);
+        bus->Plug();
+        return TimeUntil([&] { return device.IsReading(); });
+    }
+
+    std::shared_ptr<EmulatorBus> bus =
+        std::make_shared<EmulatorBus>(EmulatorBus::Options{.autonomous = false});
+    CHidDevice device{bus};
+};
+
+} // namespace
+
+// An arrival that went untold is found by the next search, within a second.
+TEST_F(Hotplug, ARemovalEndsTheReadsAnArrivalIsSearchedAtOnceAnUntoldOneWithinASecond) {
+    for (int i = 0; i < 2; ++i)
+        EXPECT_LT(Replug(), 100ms) << i;
+    bus->SetNotifications(false);
+    const Clock::duration took = Replug();
+    EXPECT_LT(took, 1100ms);
+    EXPECT_GT(took, 300ms);
+}
+
+TEST_F(Hotplug, AStormOfNotificationsCostsFewSearches) {
+    bus->Unplug();
+    ASSERT_LT(TimeUntil([&] { return !device.IsReading(); }), 50ms);
+    std::this_thread::sleep_for(50ms);
+    const uint64_t before = bus->Enumerations();
+    const auto start = Clock::now();
+    for (int i = 0; i < 500; ++i) {
+        bus->Notify(i % 2 ? HidChange::Left : HidChange::Arrived);
+        std::this_thread::sleep_for(200us);
+    }
+    std::this_thread::sleep_for(CReaderThread::SearchSpacing * 2);
+    const auto spacings = (Clock::now() - start) / CReaderThread::SearchSpacing;
+    EXPECT_LE(bus->Enumerations() - before, static_cast<uint64_t>(spacings) + 2);
+    EXPECT_GE(bus->Enumerations() - before, 1u);
 }
