@@ -247,8 +247,9 @@ TEST(SaveAndRecall, ErrorsAskForTheRereadAtMostAndCancelAsksNothing) {
     }
 }
 
-// A recalled file is sent and the keyboard read again: the record then shows
-// what the keyboard took, here no beeper on the product without one.
+// A recalled file is sent and the keyboard read again, also when the read's
+// first request goes unanswered: the record then shows what the keyboard
+// took, here no beeper on the product without one.
 TEST(SaveAndRecall, RecalledFileIsSentAndTheKeyboardReadAgain) {
     ScriptedPrompts prompts;
     AppHarness h({.productId = 0x0703});
@@ -261,14 +262,22 @@ TEST(SaveAndRecall, RecalledFileIsSentAndTheKeyboardReadAgain) {
     ASSERT_EQ(SaveSettingsFile(prompts.openPath.toStdString(), file).error, SaveError::None);
     h.Click(5);
     ASSERT_EQ(g_settings.BeeperEnableStatus, 1);
-    const auto busy = [&] {
-        return !NothingToSend(h) || h.Core().PendingReports().reread || h.Core().PollState() != 0;
+    // A tick and the keyboard's answer, until `done`.
+    const auto tickUntil = [&](auto done) {
+        for (int i = 0; i < 40 && !done(); ++i) {
+            h.Tick();
+            h.WaitReply(100);
+        }
+        return done();
     };
-    for (int i = 0; i < 40 && busy(); ++i) {
+    const auto idle = [&] { return NothingToSend(h) && h.Core().PollState() == 0; };
+    ASSERT_TRUE(tickUntil(idle));
+    EXPECT_TRUE(h.Core().PendingReports().reread);
+    h.Bus().SetDropReplies(true); // the read's first request goes unanswered
+    for (int i = 0; i <= PollingMachine::ReplyTickLimit; ++i)
         h.Tick();
-        h.WaitReply(100);
-    }
-    ASSERT_FALSE(busy());
+    h.Bus().SetDropReplies(false);
+    ASSERT_TRUE(tickUntil([&] { return idle() && !h.Core().PendingReports().reread; }));
     EXPECT_EQ(h.Bus().FirmwareState().LowThreshold, 33);
     EXPECT_EQ(g_settings.LowThreshold, 33);
     EXPECT_EQ(g_settings.BeeperEnableStatus, 0);
