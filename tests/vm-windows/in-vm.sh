@@ -24,8 +24,11 @@ export WINEPREFIX=/tmp/prefix WINEDEBUG=-all
 # function hidapi needs that it lacks; every other program keeps wine's own.
 export WINEDLLOVERRIDES="cfgmgr32=n,b;mscoree,mshtml="
 
-Xvfb :7 -screen 0 1024x768x24 -nolisten tcp < /dev/null > /dev/null 2>&1 &
+Xvfb :7 -screen 0 1024x768x24 -nolisten tcp < /dev/null > "$1/out/xvfb.log" 2>&1 &
 export DISPLAY=:7
+for _ in $(seq 50); do [ -S /tmp/.X11-unix/X7 ] && break; sleep 0.1; done
+sleep 1
+kill -0 $! 2> /dev/null || { echo "vm: Xvfb did not start"; cat "$1/out/xvfb.log"; exit 1; }
 
 # Large programs run from tmpfs: one run straight off 9p crashed at start.
 cp -r "$windows_programs" /tmp/win

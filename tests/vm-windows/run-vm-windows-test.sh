@@ -69,7 +69,7 @@ fi
 # off; its evdev bus is off too: wine 8's udev thread dies when an input
 # device without a device node goes away, and then sees no more plug-ins.
 prefix="$cache/wine-prefix"
-made="$(wine --version) sdl=0 input=0"
+made="$(wine --version) sdl=0 input=0 aedebug"
 if [ "$(cat "$prefix/.kbvm-made" 2>/dev/null)" != "$made" ]; then
     log "making the wine prefix"
     rm -rf "$prefix" && mkdir -p "$prefix"
@@ -79,6 +79,10 @@ if [ "$(cat "$prefix/.kbvm-made" 2>/dev/null)" != "$made" ]; then
         key='HKLM\System\CurrentControlSet\Services\winebus'
         timeout 120 wine reg add "$key" /v "Enable SDL" /t REG_DWORD /d 0 /f >/dev/null 2>&1
         timeout 120 wine reg add "$key" /v "DisableInput" /t REG_DWORD /d 1 /f >/dev/null 2>&1
+        # A program that crashes prints its stack to its output, no dialog.
+        key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+        timeout 120 wine reg add "$key" /v Debugger /d "winedbg --auto %ld %ld" /f >/dev/null 2>&1
+        timeout 120 wine reg add "$key" /v Auto /d 1 /f >/dev/null 2>&1
         timeout 120 wineserver -w
     )
     echo "$made" > "$prefix/.kbvm-made"

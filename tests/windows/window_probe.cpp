@@ -7,15 +7,18 @@
 //
 // With --serve it answers commands, one a line on standard input, for the
 // Windows VM test (tests/vm-windows), one line each:
-//   window              "ok" once the main window shows, "error" after 15 s
-//   shows ID TEXT       "yes" when control ID shows TEXT on the screen, else
+//   window SECONDS      "ok" once the main window shows, "error" after SECONDS
+//   shows ID TEXT       "yes" when label ID shows TEXT on the screen, else
 //                       "no N% differ" or "blank" (nothing drawn yet)
+//   pictures ID TEXT P  saves what "shows" compared, P-screen.png and
+//                       P-expected.png -> "ok"
 //   click ID            clicks the middle of control ID  -> "ok"
 //   key NAME            presses tab, space, up, down, left or right -> "ok"
 //   tab INDEX           clicks the property sheet's tab INDEX -> "ok"
 //   handle ID POSITION  clicks the handle of slider ID of the page shown,
 //                       where it stands at POSITION -> "ok"
-//   save PATH           a screenshot of the main window  -> "ok"
+//   save PATH           a screenshot of the main window (of the screen
+//                       before it shows) -> "ok"
 // The control's place and the picture of TEXT come from the window's own
 // template built as the window builds it, with the same font and style, so
 // both must match what is on the screen pixel for pixel.
@@ -61,9 +64,9 @@ HWND Shown(const DialogTemplate& tmpl) {
     return window && IsWindowVisible(window) ? window : nullptr;
 }
 
-template <class Done> bool WaitFor(Done done) {
+template <class Done> bool WaitFor(Done done, int limitMs = WaitMs) {
     for (int waited = 0; !done(); waited += PollMs) {
-        if (waited > WaitMs)
+        if (waited > limitMs)
             return false;
         QThread::msleep(PollMs);
     }
@@ -152,12 +155,19 @@ public:
             slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
         return QRect(slider->mapTo(&m_host, handle.topLeft()), handle.size());
     }
+    // A label's text area (inside its frame, if it has one): under wine in
+    // the test VM the frames of the first paint may be missing, the text
+    // is always there.
+    QRect TextArea(int id) const {
+        const auto* label = m_built.get<QLabel>(id);
+        return label ? label->contentsRect().translated(label->pos()) : QRect();
+    }
     QImage Showing(int id, const QString& text) {
         auto* label = m_built.get<QLabel>(id);
         if (!label)
             return {};
         label->setText(text);
-        return m_host.grab(label->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+        return m_host.grab(TextArea(id)).toImage().convertToFormat(QImage::Format_RGB32);
     }
     QSize Size() const { return m_built.size(); }
 
@@ -208,7 +218,7 @@ int Serve() {
         const int id = line.section(' ', 1, 1).toInt();
         QString answer = QStringLiteral("ok");
         if (verb == "window") {
-            if (WaitFor([&] { return window = Shown(MainWindowTemplate()); })) {
+            if (WaitFor([&] { return window = Shown(MainWindowTemplate()); }, id * 1000)) {
                 RECT client;
                 GetClientRect(window, &client);
                 if (QSize(client.right, client.bottom) != reference.Size())
@@ -218,11 +228,20 @@ int Serve() {
             } else {
                 answer = QStringLiteral("error no window");
             }
+        } else if (verb == "save") {
+            QRect area = QGuiApplication::primaryScreen()->geometry();
+            if (RECT frame; window && GetWindowRect(window, &frame))
+                area = QRect(QPoint(frame.left, frame.top), QPoint(frame.right - 1, frame.bottom - 1));
+            Grab(area).save(line.section(' ', 1));
         } else if (!window) {
             answer = QStringLiteral("error no window");
         } else if (verb == "shows") {
-            answer = Compare(Grab(reference.OnScreen(window, id)),
+            answer = Compare(Grab(reference.OnScreen(window, reference.TextArea(id))),
                              reference.Showing(id, line.section(' ', 2)));
+        } else if (verb == "pictures") {
+            const QString text = line.section(' ', 2, -2), prefix = line.section(' ', -1);
+            Grab(reference.OnScreen(window, reference.TextArea(id))).save(prefix + "-screen.png");
+            reference.Showing(id, text).save(prefix + "-expected.png");
         } else if (verb == "click") {
             Click(reference.OnScreen(window, id).center());
         } else if (verb == "tab") {
@@ -233,11 +252,6 @@ int Serve() {
         } else if (verb == "key" && keys.contains(line.section(' ', 1))) {
             SetForegroundWindow(window);
             PressKey(keys.value(line.section(' ', 1)));
-        } else if (verb == "save") {
-            RECT frame;
-            GetWindowRect(window, &frame);
-            Grab(QRect(QPoint(frame.left, frame.top), QPoint(frame.right - 1, frame.bottom - 1)))
-                .save(line.section(' ', 1));
         } else {
             answer = QStringLiteral("error unknown command");
         }
