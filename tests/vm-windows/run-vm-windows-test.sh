@@ -110,6 +110,9 @@ cli_program='$(realpath "$cli_program")'
 instead='$instead'
 CONF
 
-vm_boot 480 2048 " kbvm_script=$here/in-vm.sh kbvm_work=$work" -cpu max,-smap \
+# Without SMAP every wine process dies in a kernel oops. Without AVX2: qemu's
+# emulation of it faults in Qt's AVX2 drawing (a blend reading past a
+# buffer), so the window crashed and drew only part of itself.
+vm_boot 480 2048 " kbvm_script=$here/in-vm.sh kbvm_work=$work" -cpu max,-smap,-avx2 \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
     -virtfs local,path="$work/out",mount_tag=out,security_model=none

@@ -94,13 +94,17 @@ QImage Grab(const QRect& area) {
         .toImage();
 }
 
+// A press and a release a moment apart, as a hand gives them: a slow
+// program under emulation may take a pair in one go for no click at all.
 void Click(const QPoint& at) {
     SetCursorPos(at.x(), at.y());
-    INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, input, sizeof(INPUT));
+    for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+        QThread::msleep(100);
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flag;
+        SendInput(1, &input, sizeof(INPUT));
+    }
 }
 
 // The main window's controls as the window builds them, laid out but never
@@ -243,6 +247,7 @@ int Serve() {
             Grab(reference.OnScreen(window, reference.TextArea(id))).save(prefix + "-screen.png");
             reference.Showing(id, text).save(prefix + "-expected.png");
         } else if (verb == "click") {
+            SetForegroundWindow(window);
             Click(reference.OnScreen(window, id).center());
         } else if (verb == "tab") {
             Click(reference.OnScreen(window, reference.Tab(id)).center());
