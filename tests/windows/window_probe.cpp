@@ -159,9 +159,8 @@ public:
             slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
         return QRect(slider->mapTo(&m_host, handle.topLeft()), handle.size());
     }
-    // A label's text area (inside its frame, if it has one): under wine in
-    // the test VM the frames of the first paint may be missing, the text
-    // is always there.
+    // A label's text area, inside its frame if it has one: what the label
+    // says, not how the style draws its edge.
     QRect TextArea(int id) const {
         const auto* label = m_built.get<QLabel>(id);
         return label ? label->contentsRect().translated(label->pos()) : QRect();
