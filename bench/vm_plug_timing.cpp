@@ -1,7 +1,8 @@
 // Plug to shown in the test VM: how long from creating our uhid keyboard to
 // the program's first record shown ("Keyboard connected and active") and to
-// its full read done, as median and maximum; run by the VM test after its
-// storm, with hotplug and, if asked, with the periodic search alone.
+// its full read done, and from destroying it to "No Device", as median and
+// maximum; run by the VM tests (the Linux one after its storm, with hotplug
+// and, if asked, with the periodic search alone).
 
 #include "device/HidapiBus.h"
 #include "tests/vm/vm_harness.h"
@@ -40,7 +41,7 @@ void Measure(const char* what, std::shared_ptr<HidBus> bus, int count, std::mt19
     StormKeyboard keyboard;
     Program program(std::move(bus), false);
     std::uniform_int_distribution<int> pause(0, RandomMaxMs);
-    std::vector<long> shown, read;
+    std::vector<long> shown, read, lost;
     auto locked = [&](auto f) { return program.Locked(f); };
     for (int i = 0; i < count; ++i) {
         const std::size_t shownBefore = locked([&] { return program.connectedAt.size(); });
@@ -55,13 +56,21 @@ void Measure(const char* what, std::shared_ptr<HidBus> bus, int count, std::mt19
                 read.push_back(Ms(program.fullReadAt[readBefore] - plugged));
             return 0;
         });
+        const std::size_t lostBefore = locked([&] { return program.lostAt.size(); });
+        const auto unplugged = Clock::now();
         keyboard.Unplug();
         // The program sees the loss before the next plug-in.
         keyboard.Serve(Clock::now() + 2s, [&] { return locked([&] { return !program.connected; }); });
+        locked([&] {
+            if (program.lostAt.size() > lostBefore)
+                lost.push_back(Ms(program.lostAt[lostBefore] - unplugged));
+            return 0;
+        });
         keyboard.Serve(std::chrono::milliseconds(pause(random)));
     }
     std::printf("  plug to \"Keyboard connected and active\", %s: %s\n", what, Figures(shown).c_str());
     std::printf("  plug to the full read done, %s: %s\n", what, Figures(read).c_str());
+    std::printf("  unplug to \"No Device\", %s: %s\n", what, Figures(lost).c_str());
 }
 
 } // namespace

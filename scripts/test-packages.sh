@@ -121,6 +121,8 @@ uninstall() { # folder
 wine_wait "$setup" /S
 folder="$drive/Program Files/kbconfig"
 for file in "${setup_files[@]}"; do check "installed $file" test -f "$folder/$file"; done
+# The VM test's cfgmgr32.dll stands in for a system library: never shipped.
+check "the test-only cfgmgr32.dll is not installed" test -z "$(find "$folder" -iname cfgmgr32.dll)"
 if [[ -f $windows_build/app/kbconfig.exe ]]; then
   check "Start-menu shortcut for the window" test -f "$shortcut"
 fi

@@ -4,8 +4,10 @@
 # Debian's source), and runs it under wine: the tests through CTest, the
 # widget tests offscreen; kbconfig-cli's show --json, save and apply against
 # the built-in keyboard, whose saved file must equal, byte for byte, what the
-# Linux build saves; then the real window under Xvfb (scripts/window-check.sh).
-# Exits 77 only when wine cannot be installed.
+# Linux build saves; then the real window under Xvfb (scripts/window-check.sh);
+# then both programs against the kernel's uhid keyboard through wine's HID
+# services in a VM (tests/vm-windows). Exits 77 only when wine cannot be
+# installed.
 #   scripts/test-windows.sh [ctest arguments...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -161,4 +163,21 @@ wineserver -k > /dev/null 2>&1 || true
 wineserver -w
 check "the real window" xvfb-run -a -s "-screen 0 1280x1024x24" \
   scripts/window-check.sh "$linux_build/app/kbconfig" "$dir"
+
+# kbconfig-cli.exe and kbconfig.exe against the kernel's uhid keyboard,
+# through wine's own HID services, in a VM (tests/vm-windows/README.md).
+if ! scripts/install-deps.sh --with-vm && ! command -v qemu-system-x86_64 > /dev/null; then
+  echo "SKIPPED: the Windows build on a real HID stack: qemu cannot be installed"
+else
+  cmake --build "$linux_build" --target kb_vm_windows_test kb_uhid_keyboard > /dev/null
+  status=0
+  bash tests/vm-windows/run-vm-windows-test.sh --test "$linux_build/tests/kb_vm_windows_test" \
+    --front "$linux_build/emulator/uhid/kb_uhid_keyboard" --cli "$linux_cli" --windows "$dir" \
+    --cache "$linux_build/vm-cache" --work "$dir/vm-windows-run" || status=$?
+  if ((status == 77)); then
+    echo "SKIPPED: the Windows build on a real HID stack (see the lines above)"
+  else
+    check "the Windows build on a real HID stack (exit $status)" test "$status" -eq 0
+  fi
+fi
 exit $failed

@@ -10,6 +10,11 @@
 //   clock on|off      let the live values move in real time -> "ok"
 //   advance MS        move the firmware's clock by MS ms    -> "ok"
 //   events MS         an event report every MS ms (0: none) -> "ok"
+//   received          "received MS:TYPE[.ASKED] ..." the output reports that
+//                     came since the last "received", with the milliseconds
+//                     since the program started (a test sees what a program sent)
+//   unplug-on TYPE    unplug once an output report of TYPE has been answered
+//                     (a keyboard pulled out in the middle of a sequence) -> "ok"
 //   quit
 // Failures answer "error <text>". The end of standard input ends the program.
 // SIGUSR1 unplugs and SIGUSR2 plugs the keyboard back in; SIGINT and SIGTERM
@@ -63,7 +68,9 @@ void Answer(const std::string& line) {
 class Front {
 public:
     explicit Front(const Args& args)
-        : m_firmware(args.productId, args.seed), m_keyboard(m_firmware), m_clock(args.clock) {}
+        : m_firmware(args.productId, args.seed), m_keyboard(m_firmware), m_clock(args.clock) {
+        m_keyboard.OnOutput = [this](const protocol::Report& r) { Received(r); };
+    }
 
     bool Start() {
         std::string error;
@@ -112,6 +119,12 @@ public:
             m_firmware.SetEventInterval(
                 std::chrono::milliseconds(std::strtol(rest.c_str(), nullptr, 10)));
             Answer("ok");
+        } else if (verb == "received") {
+            Answer("received" + m_received);
+            m_received.clear();
+        } else if (verb == "unplug-on") {
+            m_unplugOn = static_cast<int>(std::strtol(rest.c_str(), nullptr, 10));
+            Answer("ok");
         } else if (verb == "quit") {
             return false;
         } else if (!verb.empty()) {
@@ -155,6 +168,10 @@ public:
             for (std::size_t i = 2; i < fds.size(); ++i)
                 if (fds[i].revents & POLLIN)
                     m_keyboard.HandleEvent(fds[i].fd);
+            if (m_unplugNow) {
+                m_unplugNow = false;
+                m_keyboard.Unplug();
+            }
             if (fds[1].revents & POLLIN) {
                 signalfd_siginfo info{};
                 if (read(signalFd, &info, sizeof(info)) == sizeof(info)) {
@@ -184,10 +201,25 @@ public:
     }
 
 private:
+    void Received(const protocol::Report& r) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_started);
+        m_received += " " + std::to_string(ms.count()) + ":" + std::to_string(r[1]);
+        if (r[1] == protocol::CmdRequest)
+            m_received += "." + std::to_string(r[2]);
+        if (r[1] == m_unplugOn) {
+            m_unplugOn = -1;
+            m_unplugNow = true;
+        }
+    }
+
     KeyboardFirmware m_firmware;
     UhidKeyboard m_keyboard;
     bool m_clock;
     Clock::time_point m_nextTick;
+    const Clock::time_point m_started = Clock::now();
+    std::string m_received;
+    int m_unplugOn = -1;
+    bool m_unplugNow = false;
 };
 
 } // namespace

@@ -59,13 +59,15 @@ public:
     void ShowRecord() override {
         Locked([&] { return connected || (connectedAt.push_back(Clock::now()), connected = true); });
     }
-    void ShowNoDevice() override { Locked([&] { return connected = false; }); }
+    void ShowNoDevice() override {
+        Locked([&] { return !connected || (lostAt.push_back(Clock::now()), connected = false); });
+    }
     void ShowSensorCount(int) override { Locked([&] { fullReadAt.push_back(Clock::now()); }); }
     void ShowConfigurationLock(bool) override {}
 
     std::mutex m;
     bool connected = false;
-    std::vector<Clock::time_point> connectedAt, fullReadAt;
+    std::vector<Clock::time_point> connectedAt, fullReadAt, lostAt;
 
 private:
     PollingMachine m_machine;

@@ -15,6 +15,7 @@
 #include "device/ReportProtocol.h"
 #include "emulator/StatusText.h"
 #include "settings/SettingsFile.h"
+#include "vm_front.h"
 #include "vm_storm.h"
 
 #include <chrono>
@@ -36,88 +37,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr uint16_t Product = 0x0705;
+using namespace vmfront;
 constexpr int DefaultMeasured = 10;
 
-int g_passed = 0;
-int g_failed = 0;
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
-// The uhid keyboard program, driven through its standard input and output.
-class Front {
-public:
-    bool Start(const std::string& path) {
-        int toChild[2], fromChild[2];
-        if (pipe(toChild) != 0 || pipe(fromChild) != 0)
-            return false;
-        m_pid = fork();
-        if (m_pid == 0) {
-            dup2(toChild[0], STDIN_FILENO);
-            dup2(fromChild[1], STDOUT_FILENO);
-            for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]})
-                close(fd);
-            const std::string product = std::to_string(Product);
-            execl(path.c_str(), path.c_str(), "--product", product.c_str(),
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(toChild[0]);
-        close(fromChild[1]);
-        m_in = fdopen(toChild[1], "w");
-        m_out = fdopen(fromChild[0], "r");
-        return m_pid > 0 && ReadLine() == "ready";
-    }
-
-    ~Front() {
-        if (m_in) {
-            std::fputs("quit\n", m_in);
-            std::fclose(m_in);
-        }
-        if (m_out)
-            std::fclose(m_out);
-        if (m_pid > 0)
-            waitpid(m_pid, nullptr, 0);
-    }
-
-    std::string Ask(const std::string& command) {
-        std::fputs((command + "\n").c_str(), m_in);
-        std::fflush(m_in);
-        return ReadLine();
-    }
-
-    DeviceStatus Status(const char* which) {
-        DeviceStatus s;
-        const std::string line = Ask(which);
-        const std::string prefix = std::string(which) + " ";
-        if (line.rfind(prefix, 0) != 0 || !ParseStatus(line.substr(prefix.size()), s))
-            Check(false, std::string("keyboard answers '") + which + "'", line);
-        return s;
-    }
-
-private:
-    std::string ReadLine() {
-        char line[4096];
-        if (!m_out || !std::fgets(line, sizeof(line), m_out))
-            return {};
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-        return text;
-    }
-
-    pid_t m_pid = -1;
-    FILE* m_in = nullptr;
-    FILE* m_out = nullptr;
-};
 
 // What the reader holds, copied under the status lock.
 struct ReaderView {
@@ -156,15 +79,6 @@ std::string Hex(uint8_t b) {
     return text;
 }
 
-// Every field differs from the reader's starting values.
-constexpr const char* Distinctive =
-    "LowThreshold=17 HighThreshold=243 LeftLevel=11 RightLevel=222 PressureLevel=33 "
-    "Sensor4Level=144 IntervalTimer=9 AlarmTimer=77 CleanTimer=66 KeystrokeAlarmTrigger=0x1357 "
-    "KeystrokeCount=0xA0B IdNumber=0xA55A CleanActive=1 EnableTimer=0 EnableKeystroke=0 "
-    "LedEnableStatus=0 LedAlarmOn=1 BeeperEnableStatus=1 BeeperAlarmOn=1 PowerOnWipe=1 "
-    "HostModeEnable=1 HostLedOn=1 HostBeeperOn=1 DisableSensorLeft=1 DisableSensorReft=1 "
-    "DisableSensorPressure=1 DisableSensor4=1 DisableConfig=1 DisableBacklight=1 "
-    "DisableAutoSense=1 Ps2Keyboard=1 EnableReEnumeration=1";
 
 void CheckEnumeration() {
     int ours = 0, configAt = -1, index = 0;
@@ -301,71 +215,10 @@ void KeyboardClock(Front& front) {
           std::to_string(countBefore) + " -> " + std::to_string(count));
 }
 
-// The exit code of a shell command.
-int Shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// kbconfig-cli, a process of its own on the hidapi bus: show reads every
-// field the keyboard holds; apply sends a settings file's settings (keeping
-// the keyboard's ID number), reads them back and stores them.
-void CommandLine(const std::string& cli, Front& front) {
-    const DeviceStatus before = front.Status("state");
-    const int shown = Shell(cli + " show > /tmp/show.txt 2>&1");
-    std::istringstream lines(ReadText("/tmp/show.txt"));
-    std::string path, pairs;
-    for (std::string name, value; lines >> name >> value;) {
-        if (name == "Path")
-            path = value;
-        else if (name != "ProductId")
-            pairs += name + "=" + value + " ";
-    }
-    DeviceStatus read;
-    const bool parsed = ParseStatus(pairs, read);
-    Check(shown == 0 && parsed && path.rfind("/dev/hidraw", 0) == 0,
-          "kbconfig-cli show opens the keyboard's hidraw node", ReadText("/tmp/show.txt"));
-    Check(StatusDifferences(before, read).empty(), "kbconfig-cli show reads every field",
-          StatusDifferences(before, read));
-
-    KeyboardSettings file;
-    file.Block() = before;
-    file.LowThreshold = 99;
-    file.HighThreshold = 201;
-    file.CleanTimer = 17;
-    file.KeystrokeAlarmTrigger = 4000;
-    file.BeeperEnableStatus = !before.BeeperEnableStatus;
-    file.DisableSensorLeft = !before.DisableSensorLeft;
-    file.Ps2Keyboard = !before.Ps2Keyboard;
-    file.IdNumber = 0x1111; // not in the file: the keyboard keeps its own
-    SaveSettingsFile("/tmp/vm.set", file);
-    DeviceStatus expected = file.Block();
-    expected.IdNumber = before.IdNumber;
-    const int applied = Shell(cli + " apply /tmp/vm.set --store > /tmp/apply.txt 2>&1");
-    const DeviceStatus after = front.Status("state");
-    Check(applied == 0 && StatusDifferences(expected, after).empty(),
-          "kbconfig-cli apply sends the file's settings and keeps the ID number",
-          ReadText("/tmp/apply.txt") + StatusDifferences(expected, after));
-    Check(StatusDifferences(after, front.Status("stored")).empty(),
-          "kbconfig-cli apply --store stores them");
-}
 
 } // namespace
 
-bool Check(bool ok, const std::string& what, const std::string& detail) {
-    (ok ? g_passed : g_failed)++;
-    std::printf("%s: %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : " -- ",
-                detail.c_str());
-    std::fflush(stdout);
-    return ok;
-}
 
 int main(int argc, char** argv) {
     const std::string frontPath = argc > 1 ? argv[1] : "/bin/kb_uhid_keyboard";
@@ -376,10 +229,8 @@ int main(int argc, char** argv) {
     alarm(measured ? 880 : 280);
 
     Front front;
-    if (!Check(front.Start(frontPath), "the uhid keyboard starts")) {
-        std::printf("vm-test: %d passed, %d failed\n", g_passed, g_failed);
-        return 1;
-    }
+    if (!Check(front.Start(frontPath), "the uhid keyboard starts"))
+        return ChecksFailed() == 0 ? 0 : 1;
     DeviceStatus sent;
     Check(ParseStatus(Distinctive, sent) && front.Ask(std::string("set ") + Distinctive) == "ok",
           "the keyboard takes a distinctive state");
@@ -408,7 +259,7 @@ int main(int argc, char** argv) {
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         Check(took < 500, "Close returns promptly", std::to_string(took) + " ms");
     }
-    CommandLine(cliPath, front);
+    CheckShowAndApply(cliPath, "kbconfig-cli", "/dev/hidraw", front);
     // Plug-ins measured after the storm; the kernel command line (run-vm-test.sh
     // --measure N --fallback) reaches the test as environment variables.
     // The storm brings a keyboard of its own: this one leaves the bus.
@@ -416,6 +267,5 @@ int main(int argc, char** argv) {
     HotplugStorm(cliPath, measured ? std::atoi(measured) : DefaultMeasured,
                  std::getenv("kbvm_fallback") != nullptr);
 
-    std::printf("vm-test: %d passed, %d failed\n", g_passed, g_failed);
-    return g_failed == 0 ? 0 : 1;
+    return ChecksFailed() == 0 ? 0 : 1;
 }

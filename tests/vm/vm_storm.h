@@ -1,9 +1,8 @@
 #pragma once
 
-#include <string>
+#include "vm_front.h"
 
-// One check's line ("PASS: what" or "FAIL: what -- detail"), counted.
-bool Check(bool ok, const std::string& what, const std::string& detail = {});
+#include <string>
 
 // The hotplug storm through the real kernel, with the program (the polling
 // machine on the hidapi bus) and `kbconfig-cli monitor` running; then the

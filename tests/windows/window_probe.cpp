@@ -4,16 +4,45 @@
 // About through the system menu's command, and presses OK in About and then
 // in the main window. Exits 0 when every step worked.
 //   window_probe SCREENSHOT
+//
+// With --serve it answers commands, one a line on standard input, for the
+// Windows VM test (tests/vm-windows), one line each:
+//   window SECONDS      "ok" once the main window shows, "error" after SECONDS
+//   shows ID TEXT       "yes" when label ID shows TEXT on the screen, else
+//                       "no N% differ" or "blank" (nothing drawn yet)
+//   pictures ID TEXT P  saves what "shows" compared, P-screen.png and
+//                       P-expected.png -> "ok"
+//   click ID            clicks the middle of control ID  -> "ok"
+//   key NAME            presses tab, space, up, down, left or right -> "ok"
+//   tab INDEX           clicks the property sheet's tab INDEX -> "ok"
+//   handle ID POSITION  clicks the handle of slider ID of the page shown,
+//                       where it stands at POSITION -> "ok"
+//   save PATH           a screenshot of the main window (of the screen
+//                       before it shows) -> "ok"
+// The control's place and the picture of TEXT come from the window's own
+// template built as the window builds it, with the same font and style, so
+// both must match what is on the screen pixel for pixel.
 
+#include "dialogkit/DialogBuilder.h"
+#include "pages/CPropSheet.h"
 #include "res/ControlIds.h"
 #include "res/DialogTemplate.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QLabel>
 #include <QPixmap>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTabBar>
+#include <QTextStream>
 #include <QThread>
 
 #include <windows.h>
+
+#include <cstdlib>
 
 #include <cstdio>
 
@@ -35,9 +64,9 @@ HWND Shown(const DialogTemplate& tmpl) {
     return window && IsWindowVisible(window) ? window : nullptr;
 }
 
-template <class Done> bool WaitFor(Done done) {
+template <class Done> bool WaitFor(Done done, int limitMs = WaitMs) {
     for (int waited = 0; !done(); waited += PollMs) {
-        if (waited > WaitMs)
+        if (waited > limitMs)
             return false;
         QThread::msleep(PollMs);
     }
@@ -65,19 +94,182 @@ QImage Grab(const QRect& area) {
         .toImage();
 }
 
+// A press and a release a moment apart, as a hand gives them: a slow
+// program under emulation may take a pair in one go for no click at all.
 void Click(const QPoint& at) {
     SetCursorPos(at.x(), at.y());
+    for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+        QThread::msleep(100);
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flag;
+        SendInput(1, &input, sizeof(INPUT));
+    }
+}
+
+// The main window's controls as the window builds them, laid out but never
+// on the screen: their places in the client area, and what a label looks
+// like with a given text.
+class Reference {
+public:
+    Reference() : m_built(MainWindowTemplate(), &m_host) {
+        m_host.resize(m_built.size());
+        m_sheet.move(m_built.control(IDC_SHEET_PLACEHOLDER)->geometry().topLeft());
+        m_host.setAttribute(Qt::WA_DontShowOnScreen);
+        m_host.show();
+    }
+
+    QRect OnScreen(HWND window, int id) const {
+        const QWidget* control = m_built.control(id);
+        return control ? OnScreen(window, control->geometry()) : QRect();
+    }
+    QRect OnScreen(HWND window, const QRect& inClient) const {
+        POINT origin{0, 0};
+        ClientToScreen(window, &origin);
+        return inClient.translated(origin.x, origin.y);
+    }
+    QRect Tab(int index) {
+        m_sheet.setCurrentIndex(index);
+        const QRect tab = m_sheet.tabBar()->tabRect(index);
+        return QRect(m_sheet.tabBar()->mapTo(&m_host, tab.topLeft()), tab.size());
+    }
+    // Where a slider of the page shown has its handle when at `position`.
+    QRect Handle(int id, int position) {
+        auto* page = m_sheet.currentWidget();
+        QSlider* slider = nullptr;
+        for (QSlider* s : page->findChildren<QSlider*>())
+            if (s == m_sheet.m_threshold.Control(id) || s == m_sheet.m_timers.Control(id))
+                slider = s;
+        if (!slider)
+            return {};
+        const QSignalBlocker quiet(slider); // the copy has no keyboard to tell
+        slider->setValue(position);
+        QStyleOptionSlider option;
+        option.initFrom(slider);
+        option.orientation = slider->orientation();
+        option.minimum = slider->minimum();
+        option.maximum = slider->maximum();
+        option.sliderPosition = option.sliderValue = slider->value();
+        option.upsideDown = slider->orientation() == Qt::Horizontal
+                                ? slider->invertedAppearance() != (option.direction == Qt::RightToLeft)
+                                : !slider->invertedAppearance();
+        option.tickPosition = slider->tickPosition();
+        option.tickInterval = slider->tickInterval();
+        const QRect handle =
+            slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+        return QRect(slider->mapTo(&m_host, handle.topLeft()), handle.size());
+    }
+    // A label's text area, inside its frame if it has one: what the label
+    // says, not how the style draws its edge.
+    QRect TextArea(int id) const {
+        const auto* label = m_built.get<QLabel>(id);
+        return label ? label->contentsRect().translated(label->pos()) : QRect();
+    }
+    QImage Showing(int id, const QString& text) {
+        auto* label = m_built.get<QLabel>(id);
+        if (!label)
+            return {};
+        label->setText(text);
+        return m_host.grab(TextArea(id)).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    QSize Size() const { return m_built.size(); }
+
+private:
+    QWidget m_host;
+    BuiltDialog m_built;
+    CPropSheet m_sheet{QStringLiteral("PropSheet"), &m_host, false, 0};
+};
+
+// "yes" when the two pictures agree but for a few pixels (the edge of a
+// glyph may be drawn a shade apart), "blank" for a picture of one colour.
+QString Compare(const QImage& screen, const QImage& expected) {
+    if (screen.isNull() || screen.size() != expected.size())
+        return QStringLiteral("no size");
+    const QImage a = screen.convertToFormat(QImage::Format_RGB32);
+    int differ = 0;
+    bool oneColour = true;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = expected.pixel(x, y);
+            oneColour &= p == a.pixel(0, 0);
+            differ += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                          std::abs(qBlue(p) - qBlue(q)) > 48;
+        }
+    if (oneColour)
+        return QStringLiteral("blank");
+    const int percent = differ * 100 / (a.width() * a.height());
+    return differ * 100 <= a.width() * a.height() ? QStringLiteral("yes")
+                                                   : QStringLiteral("no %1% differ").arg(percent);
+}
+
+void PressKey(WORD key) {
     INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, input, sizeof(INPUT));
+}
+
+int Serve() {
+    Reference reference;
+    HWND window = nullptr;
+    QTextStream in(stdin), out(stdout);
+    const QHash<QString, WORD> keys{{"tab", VK_TAB},   {"space", VK_SPACE}, {"up", VK_UP},
+                                    {"down", VK_DOWN}, {"left", VK_LEFT},   {"right", VK_RIGHT}};
+    for (QString line; in.readLineInto(&line);) {
+        const QString verb = line.section(' ', 0, 0);
+        const int id = line.section(' ', 1, 1).toInt();
+        QString answer = QStringLiteral("ok");
+        if (verb == "window") {
+            if (WaitFor([&] { return window = Shown(MainWindowTemplate()); }, id * 1000)) {
+                RECT client;
+                GetClientRect(window, &client);
+                if (QSize(client.right, client.bottom) != reference.Size())
+                    answer = QStringLiteral("error client %1x%2, template %3x%4")
+                                 .arg(client.right).arg(client.bottom)
+                                 .arg(reference.Size().width()).arg(reference.Size().height());
+            } else {
+                answer = QStringLiteral("error no window");
+            }
+        } else if (verb == "save") {
+            QRect area = QGuiApplication::primaryScreen()->geometry();
+            if (RECT frame; window && GetWindowRect(window, &frame))
+                area = QRect(QPoint(frame.left, frame.top), QPoint(frame.right - 1, frame.bottom - 1));
+            Grab(area).save(line.section(' ', 1));
+        } else if (!window) {
+            answer = QStringLiteral("error no window");
+        } else if (verb == "shows") {
+            answer = Compare(Grab(reference.OnScreen(window, reference.TextArea(id))),
+                             reference.Showing(id, line.section(' ', 2)));
+        } else if (verb == "pictures") {
+            const QString text = line.section(' ', 2, -2), prefix = line.section(' ', -1);
+            Grab(reference.OnScreen(window, reference.TextArea(id))).save(prefix + "-screen.png");
+            reference.Showing(id, text).save(prefix + "-expected.png");
+        } else if (verb == "click") {
+            SetForegroundWindow(window);
+            Click(reference.OnScreen(window, id).center());
+        } else if (verb == "tab") {
+            Click(reference.OnScreen(window, reference.Tab(id)).center());
+        } else if (verb == "handle") {
+            Click(reference.OnScreen(window, reference.Handle(id, line.section(' ', 2, 2).toInt()))
+                      .center());
+        } else if (verb == "key" && keys.contains(line.section(' ', 1))) {
+            SetForegroundWindow(window);
+            PressKey(keys.value(line.section(' ', 1)));
+        } else {
+            answer = QStringLiteral("error unknown command");
+        }
+        out << answer << Qt::endl;
+    }
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication application(argc, argv);
+    QApplication application(argc, argv);
+    if (argc == 2 && QByteArray(argv[1]) == "--serve")
+        return Serve();
     const DialogTemplate& main = MainWindowTemplate();
     const DialogTemplate& about = AboutTemplate();
     HWND window = nullptr, aboutBox = nullptr;

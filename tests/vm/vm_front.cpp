@@ -1,0 +1,171 @@
+#include "vm_front.h"
+
+#include "emulator/StatusText.h"
+#include "settings/SettingsFile.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+int g_passed = 0;
+int g_failed = 0;
+} // namespace
+
+bool Check(bool ok, const std::string& what, const std::string& detail) {
+    (ok ? g_passed : g_failed)++;
+    std::printf("%s: %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), detail.empty() ? "" : " -- ",
+                detail.c_str());
+    std::fflush(stdout);
+    return ok;
+}
+
+int ChecksFailed() {
+    std::printf("vm-test: %d passed, %d failed\n", g_passed, g_failed);
+    std::fflush(stdout);
+    return g_failed;
+}
+
+namespace vmfront {
+
+const char* const Distinctive =
+    "LowThreshold=17 HighThreshold=243 LeftLevel=11 RightLevel=222 PressureLevel=33 "
+    "Sensor4Level=144 IntervalTimer=9 AlarmTimer=77 CleanTimer=66 KeystrokeAlarmTrigger=0x1357 "
+    "KeystrokeCount=0xA0B IdNumber=0xA55A CleanActive=1 EnableTimer=0 EnableKeystroke=0 "
+    "LedEnableStatus=0 LedAlarmOn=1 BeeperEnableStatus=1 BeeperAlarmOn=1 PowerOnWipe=1 "
+    "HostModeEnable=1 HostLedOn=1 HostBeeperOn=1 DisableSensorLeft=1 DisableSensorReft=1 "
+    "DisableSensorPressure=1 DisableSensor4=1 DisableConfig=1 DisableBacklight=1 "
+    "DisableAutoSense=1 Ps2Keyboard=1 EnableReEnumeration=1";
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+int Shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool Child::Start(const std::vector<std::string>& argv, const char* folder) {
+    int toChild[2], fromChild[2];
+    if (argv.empty() || pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0)
+        return false;
+    m_pid = fork();
+    if (m_pid == 0) {
+        dup2(toChild[0], STDIN_FILENO); // dup2 clears close-on-exec
+        dup2(fromChild[1], STDOUT_FILENO);
+        if (folder && chdir(folder) != 0)
+            _exit(127);
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    close(toChild[0]);
+    close(fromChild[1]);
+    m_in = fdopen(toChild[1], "w");
+    m_out = fdopen(fromChild[0], "r");
+    return m_pid > 0;
+}
+
+Child::~Child() {
+    if (m_in) {
+        std::fputs("quit\n", m_in);
+        std::fclose(m_in);
+    }
+    if (m_out)
+        std::fclose(m_out);
+    if (m_pid > 0)
+        waitpid(m_pid, nullptr, 0);
+}
+
+std::string Child::Ask(const std::string& command) {
+    std::fputs((command + "\n").c_str(), m_in);
+    std::fflush(m_in);
+    return ReadLine();
+}
+
+std::string Child::ReadLine() {
+    char line[4096];
+    if (!m_out || !std::fgets(line, sizeof(line), m_out))
+        return {};
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+bool Front::Start(const std::string& path, uint16_t product) {
+    return Child::Start({path, "--product", std::to_string(product)}) && ReadLine() == "ready";
+}
+
+DeviceStatus Front::Status(const char* which) {
+    DeviceStatus s;
+    const std::string line = Ask(which);
+    const std::string prefix = std::string(which) + " ";
+    if (line.rfind(prefix, 0) != 0 || !ParseStatus(line.substr(prefix.size()), s))
+        Check(false, std::string("keyboard answers '") + which + "'", line);
+    return s;
+}
+
+void CheckShowAndApply(const std::string& cli, const std::string& name,
+                       const std::string& pathPrefix, Front& front) {
+    const DeviceStatus before = front.Status("state");
+    const int shown = Shell(cli + " show > /tmp/show.txt 2>&1");
+    std::istringstream lines(ReadText("/tmp/show.txt"));
+    std::string path, pairs;
+    for (std::string field, value; lines >> field >> value;) {
+        if (field == "Path")
+            path = value;
+        else if (field != "ProductId")
+            pairs += field + "=" + value + " ";
+    }
+    DeviceStatus read;
+    const bool parsed = ParseStatus(pairs, read);
+    Check(shown == 0 && parsed && path.rfind(pathPrefix, 0) == 0,
+          name + " show opens the keyboard at " + pathPrefix + "...", ReadText("/tmp/show.txt"));
+    Check(StatusDifferences(before, read).empty(), name + " show reads every field",
+          StatusDifferences(before, read));
+
+    KeyboardSettings file;
+    file.Block() = before;
+    file.LowThreshold = 99;
+    file.HighThreshold = 201;
+    file.CleanTimer = 17;
+    file.KeystrokeAlarmTrigger = 4000;
+    file.BeeperEnableStatus = !before.BeeperEnableStatus;
+    file.DisableSensorLeft = !before.DisableSensorLeft;
+    file.Ps2Keyboard = !before.Ps2Keyboard;
+    file.IdNumber = 0x1111; // not in the file: the keyboard keeps its own
+    SaveSettingsFile("/tmp/vm.set", file);
+    DeviceStatus expected = file.Block();
+    expected.IdNumber = before.IdNumber;
+    const int applied = Shell(cli + " apply /tmp/vm.set --store > /tmp/apply.txt 2>&1");
+    const DeviceStatus after = front.Status("state");
+    Check(applied == 0 && StatusDifferences(expected, after).empty(),
+          name + " apply FILE --store sends the file's settings and keeps the ID number",
+          ReadText("/tmp/apply.txt") + StatusDifferences(expected, after));
+    Check(StatusDifferences(after, front.Status("stored")).empty(),
+          name + " apply FILE --store stores them");
+}
+
+} // namespace vmfront
