@@ -221,7 +221,8 @@ int Serve() {
         const int id = line.section(' ', 1, 1).toInt();
         QString answer = QStringLiteral("ok");
         if (verb == "window") {
-            if (WaitFor([&] { return window = Shown(MainWindowTemplate()); }, id * 1000)) {
+            const int seconds = id; // the argument, read as a number like the ids
+            if (WaitFor([&] { return window = Shown(MainWindowTemplate()); }, seconds * 1000)) {
                 RECT client;
                 GetClientRect(window, &client);
                 if (QSize(client.right, client.bottom) != reference.Size())
