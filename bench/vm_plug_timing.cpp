@@ -13,11 +13,18 @@
 
 using namespace vmtest;
 
-namespace {
-
-long Ms(Clock::duration d) {
+long vmtest::Ms(Clock::duration d) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
 }
+
+std::string vmtest::Figures(std::vector<long> ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms.empty() ? "none"
+                      : "median " + std::to_string(ms[ms.size() / 2]) + " ms, max " +
+                            std::to_string(ms.back()) + " ms over " + std::to_string(ms.size());
+}
+
+namespace {
 
 // A bus that tells nothing: the periodic search alone.
 struct UntoldBus : HidBus {
@@ -27,13 +34,6 @@ struct UntoldBus : HidBus {
         return bus->open(path, error);
     }
 };
-
-std::string Figures(std::vector<long> ms) {
-    std::sort(ms.begin(), ms.end());
-    return ms.empty() ? "none"
-                      : "median " + std::to_string(ms[ms.size() / 2]) + " ms, max " +
-                            std::to_string(ms.back()) + " ms over " + std::to_string(ms.size());
-}
 
 // Times `count` plug-ins: to "Keyboard connected and active", and to the end
 // of the full read.

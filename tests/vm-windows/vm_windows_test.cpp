@@ -9,6 +9,7 @@
 // programs' output in OUTPUT_FOLDER; exits 0 when every check passed.
 
 #include "emulator/StatusText.h"
+#include "pages/SliderScales.h"
 #include "res/ControlIds.h"
 #include "vm/vm_front.h"
 #include "vm/vm_harness.h"
@@ -18,7 +19,6 @@
 #include <algorithm>
 #include <random>
 #include <csignal>
-#include <dirent.h>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -26,7 +26,9 @@
 
 using namespace std::chrono_literals;
 using namespace vmfront;
-using Clock = std::chrono::steady_clock;
+using vmtest::Clock;
+using vmtest::Figures;
+using vmtest::Ms;
 
 namespace {
 
@@ -39,46 +41,6 @@ std::string g_out;    // what is kept after the VM
 // A shell command running a Windows program from its folder.
 std::string Wine(const std::string& arguments) {
     return "cd " + g_folder + " && timeout 120 wine " + arguments;
-}
-
-long Ms(Clock::duration d) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
-}
-
-// Median and maximum of at least `Cycles` times, for the figures.
-std::string Figures(std::vector<long> ms) {
-    if (ms.empty())
-        return "no samples";
-    std::sort(ms.begin(), ms.end());
-    std::ostringstream text;
-    text << "median " << ms[ms.size() / 2] << " ms, max " << ms.back() << " ms over " << ms.size();
-    return text.str();
-}
-
-// Whether any process still holds a hidraw node that the kernel removed.
-// Wine 8's winebus keeps the nodes of an unplugged keyboard and may then
-// lose the next plug-in; the test waits (a while) for them to be let go
-// before plugging back in, which helps only sometimes, and says which.
-bool RemovedHidrawHeld() {
-    DIR* proc = opendir("/proc");
-    bool held = false;
-    while (dirent* p = proc ? readdir(proc) : nullptr) {
-        const std::string fds = std::string("/proc/") + p->d_name + "/fd";
-        DIR* dir = opendir(fds.c_str());
-        while (dirent* f = dir ? readdir(dir) : nullptr) {
-            char target[256] = {};
-            const std::string link = fds + "/" + f->d_name;
-            if (readlink(link.c_str(), target, sizeof(target) - 1) > 0 &&
-                std::string(target).find("hidraw") != std::string::npos &&
-                std::string(target).find("(deleted)") != std::string::npos)
-                held = true;
-        }
-        if (dir)
-            closedir(dir);
-    }
-    if (proc)
-        closedir(proc);
-    return held;
 }
 
 // The milliseconds between one output report reaching the keyboard and the
@@ -106,27 +68,11 @@ void CommandLine(Front& front) {
           one ? "" : ReadText("/tmp/list.json"));
     const std::string path = one ? list[0].value("path", "") : "";
 
-    // The listed path is the configuration interface: show reads the
-    // keyboard's state through it, every field.
-    const DeviceStatus state = front.Status("state");
-    const int shown = Shell(Wine("kbconfig-cli.exe show --json --device '" + path +
-                                 "' > /tmp/show.json 2>&1"));
-    const auto show = nlohmann::json::parse(ReadText("/tmp/show.json"), nullptr, false);
-    std::string differences;
-    std::istringstream pairs(FormatStatus(state));
-    for (std::string pair; pairs >> pair;) {
-        const std::string name = pair.substr(0, pair.find('='));
-        const unsigned long want = std::strtoul(pair.substr(name.size() + 1).c_str(), nullptr, 0);
-        const auto& fields = show.is_object() ? show.value("fields", nlohmann::json::object())
-                                              : nlohmann::json::object();
-        if (!fields.contains(name) || fields[name] != want)
-            differences += name + " ";
-    }
-    Check(shown == 0 && differences.empty(),
-          "kbconfig-cli.exe show --json on the listed path equals the keyboard in every field",
-          differences.empty() ? "" : differences + ReadText("/tmp/show.json").substr(0, 300));
-
-    CheckShowAndApply(Wine("kbconfig-cli.exe"), "kbconfig-cli.exe", "\\\\?\\", front);
+    // show opens the one listed interface and reads the keyboard through it.
+    const std::string shownPath =
+        CheckShowAndApply(Wine("kbconfig-cli.exe"), "kbconfig-cli.exe", "\\\\?\\", front);
+    Check(one && shownPath == path, "kbconfig-cli.exe show opens the listed interface",
+          shownPath + " / " + path);
 
     // The two values and nothing else change, decided before the command.
     DeviceStatus expected = front.Status("state");
@@ -164,99 +110,119 @@ void CommandLine(Front& front) {
     front.Ask("plug");
 }
 
-// kbconfig.exe, watched through window_probe.exe.
-void Window(Front& front, std::vector<long>& toNoDevice, std::vector<long>& toConnected) {
+// kbconfig.exe's screen, read through window_probe.exe --serve.
+class Screen {
+public:
+    bool Start() { return probe.Start({"wine", "window_probe.exe", "--serve"}, g_folder.c_str()); }
+    std::string Ask(const std::string& command) { return probe.Ask(command); }
+    // Whether control `id` shows `text`, within `limit`.
+    bool Shows(int id, const std::string& text, std::chrono::milliseconds limit) {
+        return WaitFor([&] { return Ask("shows " + std::to_string(id) + " " + text) == "yes"; }, limit);
+    }
+    void Save(const std::string& name) { Ask("save " + g_out + "/" + name + ".png"); }
+    void Click(int id) {
+        Ask("click " + std::to_string(id));
+        std::this_thread::sleep_for(1500ms); // the writer lock follows the click
+    }
+
+private:
+    Child probe;
+};
+
+bool StartWindow(Front& front, Screen& screen) {
     front.Ask("set IdNumber=4711 DisableConfig=0 DisableSensorLeft=0 LeftLevel=64 LowThreshold=128");
     Shell("cd " + g_folder + " && wine kbconfig.exe > /tmp/window.log 2>&1 &");
-    Child probe;
-    probe.Start({"wine", "window_probe.exe", "--serve"}, g_folder.c_str());
     const auto started = Clock::now();
-    const std::string window = probe.Ask("window 90");
-    if (!Check(window == "ok", "kbconfig.exe shows its main window",
-               window + ", " + std::to_string(Ms(Clock::now() - started)) + " ms")) {
-        probe.Ask("save " + g_out + "/screen.png");
-        return;
-    }
-    auto shows = [&](int id, const std::string& text, std::chrono::milliseconds limit) {
-        return WaitFor([&] { return probe.Ask("shows " + std::to_string(id) + " " + text) == "yes"; },
-                       limit);
-    };
-    const bool connected = shows(IDC_STATUS_TEXT, Connected, 30s);
-    probe.Ask("save " + g_out + "/window-first.png");
-    if (!connected) // what was compared, for the log's reader
-        probe.Ask("pictures " + std::to_string(IDC_STATUS_TEXT) + " " + Connected + " " + g_out + "/status");
-    Check(connected && shows(IDC_ID_NUMBER_TEXT, "04711", 2s) && shows(IDC_PRODUCT_ID_TEXT, "0x0705", 2s),
-          "kbconfig.exe shows \"" + Connected + "\", ID number 04711 and product ID 0x0705",
-          probe.Ask("shows " + std::to_string(IDC_STATUS_TEXT) + " " + Connected));
-    const bool first = shows(IDC_LEFT_VALUE, "25", 5s);
-    front.Ask("set LeftLevel=192");
-    Check(first && shows(IDC_LEFT_VALUE, "75", 5s), "kbconfig.exe's live numbers follow the keyboard's levels");
+    const std::string window = screen.Start() ? screen.Ask("window 90") : "no probe";
+    if (Check(window == "ok", "kbconfig.exe shows its main window",
+              window + ", " + std::to_string(Ms(Clock::now() - started)) + " ms"))
+        return true;
+    screen.Save("screen");
+    return false;
+}
 
-    // One writer per keyboard: while the window is unlocked the command line
-    // must wait for it, and gets the keyboard once the window locks again.
+void CheckShown(Front& front, Screen& screen) {
+    const bool connected = screen.Shows(IDC_STATUS_TEXT, Connected, 30s);
+    screen.Save("window-first");
+    Check(connected && screen.Shows(IDC_ID_NUMBER_TEXT, "04711", 2s) &&
+              screen.Shows(IDC_PRODUCT_ID_TEXT, "0x0705", 2s),
+          "kbconfig.exe shows \"" + Connected + "\", ID number 04711 and product ID 0x0705",
+          screen.Ask("shows " + std::to_string(IDC_STATUS_TEXT) + " " + Connected));
+    const bool first = screen.Shows(IDC_LEFT_VALUE, "25", 5s);
+    front.Ask("set LeftLevel=192");
+    Check(first && screen.Shows(IDC_LEFT_VALUE, "75", 5s),
+          "kbconfig.exe's live numbers follow the keyboard's levels");
+}
+
+// One writer per keyboard: while the window is unlocked the command line
+// must wait for it, and gets the keyboard once the window locks again. While
+// unlocked, one step of the Low slider sends that step and nothing else.
+void CheckWriter(Front& front, Screen& screen) {
     const DeviceStatus before = front.Status("state");
-    probe.Ask("click " + std::to_string(IDC_CONFIGURE));
-    std::this_thread::sleep_for(1500ms);
-    const std::string refuse = Wine("kbconfig-cli.exe set LowThreshold=10 --wait 1 > /tmp/lock.txt 2>&1");
-    const int refused = Shell(refuse);
+    screen.Click(IDC_CONFIGURE);
+    const std::string set = Wine("kbconfig-cli.exe set LowThreshold=10 --wait 1 > /tmp/lock.txt 2>&1");
+    const int refused = Shell(set);
     Check(refused == 6 && front.Status("state").LowThreshold == before.LowThreshold,
           "kbconfig-cli.exe set --wait 1 while kbconfig.exe is unlocked: exit 6, keyboard unchanged",
           "exit " + std::to_string(refused) + ": " + ReadText("/tmp/lock.txt"));
-    // One step of the Low slider (at 50%, the middle) on the Threshold page.
-    const DeviceStatus unstepped = front.Status("state");
-    probe.Ask("tab 1");
-    std::this_thread::sleep_for(500ms);
-    probe.Ask("handle " + std::to_string(IDC_LOW_SLIDER) + " 50");
-    probe.Ask("key up");
-    DeviceStatus stepped;
-    WaitFor([&] { return (stepped = front.Status("state")).LowThreshold != unstepped.LowThreshold; }, 5s);
-    DeviceStatus others = stepped;
-    others.LowThreshold = unstepped.LowThreshold;
-    Check(stepped.LowThreshold != unstepped.LowThreshold && StatusDifferences(unstepped, others).empty(),
-          "kbconfig.exe, unlocked: one step of the Low slider changes LowThreshold alone",
-          StatusDifferences(unstepped, stepped));
-    probe.Ask("save " + g_out + "/window-slider.png");
 
-    probe.Ask("click " + std::to_string(IDC_CONFIGURE)); // "Lock Config"
-    std::this_thread::sleep_for(1500ms);
-    const int allowed = Shell(refuse);
+    // Up by one position of the Low slider on the Threshold page.
+    DeviceStatus expected = front.Status("state");
+    const int position = slider::PositionOf(slider::Scale::Threshold, expected.LowThreshold);
+    expected.LowThreshold = slider::ValueAt(slider::Scale::Threshold, position - 1);
+    screen.Ask("tab 1");
+    std::this_thread::sleep_for(500ms);
+    screen.Ask("handle " + std::to_string(IDC_LOW_SLIDER) + " 50");
+    screen.Ask("key up");
+    std::string differences;
+    WaitFor([&] { return (differences = StatusDifferences(expected, front.Status("state"))).empty(); }, 5s);
+    Check(differences.empty(), "kbconfig.exe, unlocked: one step of the Low slider changes LowThreshold alone",
+          differences);
+    screen.Save("window-slider");
+
+    screen.Click(IDC_CONFIGURE); // "Lock Config"
+    const int allowed = Shell(set);
     Check(allowed == 0 && front.Status("state").LowThreshold == 10,
           "kbconfig-cli.exe set after \"Lock Config\" succeeds",
           "exit " + std::to_string(allowed) + ": " + ReadText("/tmp/lock.txt"));
+}
 
-    // Unplugs and plug-ins. Wine 8 loses the keyboard after some of them:
-    // its winebus keeps polling the removed nodes and then takes the new
-    // ones for them. When the window does not show the keyboard again, the
-    // command line tells whether wine still has it: if not, wine lost it
-    // and the cycles end there; if it has, the window is at fault.
-    bool wineLost = false;
-    for (int cycle = 0; cycle < Cycles && !wineLost; ++cycle) {
+// Unplugs and plug-ins, timed. When the window does not show the keyboard
+// again, the command line tells whether wine still has it, for the log.
+void CheckPlugging(Front& front, Screen& screen, std::vector<long>& toNoDevice,
+                   std::vector<long>& toConnected) {
+    std::string missed;
+    for (int cycle = 1; cycle <= Cycles; ++cycle) {
         auto start = Clock::now();
         front.Ask("unplug");
-        if (shows(IDC_STATUS_TEXT, "No Device", 10s))
+        if (screen.Shows(IDC_STATUS_TEXT, "No Device", 10s))
             toNoDevice.push_back(Ms(Clock::now() - start));
-        const bool released = WaitFor([] { return !RemovedHidrawHeld(); }, 10s);
+        else
+            missed += " unplug " + std::to_string(cycle);
+        std::this_thread::sleep_for(1s);
         start = Clock::now();
         front.Ask("plug");
-        const bool back = shows(IDC_STATUS_TEXT, Connected, 15s);
-        if (back)
+        if (screen.Shows(IDC_STATUS_TEXT, Connected, 15s))
             toConnected.push_back(Ms(Clock::now() - start));
         else
-            wineLost = Shell(Wine("kbconfig-cli.exe list > /dev/null 2>&1")) == 2;
-        std::printf("  unplug and plug-in %d: \"No Device\" %s, wine %s the removed nodes, %s\n",
-                    cycle + 1, toNoDevice.size() > std::size_t(cycle) ? "shown" : "not shown",
-                    released ? "let go of" : "still held",
-                    back ? "connected again" : wineLost ? "wine lost the keyboard" : "not shown again");
+            missed += " plug-in " + std::to_string(cycle) +
+                      (Shell(Wine("kbconfig-cli.exe list > /dev/null 2>&1")) == 0 ? "" : " (wine lost it)");
         std::this_thread::sleep_for(1s);
     }
-    probe.Ask("save " + g_out + "/window-last.png");
-    const int cycles = std::min<int>(Cycles, int(toConnected.size()) + 1);
-    Check(toNoDevice.size() == std::size_t(cycles), "kbconfig.exe shows \"No Device\" after each unplug",
-          Figures(toNoDevice));
-    Check(int(toConnected.size()) + wineLost == cycles,
-          "kbconfig.exe shows \"" + Connected + "\" after each plug-in that wine has",
-          std::to_string(toConnected.size()) + " of " + std::to_string(cycles) + " plug-ins" +
-              (wineLost ? "; then wine 8 lost the keyboard: kbconfig-cli.exe finds none either" : ""));
+    screen.Save("window-last");
+    Check(toNoDevice.size() == Cycles, "kbconfig.exe shows \"No Device\" after each unplug",
+          Figures(toNoDevice) + missed);
+    Check(toConnected.size() == Cycles, "kbconfig.exe shows \"" + Connected + "\" after each plug-in",
+          Figures(toConnected) + missed);
+}
+
+void Window(Front& front, std::vector<long>& toNoDevice, std::vector<long>& toConnected) {
+    Screen screen;
+    if (!StartWindow(front, screen))
+        return;
+    CheckShown(front, screen);
+    CheckWriter(front, screen);
+    CheckPlugging(front, screen, toNoDevice, toConnected);
 }
 
 } // namespace
@@ -271,7 +237,7 @@ int main(int argc, char** argv) {
     g_folder = argv[3];
     g_out = argv[4];
     Front front;
-    if (!Check(front.Start(argv[1]), "the uhid keyboard starts"))
+    if (!Check(front.Start(argv[1], {"--new-serial-each-plug"}), "the uhid keyboard starts"))
         return ChecksFailed() == 0 ? 0 : 1;
     front.Ask(std::string("set ") + Distinctive);
     std::this_thread::sleep_for(500ms); // the hidraw nodes and udev's events

@@ -3,6 +3,8 @@
 #include "emulator/StatusText.h"
 #include "settings/SettingsFile.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -114,8 +116,9 @@ std::string Child::ReadLine() {
     return text;
 }
 
-bool Front::Start(const std::string& path, uint16_t product) {
-    return Child::Start({path, "--product", std::to_string(product)}) && ReadLine() == "ready";
+bool Front::Start(const std::string& path, std::vector<std::string> options) {
+    options.insert(options.begin(), {path, "--product", std::to_string(Product)});
+    return Child::Start(options) && ReadLine() == "ready";
 }
 
 DeviceStatus Front::Status(const char* which) {
@@ -127,24 +130,25 @@ DeviceStatus Front::Status(const char* which) {
     return s;
 }
 
-void CheckShowAndApply(const std::string& cli, const std::string& name,
-                       const std::string& pathPrefix, Front& front) {
+std::string CheckShowAndApply(const std::string& cli, const std::string& name,
+                              const std::string& pathPrefix, Front& front) {
     const DeviceStatus before = front.Status("state");
-    const int shown = Shell(cli + " show > /tmp/show.txt 2>&1");
-    std::istringstream lines(ReadText("/tmp/show.txt"));
-    std::string path, pairs;
-    for (std::string field, value; lines >> field >> value;) {
-        if (field == "Path")
-            path = value;
-        else if (field != "ProductId")
-            pairs += field + "=" + value + " ";
+    const int shown = Shell(cli + " show --json > /tmp/show.json 2>&1");
+    const auto show = nlohmann::json::parse(ReadText("/tmp/show.json"), nullptr, false);
+    const std::string path = show.is_object() ? show.value("path", "") : "";
+    const auto fields = show.is_object() ? show.value("fields", nlohmann::json::object())
+                                         : nlohmann::json::object();
+    std::string differences;
+    std::istringstream pairs(FormatStatus(before));
+    for (std::string pair; pairs >> pair;) {
+        const std::string field = pair.substr(0, pair.find('='));
+        const auto want = std::strtoul(pair.substr(field.size() + 1).c_str(), nullptr, 0);
+        if (!fields.contains(field) || fields[field] != want)
+            differences += field + " ";
     }
-    DeviceStatus read;
-    const bool parsed = ParseStatus(pairs, read);
-    Check(shown == 0 && parsed && path.rfind(pathPrefix, 0) == 0,
-          name + " show opens the keyboard at " + pathPrefix + "...", ReadText("/tmp/show.txt"));
-    Check(StatusDifferences(before, read).empty(), name + " show reads every field",
-          StatusDifferences(before, read));
+    Check(shown == 0 && path.rfind(pathPrefix, 0) == 0 && differences.empty(),
+          name + " show --json opens the keyboard at " + pathPrefix + "... and equals it in every field",
+          differences + ReadText("/tmp/show.json").substr(0, 300));
 
     KeyboardSettings file;
     file.Block() = before;
@@ -166,6 +170,7 @@ void CheckShowAndApply(const std::string& cli, const std::string& name,
           ReadText("/tmp/apply.txt") + StatusDifferences(expected, after));
     Check(StatusDifferences(after, front.Status("stored")).empty(),
           name + " apply FILE --store stores them");
+    return path;
 }
 
 } // namespace vmfront

@@ -43,16 +43,17 @@ private:
 // The uhid keyboard program (emulator/uhid/main.cpp).
 class Front : public Child {
 public:
-    bool Start(const std::string& path, uint16_t product = Product);
+    bool Start(const std::string& path, std::vector<std::string> options = {});
     DeviceStatus Status(const char* which); // "state" or "stored"
 };
 
-// `cli` show reads every field the keyboard holds and names a path that
-// starts with `pathPrefix`; apply FILE --store leaves the file's settings
-// (and the keyboard's own ID number) in the keyboard, and stored. `cli` is
-// a shell command prefix, `name` the program named in the check lines.
-void CheckShowAndApply(const std::string& cli, const std::string& name,
-                       const std::string& pathPrefix, Front& front);
+// `cli` show --json names a path that starts with `pathPrefix` and reads
+// every field the keyboard holds; apply FILE --store leaves the file's
+// settings (and the keyboard's own ID number) in the keyboard, and stored.
+// `cli` is a shell command prefix, `name` the program named in the check
+// lines. Returns the path show named.
+std::string CheckShowAndApply(const std::string& cli, const std::string& name,
+                              const std::string& pathPrefix, Front& front);
 
 } // namespace vmfront
 

@@ -130,6 +130,10 @@ private:
     UhidKeyboard m_keyboard{m_firmware};
 };
 
+// Whole milliseconds, and "median M ms, max N ms over K" of such times.
+long Ms(Clock::duration d);
+std::string Figures(std::vector<long> ms);
+
 // Prints the plug-to-shown figures over `count` plug-ins with hotplug, and
 // with `fallback` as many again with the periodic search alone (bench/).
 void MeasurePlugToShown(int count, bool fallback, std::mt19937& random);

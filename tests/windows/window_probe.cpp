@@ -10,8 +10,6 @@
 //   window SECONDS      "ok" once the main window shows, "error" after SECONDS
 //   shows ID TEXT       "yes" when label ID shows TEXT on the screen, else
 //                       "no N% differ" or "blank" (nothing drawn yet)
-//   pictures ID TEXT P  saves what "shows" compared, P-screen.png and
-//                       P-expected.png -> "ok"
 //   click ID            clicks the middle of control ID  -> "ok"
 //   key NAME            presses tab, space, up, down, left or right -> "ok"
 //   tab INDEX           clicks the property sheet's tab INDEX -> "ok"
@@ -42,9 +40,8 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -242,10 +239,6 @@ int Serve() {
         } else if (verb == "shows") {
             answer = Compare(Grab(reference.OnScreen(window, reference.TextArea(id))),
                              reference.Showing(id, line.section(' ', 2)));
-        } else if (verb == "pictures") {
-            const QString text = line.section(' ', 2, -2), prefix = line.section(' ', -1);
-            Grab(reference.OnScreen(window, reference.TextArea(id))).save(prefix + "-screen.png");
-            reference.Showing(id, text).save(prefix + "-expected.png");
         } else if (verb == "click") {
             SetForegroundWindow(window);
             Click(reference.OnScreen(window, id).center());
