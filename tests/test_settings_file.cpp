@@ -29,9 +29,8 @@ protected:
     static std::string File(const std::string& version, const std::vector<std::string>& values,
                             const std::string& eol = "\r\n") {
         std::string text = version + eol;
-        for (const auto& v : values) {
+        for (const auto& v : values)
             text += v + eol;
-        }
         return text;
     }
 };
@@ -99,21 +98,19 @@ TEST_F(SettingsFileTest, SaveWritesVersionSixWithCrLfAndRecallRestoresEveryKey) 
             }
 }
 
+// Only a regular file is ever replaced: a directory is refused before
+// anything is written.
 TEST_F(SettingsFileTest, SaveFailuresAreReportedAndKeepWhatWasThere) {
-    const std::string missingDir = (dir / "no" / "such" / "x.set").string();
-    SaveResult r = SaveSettingsFile(missingDir, KeyboardSettings{});
-    EXPECT_EQ(r.error, SaveError::CannotOpen);
-    EXPECT_EQ(r.message, "Unable to open file \"" + missingDir + "\"");
-
-    // The target is a directory: only a regular file is ever replaced, and
-    // it is refused before anything is written.
     fs::create_directories(dir / "taken.set");
     Write("taken.set/keep", "keep");
-    const std::string taken = (dir / "taken.set").string();
-    r = SaveSettingsFile(taken, KeyboardSettings{});
-    EXPECT_EQ(r.error, SaveError::NotAFile);
-    EXPECT_EQ(r.message, "Unable to open file \"" + taken + "\"");
-    EXPECT_EQ(Read(taken + "/keep"), "keep");
+    for (const auto& [name, error] : {std::pair{"no/such/x.set", SaveError::CannotOpen},
+                                      std::pair{"taken.set", SaveError::NotAFile}}) {
+        const std::string path = Path(name);
+        const SaveResult r = SaveSettingsFile(path, KeyboardSettings{});
+        EXPECT_EQ(r.error, error);
+        EXPECT_EQ(r.message, "Unable to open file \"" + path + "\"");
+    }
+    EXPECT_EQ(Read(Path("taken.set/keep")), "keep");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
 }
 
@@ -221,35 +218,31 @@ TEST_F(SettingsFileTest, ValueLinesReadByPositionAndExactly) {
                                            {E::OutOfRange, "Value out of range"},
                                            {E::WrongKey, "Wrong key"},
                                            {E::LineTooLong, "More than 99 characters"}};
-    const std::string saved = Write("saved.set", "");
-    ASSERT_EQ(SaveSettingsFile(saved, Distinct()).error, SaveError::None);
-    const std::vector<std::string> lines = Lines(Read(saved));
+    ASSERT_EQ(SaveSettingsFile(Path("saved.set"), Distinct()).error, SaveError::None);
+    const std::vector<std::string> lines = Lines(Read(Path("saved.set")));
     for (const auto& c : cases)
         for (RecallReading reading : {RecallReading::ByPosition, RecallReading::Exact}) {
             const E error = reading == RecallReading::ByPosition ? c.byPosition : c.exact;
             SCOPED_TRACE(c.text + (reading == RecallReading::Exact ? " exactly" : ""));
+            const auto at = static_cast<std::size_t>(c.line);
             std::vector<std::string> changed = lines;
-            changed[static_cast<std::size_t>(c.line)] = c.text;
-            const std::string path = Write("v.set", File(changed[0], {changed.begin() + 1,
-                                                                     changed.end()}));
+            changed[at] = c.text;
+            const std::string path =
+                Write("v.set", File(lines[0], {changed.begin() + 1, changed.end()}));
             KeyboardSettings s = Unlike();
             const RecallResult r = RecallSettingsFile(path, s, reading);
             EXPECT_EQ(r.error, error);
             if (error == E::None) {
                 // Saved again, the line reads as the window saves that value.
                 ASSERT_EQ(SaveSettingsFile(path, s).error, SaveError::None);
-                changed[static_cast<std::size_t>(c.line)] =
-                    std::to_string(c.value) + lines[static_cast<std::size_t>(c.line)].substr(
-                                                  lines[static_cast<std::size_t>(c.line)].find(' '));
+                changed[at] = std::to_string(c.value) + lines[at].substr(lines[at].find(' '));
                 EXPECT_EQ(Lines(Read(path)), changed);
                 continue;
             }
             const std::string number = std::to_string(c.line + 1);
-            EXPECT_EQ(r.message.rfind(what.at(error) + " in line " + number + " of file \"" +
-                                          path + "\"\nLine " + number + " = \"",
-                                      0),
-                      0u)
-                << r.message;
+            const std::string start = what.at(error) + " in line " + number + " of file \"" + path +
+                                      "\"\nLine " + number + " = \"";
+            EXPECT_EQ(r.message.rfind(start, 0), 0u) << r.message;
             EXPECT_EQ(r.linesApplied, c.line - 1);
             KeyboardSettings expected = Unlike();
             CopyFileFields(Distinct(), c.line - 1, expected);
