@@ -29,13 +29,9 @@ protected:
     static std::string File(const std::string& version, const std::vector<std::string>& values,
                             const std::string& eol = "\r\n") {
         std::string text = version + eol;
-        for (const auto& v : values) {
+        for (const auto& v : values)
             text += v + eol;
-        }
         return text;
-    }
-    static std::vector<std::string> Values(int count, const std::string& value = "1") {
-        return std::vector<std::string>(static_cast<std::size_t>(count), value + " Key");
     }
 };
 
@@ -102,21 +98,19 @@ TEST_F(SettingsFileTest, SaveWritesVersionSixWithCrLfAndRecallRestoresEveryKey) 
             }
 }
 
+// Only a regular file is ever replaced: a directory is refused before
+// anything is written.
 TEST_F(SettingsFileTest, SaveFailuresAreReportedAndKeepWhatWasThere) {
-    const std::string missingDir = (dir / "no" / "such" / "x.set").string();
-    SaveResult r = SaveSettingsFile(missingDir, KeyboardSettings{});
-    EXPECT_EQ(r.error, SaveError::CannotOpen);
-    EXPECT_EQ(r.message, "Unable to open file \"" + missingDir + "\"");
-
-    // The target is a directory: only a regular file is ever replaced, and
-    // it is refused before anything is written.
     fs::create_directories(dir / "taken.set");
     Write("taken.set/keep", "keep");
-    const std::string taken = (dir / "taken.set").string();
-    r = SaveSettingsFile(taken, KeyboardSettings{});
-    EXPECT_EQ(r.error, SaveError::NotAFile);
-    EXPECT_EQ(r.message, "Unable to open file \"" + taken + "\"");
-    EXPECT_EQ(Read(taken + "/keep"), "keep");
+    for (const auto& [name, error] : {std::pair{"no/such/x.set", SaveError::CannotOpen},
+                                      std::pair{"taken.set", SaveError::NotAFile}}) {
+        const std::string path = Path(name);
+        const SaveResult r = SaveSettingsFile(path, KeyboardSettings{});
+        EXPECT_EQ(r.error, error);
+        EXPECT_EQ(r.message, "Unable to open file \"" + path + "\"");
+    }
+    EXPECT_EQ(Read(Path("taken.set/keep")), "keep");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
 }
 
@@ -224,35 +218,31 @@ TEST_F(SettingsFileTest, ValueLinesReadByPositionAndExactly) {
                                            {E::OutOfRange, "Value out of range"},
                                            {E::WrongKey, "Wrong key"},
                                            {E::LineTooLong, "More than 99 characters"}};
-    const std::string saved = Write("saved.set", "");
-    ASSERT_EQ(SaveSettingsFile(saved, Distinct()).error, SaveError::None);
-    const std::vector<std::string> lines = Lines(Read(saved));
+    ASSERT_EQ(SaveSettingsFile(Path("saved.set"), Distinct()).error, SaveError::None);
+    const std::vector<std::string> lines = Lines(Read(Path("saved.set")));
     for (const auto& c : cases)
         for (RecallReading reading : {RecallReading::ByPosition, RecallReading::Exact}) {
             const E error = reading == RecallReading::ByPosition ? c.byPosition : c.exact;
             SCOPED_TRACE(c.text + (reading == RecallReading::Exact ? " exactly" : ""));
+            const auto at = static_cast<std::size_t>(c.line);
             std::vector<std::string> changed = lines;
-            changed[static_cast<std::size_t>(c.line)] = c.text;
-            const std::string path = Write("v.set", File(changed[0], {changed.begin() + 1,
-                                                                     changed.end()}));
+            changed[at] = c.text;
+            const std::string path =
+                Write("v.set", File(lines[0], {changed.begin() + 1, changed.end()}));
             KeyboardSettings s = Unlike();
             const RecallResult r = RecallSettingsFile(path, s, reading);
             EXPECT_EQ(r.error, error);
             if (error == E::None) {
                 // Saved again, the line reads as the window saves that value.
                 ASSERT_EQ(SaveSettingsFile(path, s).error, SaveError::None);
-                changed[static_cast<std::size_t>(c.line)] =
-                    std::to_string(c.value) + lines[static_cast<std::size_t>(c.line)].substr(
-                                                  lines[static_cast<std::size_t>(c.line)].find(' '));
+                changed[at] = std::to_string(c.value) + lines[at].substr(lines[at].find(' '));
                 EXPECT_EQ(Lines(Read(path)), changed);
                 continue;
             }
             const std::string number = std::to_string(c.line + 1);
-            EXPECT_EQ(r.message.rfind(what.at(error) + " in line " + number + " of file \"" +
-                                          path + "\"\nLine " + number + " = \"",
-                                      0),
-                      0u)
-                << r.message;
+            const std::string start = what.at(error) + " in line " + number + " of file \"" + path +
+                                      "\"\nLine " + number + " = \"";
+            EXPECT_EQ(r.message.rfind(start, 0), 0u) << r.message;
             EXPECT_EQ(r.linesApplied, c.line - 1);
             KeyboardSettings expected = Unlike();
             CopyFileFields(Distinct(), c.line - 1, expected);
@@ -260,69 +250,50 @@ TEST_F(SettingsFileTest, ValueLinesReadByPositionAndExactly) {
         }
 }
 
-TEST_F(SettingsFileTest, EachVersionReadsItsOwnValueLinesAndNoMore) {
-    using S = DeviceStatus;
-    const struct {
-        const char* version;
-        int values; // in the file, all 1
-        RecallError error;
-        uint8_t S::*last; // the last field read
-        uint8_t S::*next; // the first field left as it was (0)
-    } cases[] = {
-        {SettingsVersion4, 15, RecallError::None, &S::DisableSensor4, &S::DisableBacklight},
-        {SettingsVersion5, 18, RecallError::None, &S::DisableAutoSense, &S::Ps2Keyboard},
-        {SettingsVersion5, 10, RecallError::NotEnoughLines, &S::BeeperEnableStatus,
-         &S::PowerOnWipe},
-        // Written before the re-enumeration switch existed.
-        {SettingsVersion6, 19, RecallError::None, &S::Ps2Keyboard, &S::EnableReEnumeration},
-        {SettingsVersion6, 18, RecallError::NotEnoughLines, &S::DisableAutoSense, &S::Ps2Keyboard},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> values = Values(c.values);
-        if (c.values < 19 && c.error == RecallError::None) {
-            values.push_back("not read at all");
-        }
-        const std::string path = Write("v.set", File(c.version, values));
-        KeyboardSettings s;
-        const RecallResult r = RecallSettingsFile(path, s);
-        SCOPED_TRACE(std::string(c.version).substr(0, 1) + " with " + std::to_string(c.values));
-        EXPECT_EQ(r.error, c.error);
-        EXPECT_EQ(r.message,
-                  c.error == RecallError::None ? "" : "Not enough lines in file \"" + path + "\"");
-        EXPECT_TRUE(r.FileOpened());
-        EXPECT_EQ(r.linesApplied, c.values);
-        EXPECT_EQ(s.LowThreshold, 1);
-        EXPECT_EQ(s.*c.last, 1);
-        EXPECT_EQ(s.*c.next, 0);
-    }
-}
-
-// Files refused before any value is read: the record keeps every value.
-TEST_F(SettingsFileTest, RefusedFilesChangeNothingAndNameTheFile) {
-    const std::string v6 = SettingsVersion6;
+// Whole files, read both ways: each version takes its own value lines and no
+// more; a file refused before its first value line changes nothing. Every
+// message names the file.
+TEST_F(SettingsFileTest, EachVersionReadsItsOwnValueLinesAndRefusedFilesChangeNothing) {
+    using E = RecallError;
 #ifndef _WIN32
     ASSERT_EQ(::mkfifo((dir / "fifo.set").string().c_str(), 0600), 0);
 #endif
+    ASSERT_EQ(SaveSettingsFile(Path("saved.set"), Distinct()).error, SaveError::None);
+    const std::vector<std::string> lines = Lines(Read(Path("saved.set")));
+    // The version line and the first `count` of Distinct()'s value lines.
+    const auto file = [&](const std::string& version, int count, const char* tail = nullptr) {
+        std::vector<std::string> values(lines.begin() + 1, lines.begin() + 1 + count);
+        if (tail)
+            values.push_back(tail);
+        return File(version, values);
+    };
+    const std::string v6 = SettingsVersion6;
     const std::string longVersion = v6 + std::string(80, 'x');
     const struct {
         const char* name;
         std::string content; // empty: no such file, or made above
-        RecallError error;
+        E error;
+        int applied;         // value lines taken
         std::string message; // before the path
-        std::string afterPath;
+        std::string afterPath = "";
     } cases[] = {
-        {"absent.set", "", RecallError::CannotOpen, "Unable to open file", ""},
-        {"fifo.set", "", RecallError::CannotOpen, "Unable to open file", ""},
-        {".", "", RecallError::CannotOpen, "Unable to open file", ""},
+        {"v4.set", file(SettingsVersion4, 15, "not read at all"), E::None, 15, ""},
+        {"v5.set", file(SettingsVersion5, 18, "not read at all"), E::None, 18, ""},
+        {"v5short.set", file(SettingsVersion5, 10), E::NotEnoughLines, 10, "Not enough lines in file"},
+        // Written before the re-enumeration switch existed.
+        {"v6.set", file(v6, 19), E::None, 19, ""},
+        {"v6short.set", file(v6, 18), E::NotEnoughLines, 18, "Not enough lines in file"},
+        {"absent.set", "", E::CannotOpen, 0, "Unable to open file"},
+        {"fifo.set", "", E::CannotOpen, 0, "Unable to open file"},
+        {".", "", E::CannotOpen, 0, "Unable to open file"},
         // What the message quotes of the file shows what the eye would miss.
-        {"bad.set", File("\xE2\x80\x8B" "7 Quindle\tKeyboard", Values(20)),
-         RecallError::IncompatibleFormat, "Incompatible format in saved file",
-         "\nVersion String = \"\\u200B7 Quindle\\tKeyboard\""},
-        {"long.set", File(longVersion, Values(20)), RecallError::LineTooLong,
+        {"bad.set", file("\xE2\x80\x8B" "7 Quindle\tKeyboard", 20), E::IncompatibleFormat, 0,
+         "Incompatible format in saved file", "\nVersion String = \"\\u200B7 Quindle\\tKeyboard\""},
+        {"long.set", file(longVersion, 20), E::LineTooLong, 0,
          "More than 99 characters in line 1 of file",
          "\nLine 1 = \"" + longVersion.substr(0, 99) + "\""},
         // Saved before any keyboard was read: the starting values fit no keyboard.
-        {"start.set", File(v6, {"1000 LowThreshold"}), RecallError::OutOfRange,
+        {"start.set", File(v6, {"1000 LowThreshold"}), E::OutOfRange, 0,
          "Value out of range in line 2 of file",
          "\nLine 2 = \"1000 LowThreshold\"; LowThreshold takes 0 to 255"},
     };
@@ -330,12 +301,15 @@ TEST_F(SettingsFileTest, RefusedFilesChangeNothingAndNameTheFile) {
         const std::string path =
             c.content.empty() ? (dir / c.name).string() : Write(c.name, c.content);
         for (RecallReading reading : {RecallReading::ByPosition, RecallReading::Exact}) {
-            KeyboardSettings s = Distinct();
+            SCOPED_TRACE(std::string(c.name) + (reading == RecallReading::Exact ? " exactly" : ""));
+            KeyboardSettings s = Unlike();
             const RecallResult r = RecallSettingsFile(path, s, reading);
-            EXPECT_EQ(r.error, c.error) << c.name;
-            EXPECT_EQ(r.message, c.message + " \"" + path + "\"" + c.afterPath) << c.name;
-            EXPECT_EQ(r.linesApplied, 0) << c.name;
-            EXPECT_EQ(s.Block(), Distinct().Block()) << c.name;
+            EXPECT_EQ(r.error, c.error);
+            EXPECT_EQ(r.message, c.message.empty() ? "" : c.message + " \"" + path + "\"" + c.afterPath);
+            EXPECT_EQ(r.linesApplied, c.applied);
+            KeyboardSettings expected = Unlike();
+            CopyFileFields(Distinct(), c.applied, expected);
+            EXPECT_EQ(s.Block(), expected.Block());
         }
     }
 }
