@@ -441,11 +441,7 @@ private:
         s.IdNumber = static_cast<uint16_t>(10000 + random() % 10000);
         m_bus->WithFirmware([&](KeyboardFirmware& firmware) {
             firmware.SetState(s);
-            const protocol::Payload store = protocol::EncodeStore();
-            protocol::Report report{};
-            std::copy_n(store.bytes.begin(), store.length, report.begin() + 1);
-            firmware.HandleOutputReport(report.data(), report.size());
-            firmware.TakeOutput();
+            firmware.SetStored(s);
         });
     }
 
