@@ -502,23 +502,19 @@ private:
         std::ostringstream text;
         text << version.line << "\r\n";
         const int cut = good ? version.values : static_cast<int>(random() % version.fewest);
-        std::vector<std::pair<const Field*, uint16_t>> carried;
         for (int line = 0; line < version.values; ++line) {
             const Field& f = FileField(line);
             const uint16_t value = RandomValue(random, f);
             if (line < cut) {
                 text << value << " " << f.name << "\r\n";
-                carried.emplace_back(&f, value);
+                if (good) // a good file's values may be sent
+                    m_allowed[&f - kFields].insert(value);
             } else if (seed % 2 == 0) {
                 text << "x" << f.name << "\r\n"; // a broken line, not a short file
             }
         }
         const std::filesystem::path path = "recalled.set";
         std::ofstream(path, std::ios::binary) << text.str();
-        if (good) {
-            for (auto [f, value] : carried)
-                m_allowed[f - kFields].insert(value);
-        }
         const RecallResult result = m_core.Recall(path.string());
         RC_ASSERT((result.error == RecallError::None) == good);
     }
