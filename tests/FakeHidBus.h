@@ -31,10 +31,9 @@ public:
         opens.push_back(path);
         const bool denied = deniedPaths.count(path) != 0;
         const bool fail = denied || failOpenCalls.count(static_cast<int>(opens.size())) != 0;
-        if (error) {
+        if (error)
             *error = !fail ? HidOpenError::None
                            : (denied ? HidOpenError::PermissionDenied : HidOpenError::Other);
-        }
         return fail ? nullptr : std::make_unique<Connection>(shared_from_this());
     }
 
@@ -66,23 +65,20 @@ private:
         int read(uint8_t* buffer, std::size_t length, int timeoutMs) override {
             std::unique_lock<std::mutex> lock(m_bus->m);
             auto ready = [&] { return !m_bus->pending.empty(); };
-            if (!m_bus->wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
+            if (!m_bus->wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
                 return 0;
-            }
             const protocol::Report r = m_bus->pending.front();
             m_bus->pending.erase(m_bus->pending.begin());
-            if (m_bus->beforeDelivery) {
+            if (m_bus->beforeDelivery)
                 m_bus->beforeDelivery();
-            }
             const std::size_t n = std::min(length, r.size());
             std::copy(r.begin(), r.begin() + static_cast<long>(n), buffer);
             return static_cast<int>(n);
         }
         bool write(const uint8_t* report, std::size_t length) override {
             std::lock_guard<std::mutex> lock(m_bus->m);
-            if (m_bus->failWrites) {
+            if (m_bus->failWrites)
                 return false;
-            }
             m_bus->writes.emplace_back(report, report + length);
             return true;
         }

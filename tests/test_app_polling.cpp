@@ -33,6 +33,15 @@ bool NothingToSend(AppHarness& h) {
     return !p.options && !p.thresholds && !p.idNumber;
 }
 
+// A tick and the keyboard's answer, until `done` (at most 40 ticks).
+template <typename Done> bool TickUntil(AppHarness& h, Done done) {
+    for (int i = 0; i < 40 && !done(); ++i) {
+        h.Tick();
+        h.WaitReply(100);
+    }
+    return done();
+}
+
 } // namespace
 
 TEST(Polling, ConnectionReadsTheWholeConfigurationThenPollsTheStatus) {
@@ -123,12 +132,8 @@ TEST(Polling, LateAnswerDoesNotAnswerTheNextWrite) {
     h.Bus().SetLoseWrites(false);
     h.Bus().SetHoldReplies(false); // the first write's answer, late
     ASSERT_TRUE(h.WaitReply());
-    for (int i = 0; i < 40 && !NothingToSend(h); ++i) {
-        h.Tick();
-        h.WaitReply(100);
-    }
+    EXPECT_TRUE(TickUntil(h, [&] { return NothingToSend(h); }));
     EXPECT_EQ(h.Bus().FirmwareState().LowThreshold, 80);
-    EXPECT_TRUE(NothingToSend(h));
 }
 
 // A change made while its report waits for the answer is sent again, for
@@ -138,37 +143,36 @@ TEST(Polling, ChangeDuringItsWaitIsSentAgainAndUnplugDropsWhatWasPending) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
     h.Click(6);
+    // Each report, its request and a field it carries, set to a first or a
+    // second value.
     const struct {
         int command;
-        void (*change)(PollingMachine&, bool second);
-        bool (*holdsSecond)(const DeviceStatus&);
+        void (PollingMachine::*request)();
+        void (*set)(DeviceStatus&, bool second);
     } reports[] = {
-        {5, [](PollingMachine& c, bool second) {
-             g_settings.LowThreshold = second ? 80 : 70;
-             c.RequestThresholdsReport();
-         },
-         [](const DeviceStatus& k) { return k.LowThreshold == 80; }},
-        {6, [](PollingMachine& c, bool second) {
-             g_settings.IdNumber = second ? 80 : 70;
-             c.RequestIdNumberReport();
-         },
-         [](const DeviceStatus& k) { return k.IdNumber == 80; }},
-        {7, [](PollingMachine& c, bool second) {
-             g_settings.PowerOnWipe = second ? 1 : 0;
-             c.RequestOptionsReport();
-         },
-         [](const DeviceStatus& k) { return k.PowerOnWipe == 1; }},
+        {5, &PollingMachine::RequestThresholdsReport,
+         [](DeviceStatus& s, bool second) { s.LowThreshold = second ? 80 : 70; }},
+        {6, &PollingMachine::RequestIdNumberReport,
+         [](DeviceStatus& s, bool second) { s.IdNumber = second ? 80 : 70; }},
+        {7, &PollingMachine::RequestOptionsReport,
+         [](DeviceStatus& s, bool second) { s.PowerOnWipe = second; }},
     };
     for (const auto& r : reports) {
-        r.change(h.Core(), false);
-        EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, r.command}}));
-        r.change(h.Core(), true);
+        for (bool second : {false, true}) {
+            r.set(g_settings, second);
+            (h.Core().*r.request)();
+            if (!second)
+                EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, r.command}}));
+        }
         ASSERT_TRUE(h.WaitReply());
         // The answer, then the report again.
         EXPECT_EQ(TickAndWatch(h, 2), (Sent{{2, r.command}})) << r.command;
         ASSERT_TRUE(h.WaitReply());
         h.Tick();
-        EXPECT_TRUE(r.holdsSecond(h.Bus().FirmwareState())) << r.command;
+        // The keyboard holds the second value: setting it changes nothing.
+        DeviceStatus keyboard = h.Bus().FirmwareState();
+        r.set(keyboard, true);
+        EXPECT_EQ(keyboard, h.Bus().FirmwareState()) << r.command;
     }
 
     h.Core().RequestThresholdsReport();
@@ -262,22 +266,14 @@ TEST(SaveAndRecall, RecalledFileIsSentAndTheKeyboardReadAgain) {
     ASSERT_EQ(SaveSettingsFile(prompts.openPath.toStdString(), file).error, SaveError::None);
     h.Click(5);
     ASSERT_EQ(g_settings.BeeperEnableStatus, 1);
-    // A tick and the keyboard's answer, until `done`.
-    const auto tickUntil = [&](auto done) {
-        for (int i = 0; i < 40 && !done(); ++i) {
-            h.Tick();
-            h.WaitReply(100);
-        }
-        return done();
-    };
     const auto idle = [&] { return NothingToSend(h) && h.Core().PollState() == 0; };
-    ASSERT_TRUE(tickUntil(idle));
+    ASSERT_TRUE(TickUntil(h, idle));
     EXPECT_TRUE(h.Core().PendingReports().reread);
     h.Bus().SetDropReplies(true); // the read's first request goes unanswered
     for (int i = 0; i <= PollingMachine::ReplyTickLimit; ++i)
         h.Tick();
     h.Bus().SetDropReplies(false);
-    ASSERT_TRUE(tickUntil([&] { return idle() && !h.Core().PendingReports().reread; }));
+    ASSERT_TRUE(TickUntil(h, [&] { return idle() && !h.Core().PendingReports().reread; }));
     EXPECT_EQ(h.Bus().FirmwareState().LowThreshold, 33);
     EXPECT_EQ(g_settings.LowThreshold, 33);
     EXPECT_EQ(g_settings.BeeperEnableStatus, 0);

@@ -22,6 +22,7 @@
 #include "pages/SliderScales.h"
 #include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
+#include "settings/SettingsFile.h"
 
 #include <QSlider>
 
@@ -34,7 +35,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <random>
 #include <set>
@@ -45,52 +45,43 @@ namespace {
 using slider::Scale;
 using S = DeviceStatus;
 
-// The settings carried by reports 5, 6 and 7, with the slider that shows
-// each of those the pages show with a slider.
+// The settings carried by reports 5, 6 and 7: first the six the pages show
+// with a slider (report 5), then the ID number (report 6), then the switches
+// (report 7).
 struct Field {
     const char* name;
     uint16_t S::*word;
     uint8_t S::*flag;
-    uint8_t command;
     std::optional<Scale> scale;
-    bool byte;        // travels as its low 8 bits
     int sliderId = 0; // on the Timers page for the alarm, else the Threshold page
 };
-constexpr uint8_t Thresholds = 5, IdNumber = 6, Flags = 7;
+#define FLAG(member)                                                                               \
+    { #member, nullptr, &S::member, std::nullopt }
 const Field kFields[] = {
-    {"LowThreshold", &S::LowThreshold, nullptr, Thresholds, Scale::Threshold, true,
-     IDC_LOW_SLIDER},
-    {"HighThreshold", &S::HighThreshold, nullptr, Thresholds, Scale::Threshold, true,
-     IDC_HIGH_SLIDER},
-    {"IntervalTimer", &S::IntervalTimer, nullptr, Thresholds, Scale::Interval, true,
-     IDC_INTERVAL_SLIDER},
-    {"AlarmTimer", &S::AlarmTimer, nullptr, Thresholds, Scale::AlarmHours, true,
-     IDC_ALARM_TIMER_SLIDER},
-    {"CleanTimer", &S::CleanTimer, nullptr, Thresholds, Scale::Clean, true, IDC_CLEAN_SLIDER},
-    {"KeystrokeAlarmTrigger", &S::KeystrokeAlarmTrigger, nullptr, Thresholds, Scale::KeyLimit,
-     false, IDC_KEY_LIMIT_SLIDER},
-    {"IdNumber", &S::IdNumber, nullptr, IdNumber, std::nullopt, false},
-    {"EnableTimer", nullptr, &S::EnableTimer, Flags, std::nullopt, false},
-    {"EnableKeystroke", nullptr, &S::EnableKeystroke, Flags, std::nullopt, false},
-    {"LedEnableStatus", nullptr, &S::LedEnableStatus, Flags, std::nullopt, false},
-    {"HostLedOn", nullptr, &S::HostLedOn, Flags, std::nullopt, false},
-    {"BeeperEnableStatus", nullptr, &S::BeeperEnableStatus, Flags, std::nullopt, false},
-    {"HostBeeperOn", nullptr, &S::HostBeeperOn, Flags, std::nullopt, false},
-    {"PowerOnWipe", nullptr, &S::PowerOnWipe, Flags, std::nullopt, false},
-    {"HostModeEnable", nullptr, &S::HostModeEnable, Flags, std::nullopt, false},
-    {"Ps2Keyboard", nullptr, &S::Ps2Keyboard, Flags, std::nullopt, false},
-    {"DisableBacklight", nullptr, &S::DisableBacklight, Flags, std::nullopt, false},
-    {"DisableConfig", nullptr, &S::DisableConfig, Flags, std::nullopt, false},
-    {"DisableAutoSense", nullptr, &S::DisableAutoSense, Flags, std::nullopt, false},
-    {"DisableSensorLeft", nullptr, &S::DisableSensorLeft, Flags, std::nullopt, false},
-    {"DisableSensorReft", nullptr, &S::DisableSensorReft, Flags, std::nullopt, false},
-    {"DisableSensorPressure", nullptr, &S::DisableSensorPressure, Flags, std::nullopt, false},
-    {"DisableSensor4", nullptr, &S::DisableSensor4, Flags, std::nullopt, false},
-    {"EnableReEnumeration", nullptr, &S::EnableReEnumeration, Flags, std::nullopt, false},
-};
+    {"LowThreshold", &S::LowThreshold, nullptr, Scale::Threshold, IDC_LOW_SLIDER},
+    {"HighThreshold", &S::HighThreshold, nullptr, Scale::Threshold, IDC_HIGH_SLIDER},
+    {"IntervalTimer", &S::IntervalTimer, nullptr, Scale::Interval, IDC_INTERVAL_SLIDER},
+    {"AlarmTimer", &S::AlarmTimer, nullptr, Scale::AlarmHours, IDC_ALARM_TIMER_SLIDER},
+    {"CleanTimer", &S::CleanTimer, nullptr, Scale::Clean, IDC_CLEAN_SLIDER},
+    {"KeystrokeAlarmTrigger", &S::KeystrokeAlarmTrigger, nullptr, Scale::KeyLimit,
+     IDC_KEY_LIMIT_SLIDER},
+    {"IdNumber", &S::IdNumber, nullptr, std::nullopt},
+    // clang-format off
+    // The switches a settings file carries, in the file's order, then the others.
+    FLAG(EnableTimer), FLAG(EnableKeystroke), FLAG(LedEnableStatus), FLAG(BeeperEnableStatus),
+    FLAG(PowerOnWipe), FLAG(DisableSensorLeft), FLAG(DisableSensorReft),
+    FLAG(DisableSensorPressure), FLAG(DisableSensor4), FLAG(DisableBacklight),
+    FLAG(DisableConfig), FLAG(DisableAutoSense), FLAG(Ps2Keyboard), FLAG(EnableReEnumeration),
+    FLAG(HostLedOn), FLAG(HostBeeperOn), FLAG(HostModeEnable)};
+// clang-format on
+#undef FLAG
 constexpr int kFieldCount = static_cast<int>(std::size(kFields));
 constexpr int kSliderCount = 6; // the first six fields
+constexpr uint8_t Thresholds = 5, IdNumber = 6, Flags = 7;
 
+uint8_t CommandOf(int field) {
+    return field < kSliderCount ? Thresholds : field == kSliderCount ? IdNumber : Flags;
+}
 uint16_t Get(const S& s, const Field& f) {
     return f.word ? s.*f.word : s.*f.flag;
 }
@@ -100,38 +91,27 @@ void Set(S& s, const Field& f, uint16_t v) {
     else
         s.*f.flag = v != 0 ? 1 : 0;
 }
-// What the keyboard receives for a value of the record.
+// What the keyboard receives for a value of the record: report 5 carries
+// all but the keystroke trigger as their low 8 bits.
 uint16_t OnTheWire(const Field& f, uint16_t v) {
-    return f.byte ? v & 0xFF : v;
+    return &f - kFields < kSliderCount - 1 ? v & 0xFF : v;
 }
 // A random value of the kind the field holds.
 uint16_t RandomValue(std::mt19937& random, const Field& f) {
     return static_cast<uint16_t>(f.flag ? random() % 2 : random() % 256);
 }
-const Field& FieldNamed(const char* name) {
-    for (const Field& f : kFields) {
-        if (std::string(f.name) == name)
-            return f;
-    }
-    std::abort();
+// The field of a settings file's value line: a version-4 file has the first
+// 15 lines, version 5 the first 18, version 6 all 20.
+const Field& FileField(int line) {
+    return kFields[line < kSliderCount ? line : line + 1];
 }
 
-// The value lines of a settings file, in the order the file has them: a
-// version-4 file has the first 15, version 5 the first 18, version 6 all.
-const char* const kFileOrder[] = {
-    "LowThreshold",      "HighThreshold",         "IntervalTimer",     "AlarmTimer",
-    "CleanTimer",        "KeystrokeAlarmTrigger", "EnableTimer",       "EnableKeystroke",
-    "LedEnableStatus",   "BeeperEnableStatus",    "PowerOnWipe",       "DisableSensorLeft",
-    "DisableSensorReft", "DisableSensorPressure", "DisableSensor4",    "DisableBacklight",
-    "DisableConfig",     "DisableAutoSense",      "Ps2Keyboard",       "EnableReEnumeration",
-};
 // A version-6 file may lack its last line.
 const struct {
     const char* line;
     int values, fewest;
-} kVersions[] = {{"4 Quindle Keyboard Configuration Utility Settings", 15, 15},
-                 {"5 Quindle Keyboard Configuration Utility Settings", 18, 18},
-                 {"6 Quindle Keyboard Configuration Utility Settings", 20, 19}};
+} kVersions[] = {
+    {SettingsVersion4, 15, 15}, {SettingsVersion5, 18, 18}, {SettingsVersion6, 20, 19}};
 
 template <typename Message> void Require(bool ok, const Message& message) {
     if (!ok)
@@ -149,13 +129,18 @@ enum class Act : uint8_t {
     Unplug, Plug, Swap, DropReplies, LoseReply, HoldReplies, FailWrites, UnknownReport, Event,
     Flood, LateReplyLostWrite,
 };
-const char* const kActNames[] = {
-    "Unlock", "Lock", "MoveSlider", "TickFlag", "SetId", "Store", "RecallGood", "RecallBroken",
-    "Simulate", "ShowPage", "Paint", "Ticks", "ApplyElsewhere", "Unplug", "Plug", "Swap", "DropReplies",
-    "LoseReply", "HoldReplies", "FailWrites", "UnknownReport", "Event", "Flood",
-    "LateReplyLostWrite",
-};
 // clang-format on
+// Each action's name, in the order above, and how often it is drawn.
+const std::pair<const char*, int> kActs[] = {
+    {"Unlock", 4},         {"Lock", 1},      {"MoveSlider", 4},  {"TickFlag", 3},
+    {"SetId", 2},          {"Store", 1},     {"RecallGood", 2},  {"RecallBroken", 2},
+    {"Simulate", 1},       {"ShowPage", 3},  {"Paint", 3},       {"Ticks", 10},
+    {"ApplyElsewhere", 2}, {"Unplug", 1},    {"Plug", 1},        {"Swap", 2},
+    {"DropReplies", 1},    {"LoseReply", 2}, {"HoldReplies", 2}, {"FailWrites", 1},
+    {"UnknownReport", 1},  {"Event", 1},     {"Flood", 1},       {"LateReplyLostWrite", 2}};
+const char* NameOf(Act act) {
+    return kActs[static_cast<int>(act)].first;
+}
 
 struct Action {
     Act act = Act::Ticks;
@@ -168,21 +153,19 @@ struct Action {
 namespace rc {
 template <> struct Arbitrary<Action> {
     static Gen<Action> arbitrary() {
-        return gen::build<Action>(
-            gen::set(&Action::act,
-                     gen::weightedElement<Act>({
-                         {4, Act::Unlock},        {1, Act::Lock},         {4, Act::MoveSlider},
-                         {3, Act::TickFlag},      {2, Act::SetId},        {1, Act::Store},
-                         {2, Act::RecallGood},    {2, Act::RecallBroken}, {1, Act::Simulate},
-                         {3, Act::ShowPage},      {3, Act::Paint},        {10, Act::Ticks},
-                         {2, Act::ApplyElsewhere}, {1, Act::Unplug},
-                         {1, Act::Plug},          {2, Act::Swap},         {1, Act::DropReplies},
-                         {2, Act::LoseReply},     {2, Act::HoldReplies},  {1, Act::FailWrites},
-                         {1, Act::UnknownReport}, {1, Act::Event},        {1, Act::Flood},
-                         {2, Act::LateReplyLostWrite},
-                     })),
-            gen::set(&Action::a, gen::inRange(0, 24)),
-            gen::set(&Action::b, gen::inRange(0, 10000)));
+        int total = 0;
+        for (const auto& act : kActs)
+            total += act.second;
+        // A number below the total weight, and the action whose share holds it.
+        const auto act = gen::map(gen::inRange(0, total), [](int n) {
+            int i = 0;
+            for (; n >= kActs[i].second; ++i)
+                n -= kActs[i].second;
+            return static_cast<Act>(i);
+        });
+        return gen::build<Action>(gen::set(&Action::act, act),
+                                  gen::set(&Action::a, gen::inRange(0, 24)),
+                                  gen::set(&Action::b, gen::inRange(0, 10000)));
     }
 };
 } // namespace rc
@@ -190,7 +173,7 @@ template <> struct Arbitrary<Action> {
 namespace {
 
 void showValue(const Action& action, std::ostream& os) {
-    os << kActNames[static_cast<int>(action.act)] << "(" << action.a << ", " << action.b << ")";
+    os << NameOf(action.act) << "(" << action.a << ", " << action.b << ")";
 }
 
 // ---- the window's pages ------------------------------------------------------
@@ -260,7 +243,7 @@ class Scenario {
 public:
     Scenario()
         : m_bus(std::make_shared<EmulatorBus>(
-                          EmulatorBus::Options{.autonomous = false, .pluggedIn = false})),
+              EmulatorBus::Options{.autonomous = false, .pluggedIn = false})),
           m_core(m_bus), m_view(*g_pages) {
         g_settings = KeyboardSettings{};
         m_view.Begin(&m_core);
@@ -268,8 +251,7 @@ public:
         CHidDevice& device = m_core.Device();
         device.Reader = std::make_unique<CReaderThread>(&device);
         NewKeyboard(1);
-        m_bus->Plug();
-        Found();
+        Plug();
         Pump();
     }
 
@@ -334,16 +316,12 @@ public:
             m_bus->Unplug();
             break;
         case Act::Plug:
-            if (!m_bus->IsPlugged()) {
-                m_bus->Plug();
-                Found();
-            }
+            Plug();
             break;
         case Act::Swap: // another keyboard in its place
             m_bus->Unplug();
             NewKeyboard(x.b);
-            m_bus->Plug();
-            Found();
+            Plug();
             break;
         case Act::DropReplies:
             m_bus->SetDropReplies(x.a % 2 == 1);
@@ -391,7 +369,7 @@ public:
             break;
         }
         Pump();
-        Check(kActNames[static_cast<int>(x.act)]);
+        Check(NameOf(x.act));
     }
 
     // The faults stop; after enough ticks for a store that went unanswered
@@ -401,10 +379,7 @@ public:
         m_bus->SetHoldReplies(false);
         m_bus->SetFailWrites(false);
         m_bus->SetLoseWrites(false);
-        if (!m_bus->IsPlugged()) {
-            m_bus->Plug();
-            Found();
-        }
+        Plug();
         m_core.SetSimulate(false);
         Pump();
         for (int i = 0; i < 2 * PollingMachine::StoreReplyTickLimit + 20; ++i)
@@ -412,12 +387,10 @@ public:
         const S keyboard = m_bus->FirmwareState();
         for (const Field& f : kFields) {
             // Sent values: unless Simulate kept some back on purpose.
-            if (!m_simulated) {
-                Require(OnTheWire(f, Get(g_settings, f)) == Get(keyboard, f), [&] {
-                    return std::string(f.name) + ": record " + std::to_string(Get(g_settings, f)) +
-                           ", keyboard " + std::to_string(Get(keyboard, f));
-                });
-            }
+            Require(m_simulated || OnTheWire(f, Get(g_settings, f)) == Get(keyboard, f), [&] {
+                return std::string(f.name) + ": record " + std::to_string(Get(g_settings, f)) +
+                       ", keyboard " + std::to_string(Get(keyboard, f));
+            });
         }
     }
 
@@ -468,17 +441,16 @@ private:
         s.IdNumber = static_cast<uint16_t>(10000 + random() % 10000);
         m_bus->WithFirmware([&](KeyboardFirmware& firmware) {
             firmware.SetState(s);
-            const protocol::Payload store = protocol::EncodeStore();
-            protocol::Report report{};
-            std::copy_n(store.bytes.begin(), store.length, report.begin() + 1);
-            firmware.HandleOutputReport(report.data(), report.size());
-            firmware.TakeOutput();
+            firmware.SetStored(s);
         });
     }
 
-    // A keyboard was plugged in: what it may be sent starts anew, from what
-    // it holds before anything is sent to it.
-    void Found() {
+    // A keyboard is plugged in, unless one is: what it may be sent starts
+    // anew, from what it holds before anything is sent to it.
+    void Plug() {
+        if (m_bus->IsPlugged())
+            return;
+        m_bus->Plug();
         const S keyboard = m_bus->FirmwareState();
         for (int i = 0; i < kFieldCount; ++i)
             m_allowed[i] = {Get(keyboard, kFields[i])};
@@ -491,8 +463,8 @@ private:
     // anew, so that the window reads what it now holds.
     void ApplyElsewhere(int seed) {
         const PollingMachine::Pending& p = m_core.PendingReports();
-        if (m_core.ConfigurationUnlocked() || p.options || p.thresholds || p.idNumber ||
-            p.store || !m_bus->IsPlugged())
+        if (m_core.ConfigurationUnlocked() || p.options || p.thresholds || p.idNumber || p.store ||
+            !m_bus->IsPlugged())
             return;
         m_bus->SetHoldReplies(false);
         m_bus->SetDropReplies(false);
@@ -502,7 +474,7 @@ private:
         const auto& version = kVersions[random() % std::size(kVersions)];
         S file;
         for (int line = 0; line < version.values; ++line) {
-            const Field& f = FieldNamed(kFileOrder[line]);
+            const Field& f = FileField(line);
             Set(file, f, RandomValue(random, f));
             m_allowed[&f - kFields].insert(Get(file, f));
         }
@@ -519,8 +491,7 @@ private:
         m_otherWriter = false;
         m_bus->Unplug();
         Pump();
-        m_bus->Plug();
-        Found();
+        Plug();
     }
 
     // A file of a random version with values its fields take; a broken one
@@ -531,23 +502,19 @@ private:
         std::ostringstream text;
         text << version.line << "\r\n";
         const int cut = good ? version.values : static_cast<int>(random() % version.fewest);
-        std::vector<std::pair<const Field*, uint16_t>> carried;
         for (int line = 0; line < version.values; ++line) {
-            const Field& f = FieldNamed(kFileOrder[line]);
+            const Field& f = FileField(line);
             const uint16_t value = RandomValue(random, f);
             if (line < cut) {
                 text << value << " " << f.name << "\r\n";
-                carried.emplace_back(&f, value);
+                if (good) // a good file's values may be sent
+                    m_allowed[&f - kFields].insert(value);
             } else if (seed % 2 == 0) {
                 text << "x" << f.name << "\r\n"; // a broken line, not a short file
             }
         }
         const std::filesystem::path path = "recalled.set";
         std::ofstream(path, std::ios::binary) << text.str();
-        if (good) {
-            for (auto [f, value] : carried)
-                m_allowed[f - kFields].insert(value);
-        }
         const RecallResult result = m_core.Recall(path.string());
         RC_ASSERT((result.error == RecallError::None) == good);
     }
@@ -573,7 +540,7 @@ private:
             protocol::ApplyOutputReport(report.data(), sent);
             for (int i = 0; i < kFieldCount; ++i) {
                 const Field& f = kFields[i];
-                if (f.command != command)
+                if (CommandOf(i) != command)
                     continue;
                 bool chosen = false;
                 for (uint16_t value : m_allowed[i])

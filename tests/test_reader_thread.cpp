@@ -64,6 +64,12 @@ protected:
                   3s);
     }
 
+    // Delivers the report and takes it over with a full pull.
+    void DeliverAndPull(KeyboardSettings& settings, const Report& r) {
+        Deliver(r);
+        ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
+    }
+
     std::shared_ptr<FakeHidBus> bus = std::make_shared<FakeHidBus>();
     std::unique_ptr<CHidDevice> device;
     fs::path previousDir;
@@ -113,8 +119,7 @@ TEST_F(ReaderTest, FullPullsTakeTheWholeBlockLivePullsOnlyLiveFields) {
     EXPECT_EQ(settings.Sensor4Level, 4);
     EXPECT_EQ(settings.KeystrokeCount, 0x0102);
     EXPECT_EQ(settings.LedAlarmOn + 2 * settings.BeeperAlarmOn + 4 * settings.CleanActive, 5);
-    Deliver(Report{0, 10});
-    ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
+    DeliverAndPull(settings, Report{0, 10});
     EXPECT_EQ(settings.LowThreshold, 50);
 }
 
@@ -124,8 +129,7 @@ TEST_F(ReaderTest, EventsAndUnknownTypesAreNoReplyEventsAreLogged) {
     Deliver(Report{0, 10}); // the reader's starting values
     ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
     const DeviceStatus before = settings.Block();
-    Deliver(Report{0, 11, 0xAA});
-    ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
+    DeliverAndPull(settings, Report{0, 11, 0xAA});
     EXPECT_FALSE(settings.ReplyReceived);
     EXPECT_TRUE(settings.DevicePresent);
     EXPECT_EQ(settings.Block(), before);
@@ -156,15 +160,12 @@ TEST_F(ReaderTest, EventsAndUnknownTypesAreNoReplyEventsAreLogged) {
     // field and clears presence; reading goes on, and the next reply brings
     // presence back.
     for (uint8_t type : {0, 5, 9, 12, 255}) {
-        Deliver(Report{0, 2, 50});
-        ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
+        DeliverAndPull(settings, Report{0, 2, 50});
         const DeviceStatus known = settings.Block();
-        Deliver(Report{0, type, 99, 99, 99, 99, 99, 99, 99});
-        ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
+        DeliverAndPull(settings, Report{0, type, 99, 99, 99, 99, 99, 99, 99});
         EXPECT_FALSE(settings.DevicePresent || settings.ReplyReceived) << int(type);
         EXPECT_TRUE(device->IsReading());
-        Deliver(Report{0, 10});
-        ASSERT_EQ(settings.PullFullStatus(device.get(), nullptr), 0);
+        DeliverAndPull(settings, Report{0, 10});
         EXPECT_TRUE(settings.DevicePresent);
         EXPECT_EQ(settings.Block(), known) << int(type);
     }
@@ -186,23 +187,19 @@ TEST_F(ReaderTest, EventsGoToTheStateFolderWhenTheCurrentDirectoryIsNotWritable)
 }
 #endif
 
+// While the reader is blocked in a read with nothing coming, and while it
+// sleeps between two searches for a keyboard that is not there.
 TEST_F(ReaderTest, CloseReturnsPromptlyWhileTheReaderWaits) {
     StartAndConnect();
-    std::this_thread::sleep_for(50ms); // blocked in a read, nothing coming
-    const auto start = Clock::now();
-    device->Close();
-    EXPECT_LT(Clock::now() - start, 400ms);
-    EXPECT_EQ(device->Reader, nullptr);
-    EXPECT_EQ(device->WriteHandle, nullptr);
-    EXPECT_EQ(device->ReadHandle, nullptr);
-
-    // And while it sleeps between two searches.
-    auto idle = std::make_unique<CHidDevice>(std::make_shared<FakeHidBus>());
-    ASSERT_TRUE(idle->StartReader());
+    CHidDevice idle(std::make_shared<FakeHidBus>());
+    ASSERT_TRUE(idle.StartReader());
     std::this_thread::sleep_for(50ms);
-    const auto start2 = Clock::now();
-    idle->Close();
-    EXPECT_LT(Clock::now() - start2, 400ms);
+    for (CHidDevice* d : {device.get(), &idle}) {
+        const auto start = Clock::now();
+        d->Close();
+        EXPECT_LT(Clock::now() - start, 400ms);
+        EXPECT_TRUE(d->Reader == nullptr && d->WriteHandle == nullptr && d->ReadHandle == nullptr);
+    }
 }
 
 TEST_F(ReaderTest, AReportReadWhileStoppingIsDropped) {
