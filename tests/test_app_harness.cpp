@@ -4,6 +4,7 @@
 #include "device/CReaderThread.h"
 #include "settings/KeyboardSettings.h"
 
+#include <QApplication>
 #include <QLabel>
 
 AppHarness::AppHarness() : AppHarness(Setup{}) {}
@@ -16,6 +17,12 @@ AppHarness::AppHarness(Setup setup) {
         setup.testMode, setup.programDir.isEmpty() ? Dir() : setup.programDir, m_bus);
     m_dlg->SetTimerRunning(false);
     m_dlg->m_runModal = [](QDialog&) {};
+}
+
+bool AppHarness::ShowActive() {
+    m_dlg->show();
+    QApplication::setActiveWindow(m_dlg.get());
+    return QTest::qWaitForWindowActive(m_dlg.get());
 }
 
 bool AppHarness::WaitReading(bool reading) {

@@ -64,6 +64,8 @@ public:
     QString Dir() const { return m_dir.path() + QLatin1Char('/'); }
     void Tick() { m_dlg->OnTimer(); }
     void Destroy() { m_dlg.reset(); } // as the application closes the window
+    // Shows the window as the active one, where keys and the focus go.
+    bool ShowActive();
 
     // Waits for the reader thread to open the keyboard (or to lose it).
     bool WaitReading(bool reading = true);
