@@ -47,8 +47,6 @@ protected:
         QTest::qWait(10);
         g_settings = KeyboardSettings{};
         m_app->Dlg().SetConfigurationUnlocked(testMode);
-        m_sheet->m_threshold.EnableControls(testMode, 0x0705);
-        m_sheet->m_timers.EnableControls(testMode, 0x0705);
         m_sheet->m_manufacturing.EnableControls(testMode, 0x0705);
         ClearPending();
     }
@@ -59,12 +57,6 @@ protected:
         const PollingMachine::Pending& p = m_app->Core().PendingReports();
         return std::string(p.thresholds ? "T" : "") + (p.options ? "O" : "") +
                (p.idNumber ? "I" : "");
-    }
-    // Each page shows the record, as a refresh does.
-    void ShowRecord() {
-        m_sheet->m_threshold.ShowSettings(g_settings);
-        m_sheet->m_timers.ShowSettings(g_settings);
-        m_sheet->m_manufacturing.ShowSettings(g_settings);
     }
     // A control of any page; its page becomes the one shown.
     template <typename T = QAbstractButton> T* Control(int id) {
@@ -120,7 +112,7 @@ TEST_F(ThresholdPage, ShowingWritesNothingAndOnlyAMoveChangesItsOwnField) {
         record.KeystrokeAlarmTrigger = 1100;
         record.*s.field = shown;
         g_settings = record;
-        ShowRecord();
+        m_app->Dlg().RefreshDisplay();
         EXPECT_EQ(Slider(s.slider)->value(), position);
         ClearPending();
         m_sheet->currentWidget()->repaint();
@@ -154,7 +146,7 @@ TEST_F(TimersPage, OutsideTestModeTheBottomEndIsZeroHours) {
           Row{251, 0, "251 hrs"}, Row{0, 48, "1 min"}}) {
         SCOPED_TRACE(shown);
         g_settings.AlarmTimer = shown;
-        ShowRecord();
+        m_app->Dlg().RefreshDisplay();
         EXPECT_EQ(Slider(AlarmSlider)->value(), position);
         Slider(AlarmSlider)->repaint();
         EXPECT_EQ(g_settings.AlarmTimer, shown);
@@ -221,7 +213,7 @@ TEST_F(ManufacturingPage, EachBoxShowsAndWritesItsOwnField) {
         record.*field ^= 1; // the other state than by default
         g_settings = record;
         ClearPending();
-        ShowRecord();
+        m_app->Dlg().RefreshDisplay();
         EXPECT_EQ(Ticked(box), record.*field != 0);
         EXPECT_EQ(Pending(), "");
         redrawn.clear();
@@ -263,11 +255,11 @@ TEST_F(ManufacturingPage, IdNumberInterfaceAndEnablingByLockAndProduct) {
     EXPECT_EQ(Pending(), "O");
     EXPECT_FALSE(Enabled(Usb) || Enabled(Ps2));
     g_settings.Ps2Keyboard = 0; // a refresh shows either choice
-    ShowRecord();
+    m_app->Dlg().RefreshDisplay();
     EXPECT_TRUE(Ticked(Usb) && !Ticked(Ps2));
 
     g_settings.HostModeEnable = g_settings.DisableAutoSense = 1;
-    ShowRecord();
+    m_app->Dlg().RefreshDisplay();
     for (auto [unlocked, product] : {std::pair{false, 0}, std::pair{true, 0x0703},
                                      std::pair{false, 0x0703}, std::pair{true, 0x0705}}) {
         SCOPED_TRACE(testing::Message() << "product " << product << " unlocked " << unlocked);
