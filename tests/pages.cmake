@@ -3,8 +3,7 @@
 # keyboard.
 if(TARGET kb_app_test_support)
   kbconfig_add_test(NAME test_pages
-    SOURCES test_app_main.cpp test_pages_threshold.cpp test_pages_timers.cpp
-            test_pages_manufacturing.cpp test_pages_dialogs.cpp
+    SOURCES test_app_main.cpp test_pages.cpp
     LIBS kb_app_test_support LABELS pages OWN_MAIN)
   kbconfig_offscreen(test_pages)
   kbconfig_add_test(NAME test_pages_end_to_end

@@ -5,9 +5,14 @@
 
 #include "app/CKeyboardConfigDlg.h"
 #include "app/Prompts.h"
+#include "device/CHidDevice.h"
+#include "device/CReaderThread.h"
 #include "emulator/EmulatorBus.h"
+#include "settings/KeyboardSettings.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -54,8 +59,16 @@ public:
         uint16_t productId = 0x0705;
         QString programDir = {}; // empty: the harness's own scratch folder
     };
-    AppHarness();
-    explicit AppHarness(Setup setup);
+    AppHarness() : AppHarness(Setup{}) {}
+    explicit AppHarness(Setup setup) {
+        g_settings = KeyboardSettings{};
+        m_bus = std::make_shared<EmulatorBus>(EmulatorBus::Options{
+            .productId = setup.productId, .autonomous = false, .pluggedIn = setup.pluggedIn});
+        m_dlg = std::make_unique<CKeyboardConfigDlg>(
+            setup.testMode, setup.programDir.isEmpty() ? Dir() : setup.programDir, m_bus);
+        m_dlg->SetTimerRunning(false);
+        m_dlg->m_runModal = [](QDialog&) {};
+    }
     ~AppHarness() { Destroy(); }
 
     CKeyboardConfigDlg& Dlg() { return *m_dlg; }
@@ -64,13 +77,37 @@ public:
     QString Dir() const { return m_dir.path() + QLatin1Char('/'); }
     void Tick() { m_dlg->OnTimer(); }
     void Destroy() { m_dlg.reset(); } // as the application closes the window
+    // Shows the window as the active one, where keys and the focus go.
+    bool ShowActive() {
+        m_dlg->show();
+        QApplication::setActiveWindow(m_dlg.get());
+        return QTest::qWaitForWindowActive(m_dlg.get());
+    }
 
     // Waits for the reader thread to open the keyboard (or to lose it).
-    bool WaitReading(bool reading = true);
+    bool WaitReading(bool reading = true) {
+        return QTest::qWaitFor([&] { return m_dlg->Core().KeyboardPresent() == reading; });
+    }
     // Waits until the reader has decoded a reply not yet taken over.
-    bool WaitReply(int milliseconds = 3000);
+    bool WaitReply(int milliseconds = 3000) {
+        CHidDevice& device = m_dlg->Core().Device();
+        return QTest::qWaitFor(
+            [&] {
+                std::lock_guard lock(StatusLock);
+                return device.Reader && device.Reader->ReplyReceived.load() != 0;
+            },
+            milliseconds);
+    }
     // The full read after a connection (4 ticks); forgets what was written.
-    bool Connect();
+    bool Connect() {
+        bool ok = WaitReading();
+        for (int step = 0; ok && step < 4; ++step) {
+            Tick();
+            ok = step == 3 || WaitReply();
+        }
+        TakeCommands();
+        return ok && m_dlg->Core().PollState() == 0;
+    }
     // The tick that requests the status and the tick that takes the reply.
     bool StatusRound() {
         Tick();
@@ -79,9 +116,19 @@ public:
         return replied && m_dlg->Core().PollState() == 0;
     }
     // Reports written since the last call: the command, or 800 + type for a request.
-    std::vector<int> TakeCommands();
+    std::vector<int> TakeCommands() {
+        std::vector<int> codes;
+        for (const protocol::Report& r : m_bus->WrittenReports())
+            codes.push_back(r[1] == protocol::CmdRequest ? 800 + r[2] : r[1]);
+        m_bus->ClearWrittenReports();
+        return codes;
+    }
 
-    QString Text(int id) const;
+    QString Text(int id) const {
+        if (auto* label = qobject_cast<QLabel*>(m_dlg->Control(id)))
+            return label->text();
+        return Button(id)->text();
+    }
     bool Ticked(int id) const { return Button(id)->isChecked(); }
     bool Enabled(int id) const { return m_dlg->Control(id)->isEnabled(); }
     bool ShownIn(int id) const { return m_dlg->Control(id)->isVisibleTo(m_dlg.get()); }

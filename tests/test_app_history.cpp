@@ -38,49 +38,12 @@ void SetLeftLevel(AppHarness& h, uint16_t level) {
 
 } // namespace
 
-TEST(History, HoldsEachStatusReplyWithTheThresholdsInForceAndMarksEventsAndAbsence) {
-    AppHarness h;
-    ASSERT_TRUE(h.Connect());
-    const SensorHistory& history = h.Core().History();
-    EXPECT_EQ(history.Samples().Size(), 0u); // the replies of the full read are no samples
-    const uint16_t low = g_settings.LowThreshold;
-    for (uint16_t i = 0; i < 5; ++i) {
-        if (i == 3)
-            g_settings.LowThreshold = low + 7; // as the Threshold page sets it
-        SetLeftLevel(h, 100 + i);
-        ASSERT_TRUE(h.StatusRound());
-    }
-    h.Core().RequestStore(); // a reply that is no status reply
-    ASSERT_TRUE(h.StatusRound());
-    ASSERT_EQ(history.Samples().Size(), 5u);
-    for (uint16_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(history.Samples()[i].levels[0], 100 + i);
-        EXPECT_EQ(history.Samples()[i].lowThreshold, i < 3 ? low : low + 7);
-    }
-
-    CReaderThread& reader = *h.Core().Device().Reader;
-    const uint64_t decoded = reader.ReportsDecoded;
-    h.Bus().SendEvent();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return reader.ReportsDecoded > decoded; }));
-    h.Tick();
-    h.Bus().Unplug();
-    ASSERT_TRUE(h.WaitReading(false));
-    h.Tick();
-    h.Tick();
-    h.Bus().Plug();
-    ASSERT_TRUE(h.WaitReading());
-    h.Tick();
-    std::vector<int> kinds;
-    for (const HistoryMarker& m : history.Markers().Copy())
-        kinds.push_back(m.kind);
-    EXPECT_EQ(kinds, (std::vector<int>{HistoryMarker::Event, HistoryMarker::KeyboardLost,
-                                       HistoryMarker::KeyboardFound}));
-}
-
-// One modeless window, opened with Ctrl+H or from the system menu. The table,
-// the plot's description and the CSV read as the main window does, in local
-// time; the CSV adds the raw values.
-TEST(History, OneWindowShowsTheMainWindowsPercentagesInLocalTimeAndExportsTheRawValues) {
+// One modeless window, opened with Ctrl+H or from the system menu, shows each
+// status reply (not the full read's, nor another reply) with the thresholds
+// in force. The table, the plot's description and the CSV read as the main
+// window does, in local time; the CSV adds the raw values. An event, a lost
+// and a found keyboard are marked.
+TEST(History, OneWindowShowsEachStatusReplyAsTheMainWindowDoesAndMarksEvents) {
     struct Zone { // five and a half hours east of UTC, no daylight saving
         QByteArray old = qgetenv("TZ");
         Zone() { qputenv("TZ", "XYZ-5:30"); }
@@ -88,9 +51,7 @@ TEST(History, OneWindowShowsTheMainWindowsPercentagesInLocalTimeAndExportsTheRaw
     } zone;
     AppHarness h;
     ScriptedPrompts prompts;
-    h.Dlg().show();
-    QApplication::setActiveWindow(&h.Dlg());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&h.Dlg()));
+    ASSERT_TRUE(h.ShowActive());
     QTest::keyClick(&h.Dlg(), Qt::Key_H, Qt::ControlModifier);
     SensorHistoryWindow* window = h.Dlg().HistoryWindow();
     ASSERT_TRUE(window && window->isVisible() && !window->isModal());
@@ -98,11 +59,23 @@ TEST(History, OneWindowShowsTheMainWindowsPercentagesInLocalTimeAndExportsTheRaw
     h.Dlg().SystemMenu()->actions()[1]->trigger();
     EXPECT_EQ(h.Dlg().HistoryWindow(), window);
     ASSERT_TRUE(h.Connect());
+    const SensorHistory& history = h.Core().History();
+    EXPECT_EQ(history.Samples().Size(), 0u);
     g_settings.LowThreshold = 60;
     g_settings.HighThreshold = 220;
-    for (uint16_t level : {40, 93, 250}) {
+    const uint16_t levels[] = {40, 93, 250};
+    for (uint16_t level : levels) {
         SetLeftLevel(h, level);
         ASSERT_TRUE(h.StatusRound());
+        g_settings.LowThreshold += 7; // as the Threshold page sets it
+    }
+    g_settings.LowThreshold -= 7;
+    h.Core().RequestStore(); // a reply that is no status reply
+    ASSERT_TRUE(h.StatusRound());
+    ASSERT_EQ(history.Samples().Size(), 3u);
+    for (uint16_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(history.Samples()[i].levels[0], levels[i]);
+        EXPECT_EQ(history.Samples()[i].lowThreshold, 60 + 7 * i);
     }
     auto text = [](QWidget* label) { return static_cast<QLabel*>(label)->text(); };
     const QString left = text(h.Dlg().Control(IDC_LEFT_VALUE));
@@ -133,20 +106,38 @@ TEST(History, OneWindowShowsTheMainWindowsPercentagesInLocalTimeAndExportsTheRaw
     const QDateTime time = QDateTime::fromString(field("time"), Qt::ISODateWithMs);
     EXPECT_EQ(time.offsetFromUtc(), 5 * 3600 + 30 * 60) << qPrintable(field("time"));
     EXPECT_EQ(time.toMSecsSinceEpoch(),
-              duration_cast<milliseconds>(
-                  h.Core().History().Samples()[std::size_t(last)].time.time_since_epoch())
+              duration_cast<milliseconds>(history.Samples()[std::size_t(last)].time.time_since_epoch())
                   .count());
     EXPECT_TRUE(field("time").contains(model->headerData(last, Qt::Vertical).toString()));
-
     prompts.savePath = h.Dir() + "history.png";
     ASSERT_TRUE(window->SavePng());
     EXPECT_EQ(QImage(prompts.savePath).size(), window->Plot()->size());
+
+    CReaderThread& reader = *h.Core().Device().Reader;
+    const uint64_t decoded = reader.ReportsDecoded;
+    h.Bus().SendEvent();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reader.ReportsDecoded > decoded; }));
+    h.Tick();
+    h.Bus().Unplug();
+    ASSERT_TRUE(h.WaitReading(false));
+    h.Tick();
+    h.Tick();
+    h.Bus().Plug();
+    ASSERT_TRUE(h.WaitReading());
+    h.Tick();
+    std::vector<int> kinds;
+    for (const HistoryMarker& m : history.Markers().Copy())
+        kinds.push_back(m.kind);
+    EXPECT_EQ(kinds, (std::vector<int>{HistoryMarker::Event, HistoryMarker::KeyboardLost,
+                                       HistoryMarker::KeyboardFound}));
 }
 
 // New samples are appended under the rows already read; the oldest go only
 // when the core's ring drops them, which keeps the newest in order. A pause
-// holds the table still.
-TEST(History, TableGrowsUnderTheCurrentRowAndDropsOnlyWhatTheRingDrops) {
+// holds the table still. The legend's entries and the caption explaining the
+// marks never share space, nor leave the plot, from the window's minimum size
+// to its default.
+TEST(History, TableDropsOnlyWhatTheRingDropsAndTheLegendFitsAtEverySize) {
     SensorHistory history;
     DeviceStatus status;
     status.KeystrokeCount = 0; // counts the samples
@@ -156,6 +147,7 @@ TEST(History, TableGrowsUnderTheCurrentRowAndDropsOnlyWhatTheRingDrops) {
     };
     add(5);
     SensorHistoryWindow window(history, {});
+    window.SetSensorCount(4);
     window.show();
     window.Table()->setCurrentIndex(window.Model()->index(2, 0));
     add(10);
@@ -175,16 +167,7 @@ TEST(History, TableGrowsUnderTheCurrentRowAndDropsOnlyWhatTheRingDrops) {
     EXPECT_EQ(outOfOrder, 0u);
     EXPECT_EQ(window.Model()->Samples().front(), history.Samples()[0]);
     EXPECT_EQ(window.Model()->Samples().back(), history.Samples()[history.Samples().Size() - 1]);
-}
 
-// The legend's entries and the caption explaining the marks never share
-// space, nor leave the plot, from the window's minimum size to its default.
-TEST(History, LegendAndCaptionDoNotOverlapAtTheMinimumAndDefaultSizes) {
-    SensorHistory history;
-    history.AddSample({});
-    SensorHistoryWindow window(history, {});
-    window.SetSensorCount(4);
-    window.show();
     for (QSize size : {QSize(1, 1), window.size()}) { // 1x1 gives the minimum size
         window.resize(size);
         window.layout()->activate();
