@@ -23,9 +23,11 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTabBar>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <thread>
 
@@ -118,6 +120,38 @@ TEST(MainWindow, WithoutKeyboardTestModeDecidesTheControlsAndNothingUnlocks) {
         for (int id : {1015, 1021, 5, 4, 8, 1034})
             EXPECT_FALSE(h.Enabled(id)) << id;
     }
+}
+
+// The keyboard alone reaches everything: Tab goes round the window, the tab
+// bar and the page shown (not the hidden ones), Shift+Tab the same way back.
+TEST(MainWindow, TabCyclesThroughWindowTabBarAndPageOnShow) {
+    AppHarness h;
+    ASSERT_TRUE(h.WaitReading());
+    h.Dlg().SetConfigurationUnlocked(true); // page controls take the focus only when enabled
+    ASSERT_TRUE(h.ShowActive());
+    QWidget* start = h.Dlg().Control(IDC_CONFIGURE);
+    start->setFocus();
+    auto cycle = [&](Qt::KeyboardModifier modifier) {
+        std::vector<QWidget*> order;
+        do {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifier);
+            order.push_back(QApplication::focusWidget());
+        } while (order.back() != start && order.size() < 200);
+        return order;
+    };
+    const std::vector<QWidget*> forward = cycle(Qt::NoModifier);
+    auto reaches = [&](QWidget* w) {
+        return std::any_of(forward.begin(), forward.end(),
+                           [&](QWidget* f) { return f == w || w->isAncestorOf(f); });
+    };
+    CPropSheet* sheet = h.Dlg().m_pPropSheet;
+    ASSERT_EQ(forward.back(), start);
+    EXPECT_TRUE(reaches(sheet->tabBar()) && reaches(h.Dlg().Control(IDOK)) &&
+                reaches(&sheet->m_timers));
+    EXPECT_FALSE(reaches(&sheet->m_threshold)); // not on show
+    std::vector<QWidget*> backward = cycle(Qt::ShiftModifier);
+    std::reverse(backward.begin(), backward.end() - 1);
+    EXPECT_EQ(backward, forward);
 }
 
 // Enter in the ID box presses "Set ID Number"; elsewhere OK, which closes
