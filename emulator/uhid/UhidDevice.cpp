@@ -8,8 +8,7 @@
 #include <unistd.h>
 
 bool UhidDevice::Create(const std::string& name, uint16_t vendorId, uint16_t productId,
-                        std::span<const uint8_t> descriptor, const std::string& serial,
-                        std::string* error) {
+                        std::span<const uint8_t> descriptor, std::string* error) {
     Destroy();
     m_fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
     if (m_fd < 0) {
@@ -22,7 +21,6 @@ bool UhidDevice::Create(const std::string& name, uint16_t vendorId, uint16_t pro
     auto& req = ev.u.create2;
     std::strncpy(reinterpret_cast<char*>(req.name), name.c_str(), sizeof(req.name) - 1);
     std::strncpy(reinterpret_cast<char*>(req.phys), "uhid-keyboard", sizeof(req.phys) - 1);
-    std::strncpy(reinterpret_cast<char*>(req.uniq), serial.c_str(), sizeof(req.uniq) - 1);
     req.rd_size = static_cast<uint16_t>(std::min(descriptor.size(), sizeof(req.rd_data)));
     std::memcpy(req.rd_data, descriptor.data(), req.rd_size);
     req.bus = BUS_USB;

@@ -15,11 +15,9 @@ public:
     UhidDevice(const UhidDevice&) = delete;
     UhidDevice& operator=(const UhidDevice&) = delete;
 
-    // Opens /dev/uhid and creates a USB device with this report descriptor
-    // and serial number (none when empty).
+    // Opens /dev/uhid and creates a USB device with this report descriptor.
     bool Create(const std::string& name, uint16_t vendorId, uint16_t productId,
-                std::span<const uint8_t> descriptor, const std::string& serial,
-                std::string* error);
+                std::span<const uint8_t> descriptor, std::string* error);
     // Removes the device from the kernel, as pulling the plug does.
     void Destroy();
     bool IsCreated() const { return m_fd >= 0; }

@@ -24,15 +24,12 @@ bool UhidKeyboard::Plug(std::string* error) {
     if (m_everPlugged)
         m_firmware.PowerCycle();
     const uint16_t product = m_firmware.ProductId();
-    ++m_plugs;
-    const std::string serial = newSerialEachPlug ? "KB" + std::to_string(m_plugs) : "";
     // Created in this order, the configuration interface is listed last.
-    if (!m_keyboard.Create("Keyboard", KeyboardVendorId, product, KeyboardDescriptor, serial,
-                           error) ||
+    if (!m_keyboard.Create("Keyboard", KeyboardVendorId, product, KeyboardDescriptor, error) ||
         !m_vendor.Create("Keyboard Vendor", KeyboardVendorId, product, VendorUsage2Descriptor,
-                         serial, error) ||
+                         error) ||
         !m_config.Create("Keyboard Configuration", KeyboardVendorId, product,
-                         ConfigurationDescriptor, serial, error)) {
+                         ConfigurationDescriptor, error)) {
         Unplug();
         return false;
     }

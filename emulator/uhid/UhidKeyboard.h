@@ -41,19 +41,11 @@ public:
     // firmware does (tests that check what reached which plug-in).
     std::function<void(const protocol::Report&)> OnOutput;
 
-    // Each plug-in under a serial number of its own, as if another keyboard
-    // of the kind came. Wine 8 names a device by its serial number and its
-    // place among those alike; with none, a keyboard plugged in again before
-    // wine finished removing it takes the name of the one being removed, and
-    // wine then removes the new one.
-    bool newSerialEachPlug = false;
-
 private:
     KeyboardFirmware& m_firmware;
     UhidDevice m_keyboard;
     UhidDevice m_vendor;
     UhidDevice m_config;
     bool m_everPlugged = false;
-    int m_plugs = 0;
     int m_unexpected = 0;
 };

@@ -42,7 +42,6 @@ using Clock = std::chrono::steady_clock;
 struct Args {
     uint16_t productId = 0x0705;
     bool clock = false;
-    bool newSerialEachPlug = false;
     uint32_t seed = 1;
 };
 
@@ -55,8 +54,6 @@ bool ParseArgs(int argc, char** argv, Args& args) {
             args.seed = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
         else if (arg == "--clock")
             args.clock = true;
-        else if (arg == "--new-serial-each-plug")
-            args.newSerialEachPlug = true;
         else
             return false;
     }
@@ -73,7 +70,6 @@ public:
     explicit Front(const Args& args)
         : m_firmware(args.productId, args.seed), m_keyboard(m_firmware), m_clock(args.clock) {
         m_keyboard.OnOutput = [this](const protocol::Report& r) { Received(r); };
-        m_keyboard.newSerialEachPlug = args.newSerialEachPlug;
     }
 
     bool Start() {
@@ -231,8 +227,7 @@ private:
 int main(int argc, char** argv) {
     Args args;
     if (!ParseArgs(argc, argv, args)) {
-        std::fprintf(stderr, "usage: %s [--product 0xNNNN] [--seed N] [--clock]"
-                     " [--new-serial-each-plug]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--product 0xNNNN] [--seed N] [--clock]\n", argv[0]);
         return 2;
     }
     Front front(args);

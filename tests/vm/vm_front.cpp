@@ -116,9 +116,8 @@ std::string Child::ReadLine() {
     return text;
 }
 
-bool Front::Start(const std::string& path, std::vector<std::string> options) {
-    options.insert(options.begin(), {path, "--product", std::to_string(Product)});
-    return Child::Start(options) && ReadLine() == "ready";
+bool Front::Start(const std::string& path) {
+    return Child::Start({path, "--product", std::to_string(Product)}) && ReadLine() == "ready";
 }
 
 DeviceStatus Front::Status(const char* which) {

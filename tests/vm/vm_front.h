@@ -43,7 +43,7 @@ private:
 // The uhid keyboard program (emulator/uhid/main.cpp).
 class Front : public Child {
 public:
-    bool Start(const std::string& path, std::vector<std::string> options = {});
+    bool Start(const std::string& path);
     DeviceStatus Status(const char* which); // "state" or "stored"
 };
 

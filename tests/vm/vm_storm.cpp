@@ -60,7 +60,7 @@ void Storm(StormKeyboard& keyboard, std::mt19937& random) {
     std::atomic<int> cycles{0};
     std::thread other([&] {
         for (; !stop; ++cycles)
-            UhidDevice().Create("other", OtherVendor, 1, VendorUsage2Descriptor, "", nullptr);
+            UhidDevice().Create("other", OtherVendor, 1, VendorUsage2Descriptor, nullptr);
     });
     for (int i = 1; i <= StormArrivals; ++i) {
         keyboard.Plug();
