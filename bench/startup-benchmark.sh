@@ -3,9 +3,10 @@
 # label, one button; bench/bare_dialog.cpp) built the same way: the Linux
 # build against Debian's Qt, and the Windows build (static Qt) under wine,
 # on an Xvfb display of its own. PAIRS alternating pairs (bare dialog, then
-# kbconfig) per build, each timed from start to its window mapped by
-# bench/window_timer, which also reads the peak memory one second later.
-# Prints the medians and the ratios. A measurement, not a test.
+# kbconfig) per build, each timed from start to its window mapped, and to
+# its window first drawn (more than its background), by bench/window_timer,
+# which also reads the peak memory one second later. Prints the medians and
+# the ratios. A measurement, not a test.
 #   bench/startup-benchmark.sh [PAIRS]
 # KBCONFIG_LINUX_BUILD (default build/) and KBCONFIG_WINDOWS_BUILD (default
 # build-mingw/, made by scripts/test-windows.sh) are the build folders; with
@@ -70,16 +71,20 @@ median() { # file column
   cut -d' ' -f"$2" "$1" | sort -g | awk '{ v[NR] = $1 } END {
     print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
-echo "$PAIRS pairs, start to window mapped (median) and peak memory (median, ${SETTLE_MS} ms after)"
+echo "$PAIRS pairs, start to window mapped and to first drawn (medians), peak memory (median, ${SETTLE_MS} ms after)"
 for platform in "${programs[@]}"; do
   bare_ms=$(median "$work/$platform-bare" 1)
   app_ms=$(median "$work/$platform-kbconfig" 1)
   bare_kib=$(median "$work/$platform-bare" 2)
   app_kib=$(median "$work/$platform-kbconfig" 2)
+  bare_drawn=$(median "$work/$platform-bare" 3)
+  app_drawn=$(median "$work/$platform-kbconfig" 3)
   memory=$([[ $platform == linux ]] && echo "peak RSS" || echo "peak working set")
   awk -v p="$platform" -v bm="$bare_ms" -v am="$app_ms" -v bk="$bare_kib" -v ak="$app_kib" \
-    -v mem="$memory" 'BEGIN {
+    -v mem="$memory" -v bd="$bare_drawn" -v ad="$app_drawn" 'BEGIN {
       printf "%-8s bare dialog %7.1f ms   kbconfig %7.1f ms   ratio %.2f\n", p, bm, am, am / bm
+      printf "%-8s first drawn: bare dialog %7.1f ms   kbconfig %7.1f ms   ratio %.2f\n", "",
+        bd, ad, ad / bd
       printf "%-8s %s: bare dialog %6.1f MiB   kbconfig %6.1f MiB   ratio %.2f\n", "", mem,
         bk / 1024, ak / 1024, ak / bk }'
   echo "  all ms, bare: $(cut -d' ' -f1 "$work/$platform-bare" | tr '\n' ' ')"

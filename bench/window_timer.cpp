@@ -1,7 +1,10 @@
 // Starts a program and times it from start to its window mapped on the X
 // display, then reads its peak resident memory:
 //   window_timer TITLE SETTLE_MS -- PROGRAM [ARGUMENTS...]
-// Prints "<milliseconds> <peak KiB>" and ends the program. The map is seen as
+// Prints "<milliseconds> <peak KiB> <drawn milliseconds>" and ends the
+// program. Drawn is when the mapped window first holds more than one colour
+// (something besides its background), read back from the X server: a map
+// alone may come before anything is painted. The map is seen as
 // the X server's own event, so the time has no polling step in it. The peak
 // is the process's VmHWM SETTLE_MS after the map, so that work deferred past
 // the first picture is counted too; under wine it is the figure wine reports
@@ -37,7 +40,7 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
     Reply<xcb_intern_atom_reply_t> reply(
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr),
         &std::free);
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
 std::string Property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property) {
@@ -62,6 +65,28 @@ long PeakKiB(pid_t pid) {
         if (line.rfind("VmHWM:", 0) == 0)
             return std::strtol(line.c_str() + 6, nullptr, 10);
     return -1;
+}
+
+// Whether the window holds more than one colour (false when it can't be read).
+bool Drawn(xcb_connection_t* c, xcb_window_t w) {
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr), &std::free);
+    if (!geometry)
+        return false;
+    Reply<xcb_get_image_reply_t> image(
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, w, 0, 0, geometry->width,
+                                          geometry->height, ~0u),
+                            nullptr),
+        &std::free);
+    if (!image)
+        return false;
+    const auto* pixels = reinterpret_cast<const uint32_t*>(xcb_get_image_data(image.get()));
+    const int count = xcb_get_image_data_length(image.get()) / 4;
+    for (int i = 1; i < count; ++i)
+        if ((pixels[i] & 0xFFFFFF) != (pixels[0] & 0xFFFFFF))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -98,6 +123,7 @@ int main(int argc, char** argv) {
         return Property(c, w, netName) == title || Property(c, w, XCB_ATOM_WM_NAME) == title;
     };
     std::set<xcb_window_t> mapped;
+    xcb_window_t shown = XCB_WINDOW_NONE;
     double shownMs = -1;
     pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
     while (shownMs < 0) {
@@ -125,8 +151,10 @@ int main(int argc, char** argv) {
         case XCB_MAP_NOTIFY: {
             const xcb_window_t w = reinterpret_cast<xcb_map_notify_event_t*>(event)->window;
             mapped.insert(w);
-            if (titled(w))
+            if (titled(w)) {
                 shownMs = Ms(seen - begin);
+                shown = w;
+            }
             break;
         }
         case XCB_UNMAP_NOTIFY:
@@ -134,8 +162,10 @@ int main(int argc, char** argv) {
             break;
         case XCB_PROPERTY_NOTIFY: {
             const xcb_window_t w = reinterpret_cast<xcb_property_notify_event_t*>(event)->window;
-            if (mapped.count(w) && titled(w))
+            if (mapped.count(w) && titled(w)) {
                 shownMs = Ms(seen - begin);
+                shown = w;
+            }
             break;
         }
         default:
@@ -144,6 +174,13 @@ int main(int argc, char** argv) {
         std::free(event);
     }
 
+    double drawnMs = -1;
+    while (shownMs >= 0 && drawnMs < 0 && Ms(Clock::now() - begin) < WaitLimitMs) {
+        if (Drawn(c, shown))
+            drawnMs = Ms(Clock::now() - begin);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     long peak = -1;
     if (shownMs >= 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
@@ -157,6 +194,6 @@ int main(int argc, char** argv) {
                      WaitLimitMs);
         return 1;
     }
-    std::printf("%.1f %ld\n", shownMs, peak);
+    std::printf("%.1f %ld %.1f\n", shownMs, peak, drawnMs);
     return 0;
 }
