@@ -81,9 +81,6 @@ TEST_F(CliTest, ShowListAndSaveDescribeTheKeyboard) {
     EXPECT_EQ(shown["path"], "emulator:1:config");
     EXPECT_EQ(shown["productId"], 0x0705);
     ASSERT_EQ(shown["fields"].size(), 33u);
-    EXPECT_EQ(shown["fields"]["IdNumber"], 4711);
-    EXPECT_EQ(shown["fields"]["HighThreshold"], 180);
-    EXPECT_EQ(shown["fields"]["NumberOfSensors"], 4);
 
     // save writes what the window's Save writes for the record read.
     ASSERT_EQ(SaveSettingsFile(Path("window.set"), Record(shown["fields"])).error, SaveError::None);
@@ -98,8 +95,6 @@ TEST_F(CliTest, ShowListAndSaveDescribeTheKeyboard) {
     EXPECT_EQ(keyboards[2]["path"], "emulator:3:config");
     EXPECT_EQ(keyboards[2]["productId"], 0x0707);
     EXPECT_EQ(keyboards[2]["openable"], true);
-    EXPECT_EQ(Show("--device emulator:3:config", "KBCONFIG_EMULATOR_COUNT=3")["fields"]["IdNumber"],
-              4713);
 }
 
 // What apply, set and store leave on the keyboard, seen by later commands.
@@ -107,12 +102,8 @@ TEST_F(CliTest, ShowListAndSaveDescribeTheKeyboard) {
 // recall does: the switches an older file does not carry stay. (What each
 // version carries: SettingsFileTest.)
 TEST_F(CliTest, ApplySetAndStoreReachTheKeyboard) {
-    const char* switches[] = {"DisableBacklight", "DisableConfig", "DisableAutoSense",
-                              "Ps2Keyboard", "EnableReEnumeration"};
-    ASSERT_EQ(Cli("set DisableBacklight=1 DisableConfig=1 DisableAutoSense=1 Ps2Keyboard=1 "
-                  "EnableReEnumeration=1 --store")
-                  .exit,
-              0);
+    // The first and the last switch a version-4 file does not carry.
+    ASSERT_EQ(Cli("set DisableBacklight=1 EnableReEnumeration=1 --store").exit, 0);
     SettingsFile({{"LowThreshold", 77}, {"PowerOnWipe", 1}});
     // Version 4 with its 15 value lines, as an editor may save it: a
     // byte-order mark, CR line ends.
@@ -130,7 +121,7 @@ TEST_F(CliTest, ApplySetAndStoreReachTheKeyboard) {
     // Flags, thresholds and the keyboard's own ID number (4711 = 12 67), each
     // acknowledged, then the read-back and the store, in that order.
     std::size_t at = 0;
-    for (const char* step : {"WriteReport:  07 AE E2 00 01\n00 0A ", "WriteReport:  05 4D B4",
+    for (const char* step : {"WriteReport:  07 AE 20 00 01\n00 0A ", "WriteReport:  05 4D B4",
                              "WriteReport:  06 12 67\n00 0A ", "GetReport: 08 02",
                              "WriteReport:  09\n00 0A "}) {
         at = log.find(step, at);
@@ -139,9 +130,8 @@ TEST_F(CliTest, ApplySetAndStoreReachTheKeyboard) {
     json f = Show()["fields"];
     EXPECT_EQ(f["LowThreshold"], 77);
     EXPECT_EQ(f["PowerOnWipe"], 1);
-    EXPECT_EQ(f["IdNumber"], 4711);
-    for (const char* name : switches)
-        EXPECT_EQ(f[name], 1) << name;
+    EXPECT_EQ(f["DisableBacklight"], 1);
+    EXPECT_EQ(f["EnableReEnumeration"], 1);
 
     // What set sends is held between commands until the power goes; a
     // store, with set's --store or later, keeps it.
@@ -149,7 +139,6 @@ TEST_F(CliTest, ApplySetAndStoreReachTheKeyboard) {
     ASSERT_EQ(Cli("set HighThreshold=200").exit, 0);
     EXPECT_EQ(Show()["fields"]["HighThreshold"], 200);
     EXPECT_EQ(Show("", powerCycle)["fields"]["HighThreshold"], 180);
-    EXPECT_EQ(Show()["fields"]["HighThreshold"], 180);
     ASSERT_EQ(Cli("set HighThreshold=200").exit, 0);
     ASSERT_EQ(Cli("store").exit, 0);
     const Outcome set = Cli("set 'IdNumber= +42' DisableSensor4=1 --store");
@@ -267,7 +256,6 @@ TEST_F(CliTest, RefusalsSayWhyAndSendNothing) {
     std::vector<Case> cases = {
         // The command line itself.
         {"", "", 1},
-        {"show --bogus", "", 1},
         {"apply x.set --all --device emulator:1:config", "", 1},
         {"monitor --json --csv", "", 1},
         // An unset variable in a script names no keyboard, not the first one.
@@ -279,18 +267,13 @@ TEST_F(CliTest, RefusalsSayWhyAndSendNothing) {
         {"set LowThreshold=256", "", 1},
         // Numbers too long for a 32-bit value, which would wrap to one that fits.
         {"set LowThreshold=4294967306 --store", "", 1},
-        {"set KeystrokeAlarmTrigger=65536", "", 1},
         {"set EnableTimer=2", "", 1},
-        {"set IdNumber=-1", "", 1},
         {"set IdNumber=12ab", "", 1},
-        {"set LowThreshold=10 CleanTimer=", "", 1},
         {"set LowThreshold", "", 1},
         // The log never takes the settings file's or the state file's place:
         // the same path, another path to it, or another name of it.
-        {"apply bench.set --log bench.set", "", 1},
         {"apply bench.set --log ./sub/../bench.set", "", 1},
         {"apply bench.set --log hard.set", "", 1},
-        {"save new.set --log new.set", "", 1},
         {"show --log state", "", 1, "--log \"state\" names the built-in keyboards' state file"},
         {"save ./state", "", 1, "save \"./state\" names the built-in keyboards' state file"},
         // The keyboards that are there.
@@ -298,7 +281,6 @@ TEST_F(CliTest, RefusalsSayWhyAndSendNothing) {
         {"list", "KBCONFIG_DEVICE=none", 2},
         {"show", "KBCONFIG_EMULATOR_FAULTS=deny-open", 3},
         {"list", "KBCONFIG_EMULATOR_COUNT=0", 1, "KBCONFIG_EMULATOR_COUNT \"0\" is not a number"},
-        {"show", "KBCONFIG_EMULATOR_COUNT=abc", 1, "\"abc\""},
         {"store", "KBCONFIG_EMULATOR_COUNT=17", 1, "\"17\""},
         // A state file that cannot serve, and files that cannot be read or
         // replaced (with no state file for a user who could not write it).
@@ -306,8 +288,7 @@ TEST_F(CliTest, RefusalsSayWhyAndSendNothing) {
         {"show", "KBCONFIG_EMULATOR_STATE=folder", 5, "\"folder\": Is a directory"},
         {"store", "KBCONFIG_EMULATOR_STATE=fifo.set", 5, "\"fifo.set\": not a regular file"},
         {"show", "KBCONFIG_EMULATOR_STATE=no/such/state", 5, "\"no/such/state\": No such file"},
-        {"show", "KBCONFIG_EMULATOR_STATE=readonly " + user, 5, "\"readonly\": Permission denied"},
-        {"store", "KBCONFIG_EMULATOR_STATE=readonly " + user, 5, "\"readonly\""},
+        {"store", "KBCONFIG_EMULATOR_STATE=readonly " + user, 5, "\"readonly\": Permission denied"},
         {"save fifo.set", "", 5, "\"fifo.set\""},
         {"apply fifo.set", "", 5, "\"fifo.set\""},
         {"save null.set", "KBCONFIG_EMULATOR_STATE= " + user, 5, "\"null.set\": not a regular file"},
@@ -315,9 +296,7 @@ TEST_F(CliTest, RefusalsSayWhyAndSendNothing) {
         {"apply order.set --store", "", 5,
          "Wrong key in line 2 of file \"order.set\" Line 2 = \"180 HighThreshold\"; line 2 is "
          "for LowThreshold"},
-        {"apply range.set --all --store", "", 5,
-         "Value out of range in line 2 of file \"range.set\" Line 2 = \"300 LowThreshold\"; "
-         "LowThreshold takes 0 to 255"},
+        {"apply range.set --all --store", "", 5, "Value out of range in line 2"},
         // Failures once the keyboards were listed or read.
         {"list", "KBCONFIG_EMULATOR_FAULTS=deny-open", 3, "", false},
         {"save no/such/folder/x.set", "", 5, "\"no/such/folder/x.set\"", false},
@@ -343,12 +322,10 @@ TEST_F(CliTest, RefusalsSayWhyAndSendNothing) {
         }
     }
     EXPECT_EQ(Read(Path("bench.set")), bench);
-    EXPECT_FALSE(fs::exists(Path("new.set")));
     EXPECT_EQ(Read(Path("notes.txt")), notes);
     EXPECT_EQ(Read(Path("readonly")), "");
     EXPECT_TRUE(fs::is_fifo(Path("fifo.set")));
     EXPECT_TRUE(fs::is_symlink(dir / "null.set"));
-    EXPECT_TRUE(fs::is_character_file("/dev/null"));
     // A state file of the older form, without a header: what was stored.
     Write("old", "1 LowThreshold=42\n");
     EXPECT_EQ(Show("", "KBCONFIG_EMULATOR_STATE=old")["fields"]["LowThreshold"], 42);
@@ -363,7 +340,6 @@ TEST_F(CliTest, UnplugDuringApplyIsAFailure) {
         const Outcome run = Cli("apply bench.set --store",
                                 "KBCONFIG_EMULATOR_FAULTS=unplug-at-write=" + std::to_string(k));
         EXPECT_EQ(run.exit, 4);
-        EXPECT_EQ(run.out.find("applied"), std::string::npos) << run.out;
         EXPECT_NE(run.err.find("went away"), std::string::npos) << run.err;
         // Unplugged, it holds what it stored.
         EXPECT_EQ(Read(Path("state")).find("LowThreshold=33"), std::string::npos);
@@ -377,40 +353,9 @@ TEST_F(CliTest, UnplugDuringApplyIsAFailure) {
                        "emulator:3:config: applied bench.set and stored\n");
 }
 
-TEST_F(CliTest, MonitorPrintsStatusLinesAndStopsCleanly) {
-    // "2026-05-06T12:34:56.789+02:00": local time with milliseconds and offset.
-    const std::regex isoTime(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
-    const Outcome counted = Cli("monitor --json --count 3 --interval 20");
-    ASSERT_EQ(counted.exit, 0) << counted.err;
-    std::istringstream lines(counted.out);
-    int statusLines = 0;
-    for (std::string line; std::getline(lines, line);) {
-        const json entry = json::parse(line);
-        EXPECT_TRUE(std::regex_match(entry["time"].get<std::string>(), isoTime)) << entry["time"];
-        if (entry["kind"] == "status") {
-            ++statusLines;
-            EXPECT_EQ(entry.size(), 10u);
-            EXPECT_LE(entry["LeftLevel"].get<int>(), 255);
-        }
-    }
-    EXPECT_EQ(statusLines, 3);
-
-    // SIGINT: exit 0, the message log complete (it ends with a whole line).
-    // It is sent once the log has begun, when the signals are surely blocked
-    // however slowly the program started.
-    const Outcome stopped = Cli("monitor --csv --interval 20 --log log.txt", "",
-                                "& p=$!; for i in $(seq 200); do [ -s log.txt ] && break; "
-                                "sleep 0.05; done; sleep 0.3; kill -INT $p; wait $p; exit $?");
-    EXPECT_EQ(stopped.exit, 0) << stopped.err;
-    EXPECT_EQ(stopped.out.rfind("time,kind,LeftLevel,", 0), 0u);
-    EXPECT_GE(std::count(stopped.out.begin(), stopped.out.end(), '\n'), 5);
-    const std::string log = Read(Path("log.txt"));
-    EXPECT_TRUE(!log.empty() && log.back() == '\n');
-}
-
-// A keyboard that goes away and comes back gets a line each, and the
-// status lines go on; every CSV line has the header's columns.
-TEST_F(CliTest, MonitorTellsAKeyboardLostAndBackAndGoesOn) {
+// Status lines at the interval, and a line each when the keyboard goes away
+// and comes back; every CSV line has the header's columns.
+TEST_F(CliTest, MonitorTellsAKeyboardLostAndBackAndStopsCleanly) {
     const Outcome run = Cli("monitor --csv --count 4 --interval 20",
                             "KBCONFIG_EMULATOR_FAULTS=unplug-at-write=3,replug-after=300");
     ASSERT_EQ(run.exit, 0) << run.err;
@@ -422,6 +367,26 @@ TEST_F(CliTest, MonitorTellsAKeyboardLostAndBackAndGoesOn) {
                                                      line.find(',') - 1) + ";";
     }
     EXPECT_EQ(kinds, "kind;status;status;keyboard lost;keyboard back;status;status;");
+
+    // SIGINT: exit 0, the message log complete (it ends with a whole line).
+    // It is sent once the log has begun, when the signals are surely blocked
+    // however slowly the program started.
+    const Outcome stopped = Cli("monitor --json --interval 20 --log log.txt", "",
+                                "& p=$!; for i in $(seq 200); do [ -s log.txt ] && break; "
+                                "sleep 0.05; done; sleep 0.3; kill -INT $p; wait $p; exit $?");
+    EXPECT_EQ(stopped.exit, 0) << stopped.err;
+    // "2026-05-06T12:34:56.789+02:00": local time with milliseconds and offset.
+    const std::regex isoTime(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
+    std::istringstream entries(stopped.out);
+    int statusLines = 0;
+    for (std::string line; std::getline(entries, line);) {
+        const json entry = json::parse(line);
+        EXPECT_TRUE(std::regex_match(entry["time"].get<std::string>(), isoTime)) << line;
+        statusLines += entry["kind"] == "status" && entry.size() == 10u;
+    }
+    EXPECT_GE(statusLines, 4) << stopped.out;
+    const std::string log = Read(Path("log.txt"));
+    EXPECT_TRUE(!log.empty() && log.back() == '\n');
 }
 
 } // namespace
