@@ -1,8 +1,7 @@
-// The built-in keyboard's bus under threads: a wait ended by the bus going
-// away, a bench's keyboard opened during a store; and the choice of bus from
-// the environment's values (the variables themselves: CliTest). An unplug
-// ending a wait: Hotplug; a reader thread beside a writing one: every
-// KeyboardSession (SessionReplies, CliTest).
+// The built-in keyboards: one opened during a store of the bench's state
+// file, and the choice of bus from the environment's values (the variables
+// themselves: CliTest). An unplug ending a wait: Hotplug; a reader thread
+// beside a writing one: every KeyboardSession (SessionReplies, CliTest).
 
 #include "device/DeviceIds.h"
 #include "emulator/BusSelection.h"
@@ -13,27 +12,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <future>
 #include <vector>
 #include <thread>
 
-using namespace std::chrono_literals;
 using protocol::Report;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 // Time stands still unless a test moves it.
 const EmulatorBus::Options Manual{.autonomous = false};
-
-std::unique_ptr<HidConnection> OpenConfig(EmulatorBus& bus) {
-    for (const auto& info : bus.enumerate())
-        if (info.usagePage == VendorUsagePage && info.usage == ConfigurationUsage)
-            return bus.open(info.path);
-    return nullptr;
-}
 
 bool Write(HidConnection& c, const protocol::Payload& p) {
     Report r{};
@@ -42,26 +30,6 @@ bool Write(HidConnection& c, const protocol::Payload& p) {
 }
 
 } // namespace
-
-// Destroying the bus ends a read waiting for a reply still held back, and
-// does not wait for that reply.
-TEST(EmulatorBus, AWaitIsEndedByTheBusGoingAway) {
-    auto bus = std::make_unique<EmulatorBus>(Manual);
-    auto c = OpenConfig(*bus);
-    ASSERT_NE(c, nullptr);
-    bus->SetReplyDelay(10s); // the clock thread waits for the reply, a reader for input
-    ASSERT_TRUE(Write(*c, protocol::EncodeRequest(1)));
-    auto blocked = std::async(std::launch::async, [&c] {
-        Report in{};
-        return c->read(in.data(), in.size(), 3000);
-    });
-    std::this_thread::sleep_for(100ms);
-    const auto destroyed = Clock::now();
-    bus.reset();
-    EXPECT_LT(Clock::now() - destroyed, 200ms);
-    ASSERT_EQ(blocked.wait_for(1s), std::future_status::ready);
-    EXPECT_EQ(blocked.get(), -1) << "a connection outliving its bus fails";
-}
 
 // Opening a keyboard reads the state file for another process's changes: one
 // opened while this process's store is being written must not take the
