@@ -52,16 +52,12 @@ protected:
         return json::parse(run.out);
     }
 
-    static KeyboardSettings Record(const json& fields) {
+    // "bench.set" as the window would save the keyboard's record with `changes`.
+    void SettingsFile(const std::map<std::string, unsigned>& changes) {
+        const json fields = Show()["fields"];
         KeyboardSettings record;
         for (const auto& [name, value] : fields.items())
             SetFieldValue(*FindRecordField(name), record, value.get<unsigned>());
-        return record;
-    }
-
-    // "bench.set" as the window would save the keyboard's record with `changes`.
-    void SettingsFile(const std::map<std::string, unsigned>& changes) {
-        KeyboardSettings record = Record(Show()["fields"]);
         for (const auto& [name, value] : changes)
             SetFieldValue(*FindRecordField(name), record, value);
         ASSERT_EQ(SaveSettingsFile(Path("bench.set"), record).error, SaveError::None);
@@ -72,7 +68,7 @@ protected:
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
 
-    std::string program = KBCONFIG_CLI;
+    const std::string program = KBCONFIG_CLI;
 };
 
 TEST_F(CliTest, ShowListAndSaveDescribeTheKeyboard) {
@@ -82,10 +78,10 @@ TEST_F(CliTest, ShowListAndSaveDescribeTheKeyboard) {
     ASSERT_EQ(shown["fields"].size(), 33u);
 
     // save writes what the window's Save writes for the record read.
-    ASSERT_EQ(SaveSettingsFile(Path("window.set"), Record(shown["fields"])).error, SaveError::None);
+    SettingsFile({});
     const Outcome saved = Cli("save cli.set");
     ASSERT_EQ(saved.exit, 0) << saved.err;
-    EXPECT_EQ(Read(Path("cli.set")), Read(Path("window.set")));
+    EXPECT_EQ(Read(Path("cli.set")), Read(Path("bench.set")));
 
     const Outcome listed = Cli("list --json", "KBCONFIG_EMULATOR_COUNT=3");
     ASSERT_EQ(listed.exit, 0);
@@ -115,7 +111,6 @@ TEST_F(CliTest, ApplySetAndStoreReachTheKeyboard) {
     Write("old.set", text);
     const Outcome applied = Cli("apply old.set --store --log log.txt");
     ASSERT_EQ(applied.exit, 0) << applied.err;
-    EXPECT_EQ(applied.out, "emulator:1:config: applied old.set and stored\n");
     const std::string log = Read(Path("log.txt"));
     // Flags, thresholds and the keyboard's own ID number (4711 = 12 67), each
     // acknowledged, then the read-back and the store, in that order.
@@ -164,11 +159,12 @@ TEST_F(CliTest, TwoWritersAtOnceKeepBothChanges) {
 }
 
 // A second writer waits --wait seconds for the first, then gives up with 6
-// and names the holder; a reader is not held up.
-TEST_F(CliTest, SecondWriterGivesUpNamingTheFirst) {
-    // The first never hears an answer: it holds the lock for three tries.
-    const std::string first = Command("set LowThreshold=1", "KBCONFIG_EMULATOR_FAULTS=silent") +
-                              " >/dev/null 2>&1 & echo $! >pid; sleep 0.5";
+// and names the holder; a reader is not held up. The first's keyboard never
+// answers: it asks three times, holding the lock, then gives up.
+TEST_F(CliTest, SecondWriterGivesUpNamingTheFirstWhichAsksThreeTimes) {
+    const std::string first =
+        Command("set LowThreshold=1 --log first.log", "KBCONFIG_EMULATOR_FAULTS=silent") +
+        " >/dev/null 2>first.err & echo $! >pid; sleep 0.5";
     ASSERT_EQ(std::system(("cd '" + dir.string() + "' || exit 99; " + first).c_str()), 0);
     const auto start = std::chrono::steady_clock::now();
     const Outcome second = Cli("set HighThreshold=2 --wait 1");
@@ -185,15 +181,8 @@ TEST_F(CliTest, SecondWriterGivesUpNamingTheFirst) {
     EXPECT_EQ(Cli("show").exit, 0);
     EXPECT_EQ(Cli("store --wait 0 --device emulator:2:config", "KBCONFIG_EMULATOR_COUNT=3").exit, 0);
     std::system(("while kill -0 " + pid + " 2>/dev/null; do sleep 0.2; done").c_str());
-}
-
-// A keyboard that never answers: each request is sent three times, then the
-// command gives up with 4.
-TEST_F(CliTest, SilentKeyboardIsAskedThreeTimes) {
-    const Outcome run = Cli("show --log log.txt", "KBCONFIG_EMULATOR_FAULTS=silent");
-    EXPECT_EQ(run.exit, 4);
-    ExpectOneErrorLine(run);
-    const std::string log = Read(Path("log.txt"));
+    ExpectOneErrorLine({4, "", Read(Path("first.err"))});
+    const std::string log = Read(Path("first.log"));
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log; // and a last live request
     EXPECT_EQ(log.rfind("GetReport: 08 02\nGetReport: 08 02\nGetReport: 08 02\n", 0), 0u) << log;
 }
@@ -209,12 +198,10 @@ TEST_F(CliTest, RefusalsSayWhyAndSendNothing) {
     const std::string bench = Read(Path("bench.set"));
     fs::create_directory(dir / "sub");
     fs::create_hard_link(Path("bench.set"), Path("hard.set"));
-    // bench.set with its first value line replaced by `lines`.
-    const auto changed = [&](const std::string& name, const std::string& lines) {
-        const std::size_t first = bench.find("99 LowThreshold");
-        Write(name, bench.substr(0, first) + lines + bench.substr(bench.find("\r\n", first)));
-    };
-    changed("order.set", "180 HighThreshold");
+    // bench.set with its first value line in the second's place.
+    const std::size_t first = bench.find("99 LowThreshold");
+    Write("order.set", bench.substr(0, first) + "180 HighThreshold" +
+                           bench.substr(bench.find("\r\n", first)));
     const std::string notes = "2024 budget: 1000\nfood 300\n";
     Write("notes.txt", notes);
     fs::create_directory(dir / "folder");

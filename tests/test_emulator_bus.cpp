@@ -1,71 +1,12 @@
-// The built-in keyboards: one opened during a store of the bench's state
-// file, and the choice of bus from the environment's values (the variables
-// themselves: CliTest). An unplug ending a wait: Hotplug; a reader thread
-// beside a writing one: every KeyboardSession (SessionReplies, CliTest).
+// The choice of bus from the environment's values (the variables themselves:
+// CliTest). The built-in keyboards are used by every other test: an unplug
+// ending a wait by Hotplug, a reader thread beside a writing one by every
+// KeyboardSession (SessionReplies, CliTest), two processes storing at once
+// by CliTest.TwoWritersAtOnceKeepBothChanges.
 
-#include "device/DeviceIds.h"
 #include "emulator/BusSelection.h"
-#include "emulator/EmulatorBench.h"
-#include "emulator/EmulatorBus.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <atomic>
-#include <cstdio>
-#include <vector>
-#include <thread>
-
-using protocol::Report;
-
-namespace {
-
-// Time stands still unless a test moves it.
-const EmulatorBus::Options Manual{.autonomous = false};
-
-bool Write(HidConnection& c, const protocol::Payload& p) {
-    Report r{};
-    std::copy_n(p.bytes.begin(), p.length, r.begin() + 1);
-    return c.write(r.data(), r.size());
-}
-
-} // namespace
-
-// Opening a keyboard reads the state file for another process's changes: one
-// opened while this process's store is being written must not take the
-// older line for such a change and undo the store.
-TEST(EmulatorBench, OpeningDuringAStoreDoesNotUndoIt) {
-    const std::string file = ::testing::TempDir() + "kbconfig-bench-state";
-    std::remove(file.c_str());
-    EmulatorBench bench({.first = Manual, .stateFile = file});
-    ASSERT_EQ(bench.Error(), "");
-    const std::string config = EmulatorBench::PathPrefix(0) + "config";
-    auto c = bench.open(config);
-    std::atomic<bool> done{false};
-    std::vector<std::thread> openers;
-    for (int i = 0; i < 3; ++i)
-        openers.emplace_back([&] {
-            while (!done)
-                bench.open(config);
-        });
-    int undone = 0;
-    for (uint16_t low = 1; low <= 100; ++low) {
-        bench.Keyboard(0).WithFirmware([low](KeyboardFirmware& f) {
-            DeviceStatus s = f.State();
-            s.LowThreshold = low;
-            f.SetState(s);
-        });
-        ASSERT_TRUE(Write(*c, protocol::EncodeStore()));
-        std::this_thread::yield();
-        undone += bench.Keyboard(0).StoredState().LowThreshold != low;
-    }
-    done = true;
-    for (auto& opener : openers)
-        opener.join();
-    EXPECT_EQ(undone, 0);
-    std::remove(file.c_str());
-    std::remove((file + ".1.lock").c_str());
-}
 
 TEST(BusSelection, TheBuiltInKeyboardOnlyWhenAskedFor) {
     const int standard = EmulatorBus::Options{}.productId;

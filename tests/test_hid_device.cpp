@@ -86,19 +86,13 @@ TEST(HidDeviceWrite, FramesPayloadsIntoWholeZeroFilledReports) {
     const uint8_t payload[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
 
     ASSERT_TRUE(device.Open());
-    EXPECT_EQ(device.WriteReport(payload, 1), 0);
     EXPECT_EQ(device.WriteReport(payload, 12), 0); // at most 8 payload bytes
-    std::vector<uint8_t> one(16, 0), eight(16, 0);
-    one[1] = 1;
+    std::vector<uint8_t> eight(16, 0);
     std::copy(payload, payload + 8, eight.begin() + 1);
-    EXPECT_EQ(bus->writes, (std::vector<std::vector<uint8_t>>{one, eight}));
+    EXPECT_EQ(bus->writes, (std::vector<std::vector<uint8_t>>{eight}));
 
     bus->failWrites = true;
     EXPECT_EQ(device.WriteReport(payload, 2), 1);
-
-    // Open but not the configuration interface.
-    device.ConfigHandle = nullptr;
-    EXPECT_EQ(device.WriteReport(payload, 2), 2);
 }
 
 // What the Linux listing makes of each node's report descriptor: one entry
