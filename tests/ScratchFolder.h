@@ -15,8 +15,6 @@ struct ScratchFolder {
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
     }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     std::string Path(const std::string& name) const { return (dir / name).string(); }
     std::string Write(const std::string& name, const std::string& content) const {

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iomanip>
+#include <sstream>
 #include <tuple>
 #include <vector>
 
@@ -18,16 +20,30 @@ std::vector<uint8_t> Bytes(const Payload& p) {
     return {p.bytes.begin(), p.bytes.begin() + static_cast<long>(p.length)};
 }
 
-// Every flag and the number of sensors at their lowest or highest.
+using S = DeviceStatus;
+
+// Report 7's flags: the byte after the report's number each is in, and its bit.
+const struct {
+    uint8_t S::*field;
+    std::size_t byte;
+    uint8_t mask;
+} kFlags[] = {{&S::EnableTimer, 1, 0x02},           {&S::EnableKeystroke, 1, 0x04},
+              {&S::LedEnableStatus, 1, 0x08},       {&S::HostLedOn, 1, 0x10},
+              {&S::BeeperEnableStatus, 1, 0x20},    {&S::HostBeeperOn, 1, 0x40},
+              {&S::PowerOnWipe, 1, 0x80},           {&S::HostModeEnable, 2, 0x01},
+              {&S::Ps2Keyboard, 2, 0x02},           {&S::DisableBacklight, 2, 0x20},
+              {&S::DisableConfig, 2, 0x40},         {&S::DisableAutoSense, 2, 0x80},
+              {&S::DisableSensorLeft, 3, 0x01},     {&S::DisableSensorReft, 3, 0x02},
+              {&S::DisableSensorPressure, 3, 0x04}, {&S::DisableSensor4, 3, 0x08},
+              {&S::EnableReEnumeration, 4, 0x01}};
+
+// Every flag, the clean state and the number of sensors at their lowest or
+// highest.
 DeviceStatus AllFlags(uint8_t value) {
     DeviceStatus s;
-    for (uint8_t* f : {&s.EnableTimer, &s.EnableKeystroke, &s.LedEnableStatus, &s.HostLedOn,
-                       &s.BeeperEnableStatus, &s.HostBeeperOn, &s.PowerOnWipe, &s.HostModeEnable,
-                       &s.Ps2Keyboard, &s.DisableBacklight, &s.DisableConfig, &s.DisableAutoSense,
-                       &s.DisableSensorLeft, &s.DisableSensorReft, &s.DisableSensorPressure,
-                       &s.DisableSensor4, &s.EnableReEnumeration, &s.CleanActive}) {
-        *f = value;
-    }
+    for (const auto& f : kFlags)
+        s.*f.field = value;
+    s.CleanActive = value;
     s.NumberOfSensors = value ? 7 : 0;
     return s;
 }
@@ -40,21 +56,7 @@ TEST(OutputReports, EachConfigurationFlagHasItsOwnBitAndTheKeyboardReadsItBack) 
     // The read-only items (clean state, number of sensors) never travel out.
     EXPECT_EQ(Bytes(EncodeConfigurationFlags(AllFlags(1))),
               (std::vector<uint8_t>{0x07, 0xFE, 0xE3, 0x0F, 0x01}));
-    using S = DeviceStatus;
-    struct Case {
-        uint8_t S::*field;
-        std::size_t byte;
-        uint8_t mask;
-    } cases[] = {{&S::EnableTimer, 1, 0x02},           {&S::EnableKeystroke, 1, 0x04},
-                 {&S::LedEnableStatus, 1, 0x08},       {&S::HostLedOn, 1, 0x10},
-                 {&S::BeeperEnableStatus, 1, 0x20},    {&S::HostBeeperOn, 1, 0x40},
-                 {&S::PowerOnWipe, 1, 0x80},           {&S::HostModeEnable, 2, 0x01},
-                 {&S::Ps2Keyboard, 2, 0x02},           {&S::DisableBacklight, 2, 0x20},
-                 {&S::DisableConfig, 2, 0x40},         {&S::DisableAutoSense, 2, 0x80},
-                 {&S::DisableSensorLeft, 3, 0x01},     {&S::DisableSensorReft, 3, 0x02},
-                 {&S::DisableSensorPressure, 3, 0x04}, {&S::DisableSensor4, 3, 0x08},
-                 {&S::EnableReEnumeration, 4, 0x01}};
-    for (const Case& c : cases) {
+    for (const auto& c : kFlags) {
         DeviceStatus s = AllFlags(0);
         s.*c.field = 1;
         const Payload p = EncodeConfigurationFlags(s);
@@ -122,14 +124,8 @@ TEST(InputReports, EachTypeStoresOnlyItsOwnFieldsAndTheKeyboardSendsThatLayout) 
 // The message log's lines: CliTest; the report text: ReaderTest.
 TEST(LogLines, EventLogLineNamesDayAndMonth) {
     const Report r{0x00, 0x0B, 0x04, 0xD2};
-    std::tm t{};
-    t.tm_year = 2026 - 1900;
-    t.tm_mon = 11;
-    t.tm_mday = 6;
-    t.tm_wday = 0;
-    t.tm_hour = 20;
-    t.tm_min = 4;
-    t.tm_sec = 9;
+    std::tm t{}; // tm_wday 0: a Sunday, as 6 December 2026 is
+    std::istringstream("2026-12-06 20:04:09") >> std::get_time(&t, "%Y-%m-%d %H:%M:%S");
     EXPECT_EQ(EventLogLine(ReportText(r.data()), t),
               "00 0B 04 D2 00 00 00 00 00 :Sun Dec 06 20:04:09 2026\n");
 }
