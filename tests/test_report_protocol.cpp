@@ -1,14 +1,12 @@
-// Byte layouts of every report, the event-log line. The request, the store
-// and reports 5 and 6 as written: CliTest's message log; report 5's bytes as
-// read back in report 2: InputReports.
+// Byte layouts of every report. The request, the store and reports 5 and 6
+// as written: CliTest's message log; report 5's bytes as read back in report
+// 2: InputReports; the report text and the event log's lines: ReaderTest.
 
 #include "device/ReportProtocol.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <iomanip>
-#include <sstream>
 #include <tuple>
 #include <vector>
 
@@ -119,13 +117,4 @@ TEST(InputReports, EachTypeStoresOnlyItsOwnFieldsAndTheKeyboardSendsThatLayout) 
         EXPECT_EQ(EncodeInputReport(c.report[1], expected), c.report)
             << "type " << int(c.report[1]);
     }
-}
-
-// The message log's lines: CliTest; the report text: ReaderTest.
-TEST(LogLines, EventLogLineNamesDayAndMonth) {
-    const Report r{0x00, 0x0B, 0x04, 0xD2};
-    std::tm t{}; // tm_wday 0: a Sunday, as 6 December 2026 is
-    std::istringstream("2026-12-06 20:04:09") >> std::get_time(&t, "%Y-%m-%d %H:%M:%S");
-    EXPECT_EQ(EventLogLine(ReportText(r.data()), t),
-              "00 0B 04 D2 00 00 00 00 00 :Sun Dec 06 20:04:09 2026\n");
 }
