@@ -79,8 +79,8 @@ TEST(InputReports, EachTypeStoresOnlyItsOwnFieldsAndTheKeyboardSendsThatLayout) 
     // Live status with the three alarm bits as given.
     const auto live = [](uint8_t led, uint8_t beeper, uint8_t clean) {
         return [=](DeviceStatus& e) {
-            std::tie(e.LeftLevel, e.RightLevel, e.PressureLevel, e.Sensor4Level,
-                     e.KeystrokeCount) = std::make_tuple(0, 255, 30, 40, 0xFE34);
+            std::tie(e.LeftLevel, e.RightLevel, e.PressureLevel, e.Sensor4Level, e.KeystrokeCount) =
+                std::make_tuple(0, 255, 30, 40, 0xFE34);
             std::tie(e.LedAlarmOn, e.BeeperAlarmOn, e.CleanActive) =
                 std::make_tuple(led, beeper, clean);
         };
