@@ -4,7 +4,7 @@
 // repeatable and shrinks to a short counterexample.
 //
 // What may be sent is fixed before each step. Only the technician adds to it
-// (a slider moved adds the value of its new position, a recall the values
+// (a slider moved or a switch ticked adds its new value, a recall the values
 // its file carries); the keyboard's own values are admitted after the
 // reports of the step were checked. After every step: every report 5, 6 or 7
 // written carries only allowed values, exactly; a locked configuration sends
@@ -126,7 +126,7 @@ const char* NameOf(Act act) {
 
 struct Action {
     Act act = Act::Ticks;
-    int a = 0; // which slider, flag, page or on/off; the count of ticks or reports
+    int a = 0; // which slider, flag or on/off; the count of ticks or reports
     int b = 0; // a position, an ID, a seed for a file or a keyboard
 };
 
