@@ -1,79 +1,63 @@
 // Random sequences of a technician's actions and keyboard faults, run against
-// the polling machine, the real settings pages (offscreen) and the built-in
-// keyboard with no thread and no clock: the reader's loop is stepped by hand
-// after every action, so a sequence is repeatable and shrinks to a short
-// counterexample.
+// the polling machine and the built-in keyboard with no thread and no clock:
+// the reader's loop is stepped by hand after every action, so a sequence is
+// repeatable and shrinks to a short counterexample.
 //
 // What may be sent is fixed before each step. Only the technician adds to it
-// (a slider moved adds the value of its new position, a recall the values
+// (a slider moved or a switch ticked adds its new value, a recall the values
 // its file carries); the keyboard's own values are admitted after the
 // reports of the step were checked. After every step: every report 5, 6 or 7
 // written carries only allowed values, exactly; a locked configuration sends
-// nothing but what was pending when it was locked; the pages show the
-// record. At the end, once the faults stop: the keyboard and the record agree.
+// nothing but what was pending when it was locked; the view was shown the
+// record and the lock. At the end, once the faults stop: the keyboard and the
+// record agree. The settings pages are tested in test_pages.cpp and, against
+// the keyboard, in test_pages_end_to_end.cpp.
 
 #include "core/CoreView.h"
-#include "core/KeyboardSession.h"
 #include "core/PollingMachine.h"
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
 #include "emulator/EmulatorBus.h"
-#include "pages/CPropSheet.h"
-#include "pages/SliderScales.h"
-#include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
 #include "settings/SettingsFile.h"
-
-#include <QSlider>
 
 #include <gtest/gtest.h>
 #include <rapidcheck.h>
 #include <rapidcheck/gtest.h>
 
 #include <array>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
 
 namespace {
 
-using slider::Scale;
 using S = DeviceStatus;
 
-// The settings carried by reports 5, 6 and 7: first the six the pages show
-// with a slider (report 5), then the ID number (report 6), then the switches
-// (report 7).
+// The settings carried by reports 5, 6 and 7: first the six of report 5, then
+// the ID number (report 6), then the switches (report 7): those a settings
+// file carries, in the file's order, then the others.
 struct Field {
     const char* name;
     uint16_t S::*word;
     uint8_t S::*flag;
-    std::optional<Scale> scale;
-    int sliderId = 0; // on the Timers page for the alarm, else the Threshold page
 };
-#define FLAG(member)                                                                               \
-    { #member, nullptr, &S::member, std::nullopt }
+// clang-format off
+#define WORD(member) {#member, &S::member, nullptr}
+#define FLAG(member) {#member, nullptr, &S::member}
 const Field kFields[] = {
-    {"LowThreshold", &S::LowThreshold, nullptr, Scale::Threshold, IDC_LOW_SLIDER},
-    {"HighThreshold", &S::HighThreshold, nullptr, Scale::Threshold, IDC_HIGH_SLIDER},
-    {"IntervalTimer", &S::IntervalTimer, nullptr, Scale::Interval, IDC_INTERVAL_SLIDER},
-    {"AlarmTimer", &S::AlarmTimer, nullptr, Scale::AlarmHours, IDC_ALARM_TIMER_SLIDER},
-    {"CleanTimer", &S::CleanTimer, nullptr, Scale::Clean, IDC_CLEAN_SLIDER},
-    {"KeystrokeAlarmTrigger", &S::KeystrokeAlarmTrigger, nullptr, Scale::KeyLimit,
-     IDC_KEY_LIMIT_SLIDER},
-    {"IdNumber", &S::IdNumber, nullptr, std::nullopt},
-    // clang-format off
-    // The switches a settings file carries, in the file's order, then the others.
+    WORD(LowThreshold), WORD(HighThreshold), WORD(IntervalTimer), WORD(AlarmTimer),
+    WORD(CleanTimer), WORD(KeystrokeAlarmTrigger), WORD(IdNumber),
     FLAG(EnableTimer), FLAG(EnableKeystroke), FLAG(LedEnableStatus), FLAG(BeeperEnableStatus),
     FLAG(PowerOnWipe), FLAG(DisableSensorLeft), FLAG(DisableSensorReft),
     FLAG(DisableSensorPressure), FLAG(DisableSensor4), FLAG(DisableBacklight),
     FLAG(DisableConfig), FLAG(DisableAutoSense), FLAG(Ps2Keyboard), FLAG(EnableReEnumeration),
     FLAG(HostLedOn), FLAG(HostBeeperOn), FLAG(HostModeEnable)};
 // clang-format on
+#undef WORD
 #undef FLAG
 constexpr int kFieldCount = static_cast<int>(std::size(kFields));
 constexpr int kSliderCount = 6; // the first six fields
@@ -124,27 +108,25 @@ template <typename Message> void Require(bool ok, const Message& message) {
 enum class Act : uint8_t {
     // the technician
     Unlock, Lock, MoveSlider, TickFlag, SetId, Store, RecallGood, RecallBroken, Simulate,
-    ShowPage, Paint, Ticks, ApplyElsewhere,
+    Ticks,
     // the keyboard
-    Unplug, Plug, Swap, DropReplies, LoseReply, HoldReplies, FailWrites, UnknownReport, Event,
-    Flood, LateReplyLostWrite,
+    Unplug, Plug, Swap, DropReplies, HoldReplies, FailWrites, UnknownReport, Event, Flood,
 };
 // clang-format on
 // Each action's name, in the order above, and how often it is drawn.
 const std::pair<const char*, int> kActs[] = {
-    {"Unlock", 4},         {"Lock", 1},      {"MoveSlider", 4},  {"TickFlag", 3},
-    {"SetId", 2},          {"Store", 1},     {"RecallGood", 2},  {"RecallBroken", 2},
-    {"Simulate", 1},       {"ShowPage", 3},  {"Paint", 3},       {"Ticks", 10},
-    {"ApplyElsewhere", 2}, {"Unplug", 1},    {"Plug", 1},        {"Swap", 2},
-    {"DropReplies", 1},    {"LoseReply", 2}, {"HoldReplies", 2}, {"FailWrites", 1},
-    {"UnknownReport", 1},  {"Event", 1},     {"Flood", 1},       {"LateReplyLostWrite", 2}};
+    {"Unlock", 4},        {"Lock", 1},        {"MoveSlider", 4},  {"TickFlag", 3},
+    {"SetId", 2},         {"Store", 1},       {"RecallGood", 2},  {"RecallBroken", 2},
+    {"Simulate", 1},      {"Ticks", 10},      {"Unplug", 1},      {"Plug", 1},
+    {"Swap", 4},          {"DropReplies", 3}, {"HoldReplies", 2}, {"FailWrites", 1},
+    {"UnknownReport", 1}, {"Event", 1},       {"Flood", 1}};
 const char* NameOf(Act act) {
     return kActs[static_cast<int>(act)].first;
 }
 
 struct Action {
     Act act = Act::Ticks;
-    int a = 0; // which slider, flag, page or on/off; the count of ticks or reports
+    int a = 0; // which slider, flag or on/off; the count of ticks or reports
     int b = 0; // a position, an ID, a seed for a file or a keyboard
 };
 
@@ -176,66 +158,18 @@ void showValue(const Action& action, std::ostream& os) {
     os << NameOf(action.act) << "(" << action.a << ", " << action.b << ")";
 }
 
-// ---- the window's pages ------------------------------------------------------
+// ---- the window ---------------------------------------------------------------
 
-// The real property sheet with all three pages, shown offscreen and reused by
-// every scenario; the main window's own fields are modelled by `shown`.
-struct PagesView : CoreView {
-    CPropSheet sheet{QStringLiteral("PropSheet"), nullptr, true, 0};
+// What the window shows: the record and the lock, as the polling machine tells it.
+struct RecordView : CoreView {
     S shown;
+    bool unlocked = false;
 
-    PagesView() { sheet.show(); }
-
-    void Begin(ReportRequests* requests) {
-        sheet.m_threshold.SetRequests(requests);
-        sheet.m_timers.SetRequests(requests);
-        sheet.m_manufacturing.SetRequests(requests);
-        sheet.setCurrentIndex(0);
-        ShowConfigurationLock(false);
-        ShowRecord();
-    }
-
-    void ShowRecord() override {
-        shown = g_settings;
-        sheet.m_threshold.ShowSettings(g_settings);
-        sheet.m_timers.ShowSettings(g_settings);
-        sheet.m_manufacturing.ShowSettings(g_settings);
-    }
+    void ShowRecord() override { shown = g_settings; }
     void ShowNoDevice() override {}
     void ShowSensorCount(int) override {}
-    void ShowConfigurationLock(bool unlocked) override {
-        sheet.m_threshold.EnableControls(unlocked, 0x0705);
-        sheet.m_timers.EnableControls(unlocked, 0x0705);
-        sheet.m_manufacturing.EnableControls(unlocked, 0x0705);
-    }
-
-    QSlider* Slider(const Field& f) {
-        if (f.scale == Scale::AlarmHours)
-            return static_cast<QSlider*>(sheet.m_timers.Control(f.sliderId));
-        return static_cast<QSlider*>(sheet.m_threshold.Control(f.sliderId));
-    }
-
-    // The field the window shows differently from the record, if any. A
-    // slider may stand at the nearest position to a value it cannot show.
-    const char* Mismatch() {
-        for (int i = 0; i < kFieldCount; ++i) {
-            const Field& f = kFields[i];
-            const uint16_t value = Get(g_settings, f);
-            if (i < kSliderCount) {
-                const int position = Slider(f)->value();
-                if (position != slider::PositionOf(*f.scale, value) &&
-                    value != slider::ValueAt(*f.scale, position))
-                    return f.name;
-            } else if (Get(shown, f) != value) {
-                return f.name;
-            }
-        }
-        return nullptr;
-    }
+    void ShowConfigurationLock(bool on) override { unlocked = on; }
 };
-
-// One for the whole test, made after the application and gone before it.
-PagesView* g_pages = nullptr;
 
 // ---- one scenario ------------------------------------------------------------
 
@@ -244,9 +178,8 @@ public:
     Scenario()
         : m_bus(std::make_shared<EmulatorBus>(
               EmulatorBus::Options{.autonomous = false, .pluggedIn = false})),
-          m_core(m_bus), m_view(*g_pages) {
+          m_core(m_bus) {
         g_settings = KeyboardSettings{};
-        m_view.Begin(&m_core);
         m_core.SetView(&m_view);
         CHidDevice& device = m_core.Device();
         device.Reader = std::make_unique<CReaderThread>(&device);
@@ -255,8 +188,9 @@ public:
         Pump();
     }
 
+    // The technician changes only what the window shows unlocked.
     void Run(const Action& x) {
-        const bool unlocked = m_core.ConfigurationUnlocked();
+        const bool unlocked = m_view.unlocked;
         switch (x.act) {
         case Act::Unlock:
             if (m_core.SetConfigurationUnlocked(true))
@@ -270,7 +204,12 @@ public:
             m_core.RequestIdNumberReport();
             break;
         case Act::MoveSlider:
-            MoveSlider(x);
+            if (unlocked) {
+                const Field& f = kFields[x.a % kSliderCount];
+                Choose(f, static_cast<uint16_t>(f.word == &S::KeystrokeAlarmTrigger ? x.b * 6
+                                                                                    : x.b % 256));
+                m_core.RequestThresholdsReport();
+            }
             break;
         case Act::TickFlag:
             if (unlocked) {
@@ -298,16 +237,6 @@ public:
             m_core.SetSimulate(x.a % 2 == 1);
             m_simulated = m_simulated || m_core.Simulate();
             break;
-        case Act::ApplyElsewhere:
-            ApplyElsewhere(x.b);
-            break;
-        case Act::ShowPage:
-            m_view.sheet.setCurrentIndex(x.a % m_view.sheet.count());
-            m_view.sheet.currentWidget()->repaint();
-            break;
-        case Act::Paint:
-            m_view.sheet.currentWidget()->repaint();
-            break;
         case Act::Ticks:
             for (int i = 0; i <= x.a % 4; ++i)
                 Tick();
@@ -326,11 +255,6 @@ public:
         case Act::DropReplies:
             m_bus->SetDropReplies(x.a % 2 == 1);
             break;
-        case Act::LoseReply: // the reply to what the next tick sends
-            m_bus->SetDropReplies(true);
-            Tick();
-            m_bus->SetDropReplies(false);
-            break;
         case Act::HoldReplies:
             m_bus->SetHoldReplies(x.a % 2 == 1);
             break;
@@ -346,21 +270,6 @@ public:
         case Act::Event:
             m_bus->SendEvent();
             break;
-        case Act::LateReplyLostWrite: {
-            // Whatever was asked goes unanswered; the technician moves a
-            // slider; its report is lost; then the late answer arrives.
-            m_bus->SetHoldReplies(true);
-            for (int i = 0; i <= PollingMachine::ReplyTickLimit; ++i)
-                Tick();
-            MoveSlider(x);
-            m_bus->SetLoseWrites(true);
-            Tick();
-            m_bus->SetHoldReplies(false);
-            Pump();
-            Tick();
-            m_bus->SetLoseWrites(false);
-            break;
-        }
         case Act::Flood:
             m_bus->WithFirmware([&](KeyboardFirmware& f) {
                 for (int i = 0; i < 4 * x.a; ++i)
@@ -378,7 +287,6 @@ public:
         m_bus->SetDropReplies(false);
         m_bus->SetHoldReplies(false);
         m_bus->SetFailWrites(false);
-        m_bus->SetLoseWrites(false);
         Plug();
         m_core.SetSimulate(false);
         Pump();
@@ -413,21 +321,9 @@ private:
         Check("tick");
     }
 
-    // The technician moves a slider to another position, with the mouse or
-    // the keyboard as the slider takes it; locked, the slider cannot be used.
-    void MoveSlider(const Action& x) {
-        const Field& f = kFields[x.a % kSliderCount];
-        QSlider* s = m_view.Slider(f);
-        const int position = x.b % (s->maximum() + 1);
-        if (!s->isEnabled() || position == s->value())
-            return;
-        m_allowed[&f - kFields].insert(slider::ValueAt(*f.scale, position));
-        s->setSliderPosition(position);
-    }
-
     void Choose(const Field& f, uint16_t value) {
         Set(g_settings, f, value);
-        Set(m_view.shown, f, value);
+        Set(m_view.shown, f, value); // the window's own field
         m_allowed[&f - kFields].insert(value);
     }
 
@@ -455,43 +351,6 @@ private:
         for (int i = 0; i < kFieldCount; ++i)
             m_allowed[i] = {Get(keyboard, kFields[i])};
         m_written = m_bus->WrittenReports().size();
-    }
-
-    // Another program applies a settings file and stores it, while the
-    // window is locked with nothing left to send: its reports may carry the
-    // file's values and the keyboard's own. Then the keyboard is plugged in
-    // anew, so that the window reads what it now holds.
-    void ApplyElsewhere(int seed) {
-        const PollingMachine::Pending& p = m_core.PendingReports();
-        if (m_core.ConfigurationUnlocked() || p.options || p.thresholds || p.idNumber || p.store ||
-            !m_bus->IsPlugged())
-            return;
-        m_bus->SetHoldReplies(false);
-        m_bus->SetDropReplies(false);
-        m_bus->SetFailWrites(false);
-        Pump();
-        std::mt19937 random(static_cast<unsigned>(seed));
-        const auto& version = kVersions[random() % std::size(kVersions)];
-        S file;
-        for (int line = 0; line < version.values; ++line) {
-            const Field& f = FileField(line);
-            Set(file, f, RandomValue(random, f));
-            m_allowed[&f - kFields].insert(Get(file, f));
-        }
-        {
-            KeyboardSession session(m_bus);
-            session.SetReplyTimeouts(std::chrono::milliseconds(50), std::chrono::milliseconds(50));
-            std::string differences;
-            if (session.Open() == KeyboardSession::Result::Done)
-                session.ApplyFileFields(file, version.values, true, differences);
-        }
-        Pump();
-        m_otherWriter = true;
-        Check("apply");
-        m_otherWriter = false;
-        m_bus->Unplug();
-        Pump();
-        Plug();
     }
 
     // A file of a random version with values its fields take; a broken one
@@ -526,7 +385,7 @@ private:
             const uint8_t command = report[1];
             if (command == protocol::CmdRequest)
                 continue;
-            if (!m_core.ConfigurationUnlocked() && !m_otherWriter) {
+            if (!m_core.ConfigurationUnlocked()) {
                 const bool wasPending = (command == Thresholds && m_pendingAtLock.thresholds) ||
                                         (command == IdNumber && m_pendingAtLock.idNumber) ||
                                         (command == Flags && m_pendingAtLock.options) ||
@@ -551,8 +410,13 @@ private:
                 });
             }
         }
-        if (const char* field = m_view.Mismatch())
-            RC_FAIL(std::string(step) + ": the window does not show the record's " + field);
+        for (const Field& f : kFields) {
+            Require(Get(m_view.shown, f) == Get(g_settings, f), [&] {
+                return std::string(step) + ": the window does not show the record's " + f.name;
+            });
+        }
+        Require(m_view.unlocked == m_core.ConfigurationUnlocked(),
+                [&] { return std::string(step) + ": the window shows the wrong lock"; });
 
         // Only now, with its reports checked, the keyboard's own values are
         // its to be sent back.
@@ -563,17 +427,14 @@ private:
 
     std::shared_ptr<EmulatorBus> m_bus;
     PollingMachine m_core;
-    PagesView& m_view;
+    RecordView m_view;
     std::array<std::set<uint16_t>, kFieldCount> m_allowed;
     std::size_t m_written = 0;
     PollingMachine::Pending m_pendingAtLock;
     bool m_simulated = false;
-    bool m_otherWriter = false; // the reports checked are another program's
 };
 
 TEST(GeneratedFaults, NothingReachesTheKeyboardThatNobodyChose) {
-    PagesView pages;
-    g_pages = &pages;
     rc::detail::TestParams params = rc::detail::configuration().testParams;
     if (std::getenv("RC_PARAMS") == nullptr)
         params.maxSuccess = 10000;
