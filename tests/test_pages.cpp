@@ -10,17 +10,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QFile>
 #include <QFontInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSlider>
 
-#include <optional>
 #include <string>
 #include <tuple>
 
@@ -100,11 +97,9 @@ TEST_F(ThresholdPage, ShowingWritesNothingAndOnlyAMoveChangesItsOwnField) {
     // Setting, value shown, position and text shown, value and text after Up.
     using Row = std::tuple<Setting, uint16_t, int, const char*, uint16_t, const char*>;
     for (const auto& [s, shown, position, text, moved, movedText] :
-         {Row{kHigh, 1000, 0, "391", 1000, "391"}, Row{kHigh, 253, 1, "99", 255, "100"},
-          Row{kLow, 248, 3, "97", 250, "98"}, Row{kLow, 0, 100, "0", 3, "1"},
-          Row{kKeys, 1100, 65, "1100", 2000, "2000"}, Row{kKeys, 65535, 1, "65535", 65000, "65000"},
-          Row{kInterval, 90, 0, "90 sec", 90, "90 sec"}, Row{kInterval, 7, 53, "7 sec", 8, "8 sec"},
-          Row{kClean, 300, 0, "300 sec", 300, "300 sec"}, Row{kClean, 3, 252, "3 sec", 4, "4 sec"}}) {
+         {Row{kHigh, 253, 1, "99", 255, "100"}, Row{kLow, 0, 100, "0", 3, "1"},
+          Row{kKeys, 65535, 1, "65535", 65000, "65000"}, Row{kInterval, 7, 53, "7 sec", 8, "8 sec"},
+          Row{kClean, 300, 0, "300 sec", 300, "300 sec"}}) {
         SCOPED_TRACE(testing::Message() << "slider " << s.slider << " shown " << shown);
         KeyboardSettings record;
         record.LowThreshold = 1;
@@ -132,18 +127,37 @@ TEST_F(ThresholdPage, ShowingWritesNothingAndOnlyAMoveChangesItsOwnField) {
 }
 
 constexpr int AlarmSlider = 1016, AlarmText = 1017, OneMinute = 1020, Preset24 = 1012,
-              Preset8 = 1018, Preset4 = 1019, Preset3 = 1021;
+              Preset8 = 1018;
 
-// Outside test mode: a refresh puts the slider at the nearest end for hours
-// it cannot show and the label shows the hours held; a paint writes nothing.
-// 0 hours shows as "1 min" but moving to the bottom end reads as 0 hours.
-// Locked, the presets cannot be clicked; enabled, "1 Min" stays hidden.
-TEST_F(TimersPage, OutsideTestModeTheBottomEndIsZeroHours) {
+// In test mode each preset, "1 Min" among them, and a click on the groove
+// write the hours and ask for the thresholds; the bottom end reads as the
+// one-minute alarm. Outside it a refresh puts the slider at the nearest end
+// for hours it cannot show and the label shows the hours held; 0 hours shows
+// as "1 min" but moving to the bottom end reads as 0 hours. Locked, the
+// presets cannot be clicked; enabled, "1 Min" stays hidden.
+TEST_F(TimersPage, PresetsAndTheBottomEndInAndOutsideTestMode) {
+    using Preset = std::tuple<int, uint16_t, int, const char*>; // button, hours, position, text
+    for (const auto& [button, hours, position, text] :
+         {Preset{Preset8, 8, 40, "8 hrs"}, Preset{Preset24, 24, 24, "24 hrs"},
+          Preset{OneMinute, 0, 48, "1 min"}}) {
+        SCOPED_TRACE(text);
+        ClearPending();
+        Click(button);
+        EXPECT_EQ(Slider(AlarmSlider)->value(), position);
+        EXPECT_EQ(Text(AlarmText), text);
+        EXPECT_EQ(g_settings.AlarmTimer, hours);
+        EXPECT_EQ(Pending(), "T");
+    }
+    Slider(AlarmSlider)->triggerAction(QSlider::SliderPageStepSub);
+    EXPECT_EQ(g_settings.AlarmTimer, 4);
+    Slider(AlarmSlider)->triggerAction(QSlider::SliderToMaximum);
+    EXPECT_EQ(g_settings.AlarmTimer, 0);
+    EXPECT_EQ(Text(AlarmText), "1 min");
+
     Show(false);
     using Row = std::tuple<uint16_t, int, const char*>; // hours, position, text
     for (const auto& [shown, position, text] :
-         {Row{24, 24, "24 hrs"}, Row{1, 47, "1 hrs"}, Row{48, 0, "48 hrs"},
-          Row{251, 0, "251 hrs"}, Row{0, 48, "1 min"}}) {
+         {Row{24, 24, "24 hrs"}, Row{251, 0, "251 hrs"}, Row{0, 48, "1 min"}}) {
         SCOPED_TRACE(shown);
         g_settings.AlarmTimer = shown;
         m_app->Dlg().RefreshDisplay();
@@ -162,37 +176,8 @@ TEST_F(TimersPage, OutsideTestModeTheBottomEndIsZeroHours) {
     EXPECT_TRUE(Control<QWidget>(OneMinute)->isHidden());
 }
 
-// In test mode each preset, "1 Min" among them, and a click on the groove
-// write the hours and ask for the thresholds; the bottom end reads as the
-// one-minute alarm.
-TEST_F(TimersPage, InTestModePresetsWriteTheHoursAndTheBottomEndIsOneMinute) {
-    using Preset = std::tuple<int, uint16_t, int, const char*>; // button, hours, position, text
-    for (const auto& [button, hours, position, text] :
-         {Preset{Preset8, 8, 40, "8 hrs"}, Preset{Preset4, 4, 44, "4 hrs"},
-          Preset{Preset3, 3, 45, "3 hrs"}, Preset{Preset24, 24, 24, "24 hrs"},
-          Preset{OneMinute, 0, 48, "1 min"}}) {
-        SCOPED_TRACE(text);
-        ClearPending();
-        Click(button);
-        EXPECT_EQ(Slider(AlarmSlider)->value(), position);
-        EXPECT_EQ(Text(AlarmText), text);
-        EXPECT_EQ(g_settings.AlarmTimer, hours);
-        EXPECT_EQ(Pending(), "T");
-    }
-    ClearPending();
-    Slider(AlarmSlider)->triggerAction(QSlider::SliderPageStepSub);
-    EXPECT_EQ(g_settings.AlarmTimer, 4);
-    EXPECT_EQ(Text(AlarmText), "4 hrs");
-    EXPECT_EQ(Pending(), "T");
-    Slider(AlarmSlider)->triggerAction(QSlider::SliderToMaximum);
-    EXPECT_EQ(g_settings.AlarmTimer, 0);
-    EXPECT_EQ(Text(AlarmText), "1 min");
-}
-
 constexpr int IdEdit = 1077, SetId = 1081, HostEnable = 1085, HostLed = 1086, HostBeeper = 1087,
-              MessageLog = 1027, Left = 1051, Right = 1052, Pressure = 1053, Sensor4 = 1054,
-              Backlight = 1098, ConfigSwitch = 1099, AutoSense = 1100, Usb = 1104, Ps2 = 1105,
-              ReEnumerate = 1106;
+              AutoSense = 1100, Usb = 1104, Ps2 = 1105;
 
 // A refresh ticks each box of the Timers and Manufacturing pages from its own
 // field without running a handler; a click writes that field alone and asks
@@ -202,10 +187,10 @@ TEST_F(ManufacturingPage, EachBoxShowsAndWritesItsOwnField) {
     using S = KeyboardSettings;
     const std::tuple<int, uint8_t DeviceStatus::*, bool> boxes[] = {
         {1035, &S::EnableTimer, true},          {1036, &S::EnableKeystroke, true},
-        {1022, &S::PowerOnWipe, false},         {Left, &S::DisableSensorLeft, false},
-        {Right, &S::DisableSensorReft, false},  {Pressure, &S::DisableSensorPressure, false},
-        {Sensor4, &S::DisableSensor4, false},   {Backlight, &S::DisableBacklight, false},
-        {ConfigSwitch, &S::DisableConfig, false}, {ReEnumerate, &S::EnableReEnumeration, false},
+        {1022, &S::PowerOnWipe, false},         {1051, &S::DisableSensorLeft, false},
+        {1052, &S::DisableSensorReft, false},   {1053, &S::DisableSensorPressure, false},
+        {1054, &S::DisableSensor4, false},      {1098, &S::DisableBacklight, false},
+        {1099, &S::DisableConfig, false},       {1106, &S::EnableReEnumeration, false},
         {AutoSense, &S::DisableAutoSense, false}, {HostEnable, &S::HostModeEnable, false}};
     for (auto [box, field, redraws] : boxes) {
         SCOPED_TRACE(box);
@@ -226,13 +211,11 @@ TEST_F(ManufacturingPage, EachBoxShowsAndWritesItsOwnField) {
 
 // Set ID Number reads the text like strtoul, cuts it to 16 bits and asks for
 // the report. The interface buttons follow "Disable AutoSense", which when
-// unticked keeps the choice. With host mode and "Disable AutoSense" ticked
-// only the lock and the product decide what is enabled: the product without
-// a beeper lacks four switches and the interface.
-TEST_F(ManufacturingPage, IdNumberInterfaceAndEnablingByLockAndProduct) {
+// unticked keeps the choice; a refresh shows either choice.
+TEST_F(ManufacturingPage, IdNumberAndInterface) {
     for (auto [text, stored] :
-         {std::tuple{"12ab", 12}, std::tuple{"", 0}, std::tuple{"65536", 0},
-          std::tuple{"70000", 4464}, std::tuple{"-1", 65535}, std::tuple{"-99999999999", 65535}}) {
+         {std::tuple{"12ab", 12}, std::tuple{"70000", 4464}, std::tuple{"-1", 65535},
+          std::tuple{"-99999999999", 65535}}) {
         SCOPED_TRACE(text);
         ClearPending();
         Control<QLineEdit>(IdEdit)->setText(text);
@@ -245,58 +228,36 @@ TEST_F(ManufacturingPage, IdNumberInterfaceAndEnablingByLockAndProduct) {
     Click(AutoSense);
     ASSERT_TRUE(Enabled(Usb) && Enabled(Ps2));
     Click(Ps2);
-    EXPECT_EQ(g_settings.Ps2Keyboard, 1);
-    Click(Usb);
-    EXPECT_EQ(g_settings.Ps2Keyboard, 0);
-    Click(Ps2);
     ClearPending();
     Click(AutoSense); // unticked: the choice is locked but kept
     EXPECT_EQ(g_settings.Ps2Keyboard, 1);
     EXPECT_EQ(Pending(), "O");
     EXPECT_FALSE(Enabled(Usb) || Enabled(Ps2));
-    g_settings.Ps2Keyboard = 0; // a refresh shows either choice
+    g_settings.Ps2Keyboard = 0;
     m_app->Dlg().RefreshDisplay();
     EXPECT_TRUE(Ticked(Usb) && !Ticked(Ps2));
-
-    g_settings.HostModeEnable = g_settings.DisableAutoSense = 1;
-    m_app->Dlg().RefreshDisplay();
-    for (auto [unlocked, product] : {std::pair{false, 0}, std::pair{true, 0x0703},
-                                     std::pair{false, 0x0703}, std::pair{true, 0x0705}}) {
-        SCOPED_TRACE(testing::Message() << "product " << product << " unlocked " << unlocked);
-        m_sheet->m_manufacturing.EnableControls(unlocked, static_cast<uint16_t>(product));
-        for (int id : {IdEdit, SetId, HostEnable, HostLed, HostBeeper, MessageLog, Left, Right,
-                       Pressure, Sensor4})
-            EXPECT_EQ(Enabled(id), unlocked) << id;
-        for (int id : {Backlight, ConfigSwitch, AutoSense, ReEnumerate, Usb, Ps2})
-            EXPECT_EQ(Enabled(id), unlocked && product != 0x0703) << id;
-    }
 }
 
 // One dialog opened again and again reads the file anew each time, in a
-// fixed-pitch font; long lines, and a last line without a line end, are
-// shown whole; a missing file is told in the box alone.
+// fixed-pitch font; CR LF line ends read as LF, and long lines and a last
+// line without a line end are shown whole; a missing file is told in the box
+// alone.
 TEST(HelpDialog, ShowsTheFileAsItIsAtEachOpeningInAFixedPitchFont) {
     QTemporaryDir dir;
     const QString path = dir.filePath("Olvane_Help.txt");
-    const QByteArray longLines = QByteArray(98, 'b') + "\n" + QByteArray(250, 'c') + "\nlast";
-    const std::pair<std::optional<QByteArray>, QString> cases[] = {
-        {std::nullopt, QStringLiteral("Unable to open file \"%1\"").arg(path)},
-        {"First line\r\nSecond line\nThird line\r\n", "First line\nSecond line\nThird line\n"},
-        {"", ""},
-        {longLines, QString::fromLatin1(longLines)}};
+    const QByteArray lines = "First\r\nSecond\n" + QByteArray(250, 'c') + "\nlast";
     CHelpDlg dialog;
     dialog.m_strDir = dir.path() + "/";
-    for (const auto& [bytes, shown] : cases) {
-        dialog.close();
-        if (QFile file(path); bytes) {
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(*bytes);
-        }
-        dialog.show();
-        EXPECT_EQ(dialog.TextBox()->toPlainText().toStdString(), shown.toStdString());
-    }
+    dialog.show();
+    EXPECT_EQ(dialog.TextBox()->toPlainText(), QStringLiteral("Unable to open file \"%1\"").arg(path));
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_EQ(qobject_cast<QMessageBox*>(w), nullptr);
+    dialog.close();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size());
+    file.close();
+    dialog.show();
+    EXPECT_EQ(dialog.TextBox()->toPlainText(), QString::fromLatin1(lines).replace("\r\n", "\n"));
     EXPECT_TRUE(QFontInfo(dialog.TextBox()->font()).fixedPitch());
 }
 
