@@ -7,7 +7,6 @@
 #include "app/StartupOptions.h"
 #include "device/KeyboardLock.h"
 #include "emulator/EmulatorBench.h"
-#include "pages/CPropSheet.h"
 #include "res/ControlIds.h"
 
 #include <QDir>
@@ -142,8 +141,7 @@ TEST(MainWindow, TabCyclesThroughWindowTabBarAndPageOnShow) {
     std::reverse(backward.begin(), backward.end() - 1);
     EXPECT_EQ(backward, forward);
 
-    sheet->setCurrentWidget(&sheet->m_manufacturing);
-    QWidget* edit = sheet->m_manufacturing.Control(IDC_ID_NUMBER_EDIT);
+    QWidget* edit = h.Widget(IDC_ID_NUMBER_EDIT);
     static_cast<QLineEdit*>(edit)->setText("4321");
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Enter);
@@ -268,8 +266,7 @@ TEST(MessageLog, BoxSwitchesItSecondSwitchOnKeepsTheFileAndClosingLeavesItComple
     AppHarness h({.testMode = true});
     CKeyboardConfigDlg& dlg = h.Dlg();
     const QString path = h.Dir() + "debug.txt";
-    auto* box =
-        static_cast<QAbstractButton*>(dlg.m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG));
+    QAbstractButton* box = h.Button(IDC_MESSAGE_LOG);
     ASSERT_TRUE(h.WaitReading());
     h.Click(IDC_CONFIGURE);
     ASSERT_TRUE(QDir().mkdir(path)); // a folder in the file's place
@@ -314,7 +311,7 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     AppHarness h({.testMode = true, .programDir = user.filePath(QStringLiteral("gone/"))});
     ASSERT_TRUE(h.Dlg().EnableMessageLog(true));
     const QString log = user.filePath(QStringLiteral("state/kbconfig/debug.txt"));
-    const QString tip = h.Dlg().m_pPropSheet->m_manufacturing.Control(IDC_MESSAGE_LOG)->toolTip();
+    const QString tip = h.Widget(IDC_MESSAGE_LOG)->toolTip();
     EXPECT_TRUE(tip.contains(QDir::toNativeSeparators(log))) << tip.toStdString();
 
     ScriptedPrompts prompts;

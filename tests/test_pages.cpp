@@ -4,7 +4,6 @@
 // without sending them. Then Help.
 
 #include "pages/CHelpDlg.h"
-#include "pages/CPropSheet.h"
 #include "pages/CTimers.h"
 #include "test_app_harness.h"
 
@@ -55,20 +54,11 @@ protected:
         return std::string(p.thresholds ? "T" : "") + (p.options ? "O" : "") +
                (p.idNumber ? "I" : "");
     }
-    // A control of any page; its page becomes the one shown.
-    template <typename T = QAbstractButton> T* Control(int id) {
-        QWidget* w = m_sheet->findChild<QWidget*>(QStringLiteral("ctl%1").arg(id));
-        for (int i = 0; i < m_sheet->count(); ++i) {
-            if (m_sheet->widget(i)->isAncestorOf(w))
-                m_sheet->setCurrentIndex(i);
-        }
-        return qobject_cast<T*>(w);
-    }
-    QSlider* Slider(int id) { return Control<QSlider>(id); }
-    std::string Text(int id) { return Control<QLabel>(id)->text().toStdString(); }
-    bool Enabled(int id) { return Control<QWidget>(id)->isEnabled(); }
-    bool Ticked(int id) { return Control(id)->isChecked(); }
-    void Click(int id) { QTest::mouseClick(Control(id), Qt::LeftButton); }
+    QSlider* Slider(int id) { return static_cast<QSlider*>(m_app->Widget(id)); }
+    std::string Text(int id) { return m_app->Text(id).toStdString(); }
+    bool Enabled(int id) { return m_app->Enabled(id); }
+    bool Ticked(int id) { return m_app->Ticked(id); }
+    void Click(int id) { m_app->Click(id); }
 
     std::unique_ptr<AppHarness> m_app;
     CPropSheet* m_sheet = nullptr;
@@ -173,7 +163,7 @@ TEST_F(TimersPage, PresetsAndTheBottomEndInAndOutsideTestMode) {
     Click(Preset8);
     EXPECT_EQ(g_settings.AlarmTimer, 0);
     m_sheet->m_timers.EnableControls(true, 0x0705);
-    EXPECT_TRUE(Control<QWidget>(OneMinute)->isHidden());
+    EXPECT_TRUE(m_app->Widget(OneMinute)->isHidden());
 }
 
 constexpr int IdEdit = 1077, SetId = 1081, HostEnable = 1085, HostLed = 1086, HostBeeper = 1087,
@@ -218,7 +208,7 @@ TEST_F(ManufacturingPage, IdNumberAndInterface) {
           std::tuple{"-99999999999", 65535}}) {
         SCOPED_TRACE(text);
         ClearPending();
-        Control<QLineEdit>(IdEdit)->setText(text);
+        static_cast<QLineEdit*>(m_app->Widget(IdEdit))->setText(text);
         Click(SetId);
         EXPECT_EQ(g_settings.IdNumber, stored);
         EXPECT_EQ(Pending(), "I");
