@@ -70,14 +70,12 @@ public:
         m_dlg->SetTimerRunning(false);
         m_dlg->m_runModal = [](QDialog&) {};
     }
-    ~AppHarness() { Destroy(); }
 
     CKeyboardConfigDlg& Dlg() { return *m_dlg; }
     PollingMachine& Core() { return m_dlg->Core(); }
     EmulatorBus& Bus() { return *m_bus; }
     QString Dir() const { return m_dir.path() + QLatin1Char('/'); }
     void Tick() { m_dlg->OnTimer(); }
-    void Destroy() { m_dlg.reset(); } // as the application closes the window
     // Shows the window as the active one, where keys and the focus go.
     bool ShowActive() {
         m_dlg->show();
@@ -149,6 +147,7 @@ public:
     QAbstractButton* Button(int id) const { return static_cast<QAbstractButton*>(Widget(id)); }
 
 private:
+    // Gone in the reverse order: the window first, as the application closes it.
     QTemporaryDir m_dir;
     std::shared_ptr<EmulatorBus> m_bus;
     std::unique_ptr<CKeyboardConfigDlg> m_dlg;

@@ -1,19 +1,14 @@
 // The settings pages, inside the real main window, shown so that their
 // sliders paint, with a fresh record and no keyboard. In test mode Simulate is
 // ticked: the configuration unlocks, and a tick drops the reports asked for
-// without sending them. Then Help.
+// without sending them.
 
-#include "pages/CHelpDlg.h"
 #include "pages/CTimers.h"
 #include "test_app_harness.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QFontInfo>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSlider>
 
@@ -226,29 +221,6 @@ TEST_F(ManufacturingPage, IdNumberAndInterface) {
     g_settings.Ps2Keyboard = 0;
     m_app->Dlg().RefreshDisplay();
     EXPECT_TRUE(Ticked(Usb) && !Ticked(Ps2));
-}
-
-// One dialog opened again and again reads the file anew each time, in a
-// fixed-pitch font; CR LF line ends read as LF, and long lines and a last
-// line without a line end are shown whole; a missing file is told in the box
-// alone.
-TEST(HelpDialog, ShowsTheFileAsItIsAtEachOpeningInAFixedPitchFont) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Olvane_Help.txt");
-    const QByteArray lines = "First\r\nSecond\n" + QByteArray(250, 'c') + "\nlast";
-    CHelpDlg dialog;
-    dialog.m_strDir = dir.path() + "/";
-    dialog.show();
-    EXPECT_EQ(dialog.TextBox()->toPlainText(), QStringLiteral("Unable to open file \"%1\"").arg(path));
-    for (QWidget* w : QApplication::topLevelWidgets())
-        EXPECT_EQ(qobject_cast<QMessageBox*>(w), nullptr);
-    dialog.close();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size());
-    file.close();
-    dialog.show();
-    EXPECT_EQ(dialog.TextBox()->toPlainText(), QString::fromLatin1(lines).replace("\r\n", "\n"));
-    EXPECT_TRUE(QFontInfo(dialog.TextBox()->font()).fixedPitch());
 }
 
 } // namespace
