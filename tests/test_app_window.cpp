@@ -228,33 +228,11 @@ TEST(StatusDisplay, BarsAndAlarmPicturesFollowTheRecordAndTheProduct) {
     EXPECT_EQ(BarColour(h, 1042), Green);
 }
 
-// The Manufacturing page's box switches the log: a file that cannot be
-// opened leaves logging off and the box unticked; a second switch-on keeps
-// the file open.
-TEST(MessageLog, BoxSwitchesItAndASecondSwitchOnKeepsTheFile) {
-    AppHarness h({.testMode = true});
-    CKeyboardConfigDlg& dlg = h.Dlg();
-    const QString path = h.Dir() + "debug.txt";
-    QAbstractButton* box = h.Button(IDC_MESSAGE_LOG);
-    ASSERT_TRUE(h.WaitReading());
-    h.Click(IDC_CONFIGURE);
-    ASSERT_TRUE(QDir().mkdir(path)); // a folder in the file's place
-    box->click();
-    EXPECT_FALSE(box->isChecked() || h.Core().MessageLogStream());
-    ASSERT_TRUE(QDir().rmdir(path));
-    box->click();
-    ASSERT_TRUE(box->isChecked() && h.Core().MessageLogStream());
-    std::fputs("first line\n", h.Core().MessageLogStream());
-    EXPECT_TRUE(dlg.EnableMessageLog(true)); // reopened, the file would lose its line
-    box->click();
-    EXPECT_FALSE(box->isChecked() || h.Core().MessageLogStream());
-    EXPECT_EQ(ReadLog(path), "first line\n");
-}
-
 // Installed in a folder the user cannot write (here one that does not exist,
-// which stops root too): the log goes to the state folder and the page says
-// where; the file dialogs start outside the program folder, then in the
-// folder last used.
+// which stops root too): the Manufacturing page's box writes the log in the
+// state folder and says where; a file that cannot be opened leaves logging
+// off and the box unticked, and a second switch-on keeps the file open. The
+// file dialogs start outside the program folder, then in the folder last used.
 TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     QTemporaryDir user;
     QStandardPaths::setTestModeEnabled(true);
@@ -264,16 +242,26 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
     qputenv(stateVariable,
             QDir::toNativeSeparators(user.filePath(QStringLiteral("state"))).toUtf8());
     AppHarness h({.testMode = true, .programDir = user.filePath(QStringLiteral("gone/"))});
-    ASSERT_TRUE(h.Dlg().EnableMessageLog(true));
-    const QString log = user.filePath(QStringLiteral("state/kbconfig/debug.txt"));
-    const QString tip = h.Widget(IDC_MESSAGE_LOG)->toolTip();
-    EXPECT_TRUE(tip.contains(QDir::toNativeSeparators(log))) << tip.toStdString();
-
     ScriptedPrompts prompts;
-    ASSERT_TRUE(QDir(user.path()).mkdir(QStringLiteral("mine")));
-    prompts.savePath = prompts.openPath = user.filePath(QStringLiteral("mine/a.set"));
     ASSERT_TRUE(h.Connect());
     h.Click(IDC_CONFIGURE);
+    const QString log = user.filePath(QStringLiteral("state/kbconfig/debug.txt"));
+    QAbstractButton* box = h.Button(IDC_MESSAGE_LOG);
+    ASSERT_TRUE(QDir().mkpath(log)); // a folder in the file's place
+    box->click();
+    EXPECT_FALSE(box->isChecked() || h.Core().MessageLogStream());
+    ASSERT_TRUE(QDir().rmdir(log));
+    box->click();
+    ASSERT_TRUE(box->isChecked() && h.Core().MessageLogStream());
+    EXPECT_TRUE(box->toolTip().contains(QDir::toNativeSeparators(log)));
+    std::fputs("first line\n", h.Core().MessageLogStream());
+    EXPECT_TRUE(h.Dlg().EnableMessageLog(true)); // reopened, the file would lose its line
+    box->click();
+    EXPECT_FALSE(box->isChecked() || h.Core().MessageLogStream());
+    EXPECT_EQ(ReadLog(log), "first line\n");
+
+    ASSERT_TRUE(QDir(user.path()).mkdir(QStringLiteral("mine")));
+    prompts.savePath = prompts.openPath = user.filePath(QStringLiteral("mine/a.set"));
     h.Click(4);
     h.Click(5);
     ASSERT_EQ(prompts.requests.size(), 2u);
