@@ -20,7 +20,7 @@ namespace {
 class PagesTest : public ::testing::Test {
 protected:
     void SetUp() override { Show(true); }
-    // Locked outside test mode; in it unlocked, for the product with every switch.
+    // Locked outside test mode; in it unlocked, with every switch (no product is known).
     void Show(bool testMode) {
         m_app = std::make_unique<AppHarness>(
             AppHarness::Setup{.testMode = testMode, .pluggedIn = false});
@@ -38,7 +38,6 @@ protected:
         QTest::qWait(10);
         g_settings = KeyboardSettings{};
         m_app->Dlg().SetConfigurationUnlocked(testMode);
-        m_sheet->m_manufacturing.EnableControls(testMode, 0x0705);
         ClearPending();
     }
 
