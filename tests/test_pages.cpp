@@ -50,7 +50,6 @@ protected:
     }
     QSlider* Slider(int id) { return static_cast<QSlider*>(m_app->Widget(id)); }
     std::string Text(int id) { return m_app->Text(id).toStdString(); }
-    bool Enabled(int id) { return m_app->Enabled(id); }
     bool Ticked(int id) { return m_app->Ticked(id); }
     void Click(int id) { m_app->Click(id); }
 
@@ -151,8 +150,7 @@ TEST_F(TimersPage, PresetsAndTheBottomEndInAndOutsideTestMode) {
     EXPECT_TRUE(m_app->Widget(OneMinute)->isHidden());
 }
 
-constexpr int IdEdit = 1077, SetId = 1081, HostEnable = 1085, HostLed = 1086, HostBeeper = 1087,
-              AutoSense = 1100, Usb = 1104, Ps2 = 1105;
+constexpr int IdEdit = 1077, SetId = 1081, HostEnable = 1085, AutoSense = 1100;
 
 // A refresh ticks each box of the Timers and Manufacturing pages from its own
 // field without running a handler; a click writes that field alone and asks
@@ -185,9 +183,8 @@ TEST_F(ManufacturingPage, EachBoxShowsAndWritesItsOwnField) {
 }
 
 // Set ID Number reads the text like strtoul, cuts it to 16 bits and asks for
-// the report. The interface buttons follow "Disable AutoSense", which when
-// unticked keeps the choice; a refresh shows either choice.
-TEST_F(ManufacturingPage, IdNumberAndInterface) {
+// the report.
+TEST_F(ManufacturingPage, SetIdNumberReadsTheTextLikeStrtoul) {
     for (auto [text, stored] :
          {std::tuple{"12ab", 12}, std::tuple{"70000", 4464}, std::tuple{"-1", 65535},
           std::tuple{"-99999999999", 65535}}) {
@@ -198,19 +195,6 @@ TEST_F(ManufacturingPage, IdNumberAndInterface) {
         EXPECT_EQ(g_settings.IdNumber, stored);
         EXPECT_EQ(Pending(), "I");
     }
-
-    EXPECT_FALSE(Enabled(Usb) || Enabled(HostLed) || Enabled(HostBeeper)); // the two switches off
-    Click(AutoSense);
-    ASSERT_TRUE(Enabled(Usb) && Enabled(Ps2));
-    Click(Ps2);
-    ClearPending();
-    Click(AutoSense); // unticked: the choice is locked but kept
-    EXPECT_EQ(g_settings.Ps2Keyboard, 1);
-    EXPECT_EQ(Pending(), "O");
-    EXPECT_FALSE(Enabled(Usb) || Enabled(Ps2));
-    g_settings.Ps2Keyboard = 0;
-    m_app->Dlg().RefreshDisplay();
-    EXPECT_TRUE(Ticked(Usb) && !Ticked(Ps2));
 }
 
 } // namespace

@@ -14,8 +14,7 @@ namespace {
 
 TEST(PagesAgainstKeyboard, SliderAndBoxChangesReachTheKeyboardFlagsFirst) {
     AppHarness app{AppHarness::Setup{.testMode = true}};
-    app.Dlg().show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.Dlg()) && app.Connect());
+    ASSERT_TRUE(app.ShowActive() && app.Connect());
     app.Click(6); // "Configure"
     ASSERT_TRUE(app.Dlg().Core().ConfigurationUnlocked());
     app.TakeCommands();
