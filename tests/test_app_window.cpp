@@ -22,7 +22,6 @@
 #include <future>
 #include <thread>
 
-
 namespace {
 
 const QColor Green(64, 255, 64), Blue(64, 64, 255), Red(255, 64, 64);
@@ -143,9 +142,9 @@ TEST(ConfigurationLock, UnlockedWindowHoldsTheKeyboardsWriterLock) {
 // The percentage of the raw level, and the bar's colour: red above High,
 // blue above Low, else green (a level equal to a threshold does not pass it).
 // The keystroke bar is red only above the trigger. New thresholds recolour at
-// once. Each alarm picture: off (2) unless enabled and
-// armed by the timer or the keystroke count, then on (1) or quiet (0). The product without a beeper always shows
-// its beeper off and keeps "Enable Beeper" disabled when unlocked.
+// once. Each alarm picture: off (2) unless enabled and armed by the timer or
+// the keystroke count, then on (1) or quiet (0). The product without a beeper
+// always shows its beeper off and keeps "Enable Beeper" disabled when unlocked.
 TEST(StatusDisplay, BarsAndAlarmPicturesFollowTheRecordAndTheProduct) {
     const struct {
         uint16_t raw;
@@ -154,12 +153,13 @@ TEST(StatusDisplay, BarsAndAlarmPicturesFollowTheRecordAndTheProduct) {
     } levels[] = {{200, 78, Blue}, {201, 79, Red}, {100, 39, Green}, {1000, 391, Red}};
     using S = DeviceStatus;
     uint8_t S::*const inputs[] = {&S::LedEnableStatus, &S::BeeperEnableStatus, &S::EnableTimer,
-                                  &S::EnableKeystroke,  &S::LedAlarmOn,         &S::BeeperAlarmOn};
+                                  &S::EnableKeystroke, &S::LedAlarmOn,         &S::BeeperAlarmOn};
     const struct {
         uint8_t in[6];
         int led, beeper;
-    } alarms[] = {{{1, 1, 1, 0, 0, 0}, 0, 0}, {{1, 1, 0, 1, 1, 1}, 1, 1}, {{1, 1, 0, 0, 1, 1}, 2, 2},
-                  {{1, 0, 1, 1, 0, 1}, 0, 2}, {{0, 1, 1, 1, 1, 0}, 2, 0}};
+    } alarms[] = {{{1, 1, 1, 0, 0, 0}, 0, 0}, {{1, 1, 0, 1, 1, 1}, 1, 1},
+                  {{1, 1, 0, 0, 1, 1}, 2, 2}, {{1, 0, 1, 1, 0, 1}, 0, 2},
+                  {{0, 1, 1, 1, 1, 0}, 2, 0}};
     const char* const pictures[] = {"Off", "On", "Disabled"}; // as told to a screen reader
     for (uint16_t product : {0x0703, 0x0705}) {
         const bool beeper = product != 0x0703;
@@ -172,9 +172,8 @@ TEST(StatusDisplay, BarsAndAlarmPicturesFollowTheRecordAndTheProduct) {
                 g_settings.*inputs[i] = c.in[i];
             h.Dlg().UpdateAlarmIndicators();
             EXPECT_EQ(h.Widget(IDC_LED_IMAGE)->accessibleDescription(), pictures[c.led]);
-            EXPECT_EQ(h.Widget(IDC_BEEPER_IMAGE)->accessibleDescription(),
-                      pictures[beeper ? c.beeper : 2])
-                << product;
+            const QString beeperShown = h.Widget(IDC_BEEPER_IMAGE)->accessibleDescription();
+            EXPECT_EQ(beeperShown, pictures[beeper ? c.beeper : 2]) << product;
         }
     }
     AppHarness h;
