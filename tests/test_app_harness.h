@@ -8,6 +8,7 @@
 #include "device/CHidDevice.h"
 #include "device/CReaderThread.h"
 #include "emulator/EmulatorBus.h"
+#include "pages/CPropSheet.h"
 #include "settings/KeyboardSettings.h"
 
 #include <QAbstractButton>
@@ -69,14 +70,12 @@ public:
         m_dlg->SetTimerRunning(false);
         m_dlg->m_runModal = [](QDialog&) {};
     }
-    ~AppHarness() { Destroy(); }
 
     CKeyboardConfigDlg& Dlg() { return *m_dlg; }
     PollingMachine& Core() { return m_dlg->Core(); }
     EmulatorBus& Bus() { return *m_bus; }
     QString Dir() const { return m_dir.path() + QLatin1Char('/'); }
     void Tick() { m_dlg->OnTimer(); }
-    void Destroy() { m_dlg.reset(); } // as the application closes the window
     // Shows the window as the active one, where keys and the focus go.
     bool ShowActive() {
         m_dlg->show();
@@ -124,20 +123,31 @@ public:
         return codes;
     }
 
+    // A control of the window or of a page; a page's becomes the page shown.
+    QWidget* Widget(int id) const {
+        if (QWidget* w = m_dlg->Control(id))
+            return w;
+        CPropSheet* sheet = m_dlg->m_pPropSheet;
+        QWidget* w = sheet->findChild<QWidget*>(QStringLiteral("ctl%1").arg(id));
+        for (int i = 0; i < sheet->count(); ++i) {
+            if (sheet->widget(i)->isAncestorOf(w))
+                sheet->setCurrentIndex(i);
+        }
+        return w;
+    }
     QString Text(int id) const {
-        if (auto* label = qobject_cast<QLabel*>(m_dlg->Control(id)))
+        if (auto* label = qobject_cast<QLabel*>(Widget(id)))
             return label->text();
         return Button(id)->text();
     }
     bool Ticked(int id) const { return Button(id)->isChecked(); }
-    bool Enabled(int id) const { return m_dlg->Control(id)->isEnabled(); }
-    bool ShownIn(int id) const { return m_dlg->Control(id)->isVisibleTo(m_dlg.get()); }
-    void Click(int id) { QTest::mouseClick(m_dlg->Control(id), Qt::LeftButton); }
-    QAbstractButton* Button(int id) const {
-        return static_cast<QAbstractButton*>(m_dlg->Control(id));
-    }
+    bool Enabled(int id) const { return Widget(id)->isEnabled(); }
+    bool ShownIn(int id) const { return Widget(id)->isVisibleTo(m_dlg.get()); }
+    void Click(int id) { QTest::mouseClick(Widget(id), Qt::LeftButton); }
+    QAbstractButton* Button(int id) const { return static_cast<QAbstractButton*>(Widget(id)); }
 
 private:
+    // Gone in the reverse order: the window first, as the application closes it.
     QTemporaryDir m_dir;
     std::shared_ptr<EmulatorBus> m_bus;
     std::unique_ptr<CKeyboardConfigDlg> m_dlg;

@@ -1,13 +1,11 @@
 // The pages inside the real main window, against the built-in keyboard:
 // changes made on the pages reach the keyboard, configuration flags first.
 
-#include "pages/CPropSheet.h"
 #include "test_app_harness.h"
 
 #include <gtest/gtest.h>
 
 #include <QSlider>
-#include <QTest>
 
 #include <algorithm>
 #include <tuple>
@@ -16,22 +14,16 @@ namespace {
 
 TEST(PagesAgainstKeyboard, SliderAndBoxChangesReachTheKeyboardFlagsFirst) {
     AppHarness app{AppHarness::Setup{.testMode = true}};
-    app.Dlg().show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.Dlg()) && app.Connect());
+    ASSERT_TRUE(app.ShowActive() && app.Connect());
     app.Click(6); // "Configure"
     ASSERT_TRUE(app.Dlg().Core().ConfigurationUnlocked());
     app.TakeCommands();
-    CPropSheet* sheet = app.Dlg().m_pPropSheet;
-
-    sheet->setCurrentWidget(&sheet->m_threshold);
-    qobject_cast<QSlider*>(sheet->m_threshold.Control(1004))->setValue(30); // "Low"
+    static_cast<QSlider*>(app.Widget(1004))->setValue(30); // "Low"
     ASSERT_TRUE(QTest::qWaitFor([] { return g_settings.LowThreshold == 179; }));
-    sheet->setCurrentWidget(&sheet->m_timers);
-    QTest::mouseClick(sheet->m_timers.Control(1022), Qt::LeftButton); // "Clean On Power Up"
+    app.Click(1022); // "Clean On Power Up"
     // Host mode on with LED and beeper, then off again: the two bits stay.
-    sheet->setCurrentWidget(&sheet->m_manufacturing);
     for (int id : {1085, 1086, 1087, 1085})
-        QTest::mouseClick(sheet->m_manufacturing.Control(id), Qt::LeftButton);
+        app.Click(id);
     ASSERT_TRUE(QTest::qWaitFor([&] {
         app.Tick();
         const auto& pending = app.Dlg().Core().PendingReports();
