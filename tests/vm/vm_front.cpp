@@ -48,12 +48,9 @@ const char* const Distinctive =
     "DisableAutoSense=1 Ps2Keyboard=1 EnableReEnumeration=1";
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
+    for (const auto deadline = Clock::now() + limit; !condition(); std::this_thread::sleep_for(10ms))
+        if (Clock::now() >= deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
     return true;
 }
 

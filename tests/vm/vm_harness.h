@@ -74,12 +74,6 @@ public:
 std::string CheckShowAndApply(const std::string& cli, const std::string& name,
                               const std::string& pathPrefix, Front& front);
 
-// The hotplug storm through the real kernel, with the program (the polling
-// machine on the hidapi bus) and `kbconfig-cli monitor` running; then the
-// plug-to-shown figures over `measured` plug-ins with hotplug (and, if asked,
-// with the periodic search alone).
-void HotplugStorm(const std::string& cliPath, int measured, bool measureFallback);
-
 // The program: the polling machine ticked every 300 ms, with what the window
 // would show: "Keyboard connected and active" from the first record shown
 // after "No Device", the sensor count when a full read completes. `eager`

@@ -259,9 +259,10 @@ void CheckArrivals(const std::vector<Arrival>& arrivals, Program& program) {
           std::to_string(early) + " too early; plug-ins written to: " + std::to_string(written));
 }
 
-} // namespace
-
-void vmtest::HotplugStorm(const std::string& cliPath, int measured, bool measureFallback) {
+// The storm with the program (the polling machine on the hidapi bus) and
+// `kbconfig-cli monitor` running; then the plug-to-shown figures over
+// `measured` plug-ins with hotplug (and, if asked, the periodic search alone).
+void HotplugStorm(const std::string& cliPath, int measured, bool measureFallback) {
     std::mt19937 random(18);
     auto counts = [] {
         return std::to_string(Entries("/proc/self/fd")) + " descriptors, " +
@@ -308,6 +309,8 @@ void vmtest::HotplugStorm(const std::string& cliPath, int measured, bool measure
     std::printf("  storm took %ld ms\n", Ms(Clock::now() - start));
     MeasurePlugToShown(measured, measureFallback, random);
 }
+
+} // namespace
 
 int main(int argc, char** argv) {
     const std::string frontPath = argc > 1 ? argv[1] : "/bin/kb_uhid_keyboard";
