@@ -135,11 +135,10 @@ public:
     }
     // Where a slider of the page shown has its handle when at `position`.
     QRect Handle(int id, int position) {
-        auto* page = m_sheet.currentWidget();
         QSlider* slider = nullptr;
-        for (QSlider* s : page->findChildren<QSlider*>())
-            if (s == m_sheet.m_threshold.Control(id) || s == m_sheet.m_timers.Control(id))
-                slider = s;
+        for (QWidget* control : {m_sheet.m_threshold.Control(id), m_sheet.m_timers.Control(id)})
+            if (control && m_sheet.currentWidget()->isAncestorOf(control))
+                slider = qobject_cast<QSlider*>(control);
         if (!slider)
             return {};
         const QSignalBlocker quiet(slider); // the copy has no keyboard to tell
