@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <sstream>
 #include <unistd.h>
 

@@ -44,9 +44,9 @@ int Shell(const std::string& command); // the exit code of a shell command
 std::string ReadText(const std::string& path);
 
 // A program (a shell command) that answers one line a command on its
-// standard output. Its pipes are closed in every other program this process
-// starts, so that it sees the end of its input when this side goes, whoever
-// else still runs.
+// standard output, through a FIFO. Its pipes are closed in every other
+// program this process starts, so that it sees the end of its input when
+// this side goes, whoever else still runs.
 class Child {
 public:
     bool Start(const std::string& command);
