@@ -4,7 +4,7 @@
 # had. Plain builds only: the sanitizer builds cover the same code in process.
 if(TARGET kb_uhid_keyboard AND NOT KBCONFIG_SANITIZE AND NOT KBCONFIG_TSAN)
   # The plug-to-shown measurement it runs after the storm lives in bench/.
-  add_executable(kb_vm_hid_test vm/vm_hid_test.cpp vm/vm_storm.cpp vm/vm_front.cpp
+  add_executable(kb_vm_hid_test vm/vm_hid_test.cpp vm/vm_front.cpp
     ${PROJECT_SOURCE_DIR}/bench/vm_plug_timing.cpp)
   find_package(nlohmann_json REQUIRED)
   target_link_libraries(kb_vm_hid_test PRIVATE kb_hidapi kb_core kb_uhid nlohmann_json::nlohmann_json

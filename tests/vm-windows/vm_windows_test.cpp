@@ -11,25 +11,17 @@
 #include "emulator/StatusText.h"
 #include "pages/SliderScales.h"
 #include "res/ControlIds.h"
-#include "vm/vm_front.h"
 #include "vm/vm_harness.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <random>
 #include <csignal>
-#include <dirent.h>
 #include <cstdlib>
 #include <sstream>
-#include <thread>
 #include <unistd.h>
 
-using namespace std::chrono_literals;
-using namespace vmfront;
-using vmtest::Clock;
-using vmtest::Figures;
-using vmtest::Ms;
+using namespace vmtest;
 
 namespace {
 
@@ -49,25 +41,7 @@ std::string Wine(const std::string& arguments) {
 // lose the next plug-in; the test waits (a while) for them to be let go
 // before plugging back in, which helps only sometimes, and says which.
 bool RemovedHidrawHeld() {
-    DIR* proc = opendir("/proc");
-    bool held = false;
-    while (dirent* p = proc ? readdir(proc) : nullptr) {
-        const std::string fds = std::string("/proc/") + p->d_name + "/fd";
-        DIR* dir = opendir(fds.c_str());
-        while (dirent* f = dir ? readdir(dir) : nullptr) {
-            char target[256] = {};
-            const std::string link = fds + "/" + f->d_name;
-            if (readlink(link.c_str(), target, sizeof(target) - 1) > 0 &&
-                std::string(target).find("hidraw") != std::string::npos &&
-                std::string(target).find("(deleted)") != std::string::npos)
-                held = true;
-        }
-        if (dir)
-            closedir(dir);
-    }
-    if (proc)
-        closedir(proc);
-    return held;
+    return Shell("ls -l /proc/[0-9]*/fd 2>/dev/null | grep -q 'hidraw.*(deleted)'") == 0;
 }
 
 // The milliseconds between one output report reaching the keyboard and the
@@ -138,10 +112,9 @@ void CommandLine(Front& front) {
 }
 
 // kbconfig.exe's screen, read through window_probe.exe --serve.
-class Screen {
+class Screen : public Child {
 public:
-    bool Start() { return probe.Start({"wine", "window_probe.exe", "--serve"}, g_folder.c_str()); }
-    std::string Ask(const std::string& command) { return probe.Ask(command); }
+    bool Start() { return Child::Start("cd " + g_folder + " && wine window_probe.exe --serve"); }
     // Whether control `id` shows `text`, within `limit`.
     bool Shows(int id, const std::string& text, std::chrono::milliseconds limit) {
         return WaitFor([&] { return Ask("shows " + std::to_string(id) + " " + text) == "yes"; }, limit);
@@ -151,9 +124,6 @@ public:
         Ask("click " + std::to_string(id));
         std::this_thread::sleep_for(1500ms); // the writer lock follows the click
     }
-
-private:
-    Child probe;
 };
 
 bool StartWindow(Front& front, Screen& screen) {
@@ -185,26 +155,24 @@ void CheckShown(Front& front, Screen& screen) {
 // must wait for it, and gets the keyboard once the window locks again. While
 // unlocked, one step of the Low slider sends that step and nothing else.
 void CheckWriter(Front& front, Screen& screen) {
-    const DeviceStatus before = front.Status("state");
+    DeviceStatus expected = front.Status("state");
     screen.Click(IDC_CONFIGURE);
     const std::string set = Wine("kbconfig-cli.exe set LowThreshold=10 --wait 1 > /tmp/lock.txt 2>&1");
     const int refused = Shell(set);
-    Check(refused == 6 && front.Status("state").LowThreshold == before.LowThreshold,
+    Check(refused == 6 && front.Status("state").LowThreshold == expected.LowThreshold,
           "kbconfig-cli.exe set --wait 1 while kbconfig.exe is unlocked: exit 6, keyboard unchanged",
           "exit " + std::to_string(refused) + ": " + ReadText("/tmp/lock.txt"));
 
     // Up by one position of the Low slider on the Threshold page.
-    DeviceStatus expected = front.Status("state");
     const int position = slider::PositionOf(slider::Scale::Threshold, expected.LowThreshold);
     expected.LowThreshold = slider::ValueAt(slider::Scale::Threshold, position - 1);
     screen.Ask("tab 1");
     std::this_thread::sleep_for(500ms);
     screen.Ask("handle " + std::to_string(IDC_LOW_SLIDER) + " 50");
     screen.Ask("key up");
-    std::string differences;
-    WaitFor([&] { return (differences = StatusDifferences(expected, front.Status("state"))).empty(); }, 5s);
-    Check(differences.empty(), "kbconfig.exe, unlocked: one step of the Low slider changes LowThreshold alone",
-          differences);
+    WaitFor([&] { return StatusDifferences(expected, front.Status("state")).empty(); }, 5s);
+    CheckSame(expected, front.Status("state"),
+              "kbconfig.exe, unlocked: one step of the Low slider changes LowThreshold alone");
     screen.Save("window-slider");
 
     screen.Click(IDC_CONFIGURE); // "Lock Config"
@@ -252,15 +220,6 @@ void CheckPlugging(Front& front, Screen& screen, std::vector<long>& toNoDevice,
           "kbconfig.exe shows \"" + Connected + "\" after each plug-in that wine has", counts);
 }
 
-void Window(Front& front, std::vector<long>& toNoDevice, std::vector<long>& toConnected) {
-    Screen screen;
-    if (!StartWindow(front, screen))
-        return;
-    CheckShown(front, screen);
-    CheckWriter(front, screen);
-    CheckPlugging(front, screen, toNoDevice, toConnected);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -287,7 +246,11 @@ int main(int argc, char** argv) {
     std::printf("one exchange, Linux kbconfig-cli: %s\n",
                 Figures(Exchanges(front, std::string(argv[2]) + " show")).c_str());
     std::vector<long> toNoDevice, toConnected;
-    Window(front, toNoDevice, toConnected);
+    if (Screen screen; StartWindow(front, screen)) {
+        CheckShown(front, screen);
+        CheckWriter(front, screen);
+        CheckPlugging(front, screen, toNoDevice, toConnected);
+    }
     std::printf("unplug to \"No Device\", kbconfig.exe under wine: %s\n", Figures(toNoDevice).c_str());
     std::printf("plug-in to \"%s\", kbconfig.exe under wine: %s\n", Connected.c_str(),
                 Figures(toConnected).c_str());

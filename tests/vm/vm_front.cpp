@@ -1,4 +1,4 @@
-#include "vm_front.h"
+#include "vm_harness.h"
 
 #include "emulator/StatusText.h"
 #include "settings/SettingsFile.h"
@@ -6,12 +6,11 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 int g_passed = 0;
@@ -26,13 +25,18 @@ bool Check(bool ok, const std::string& what, const std::string& detail) {
     return ok;
 }
 
+bool CheckSame(const DeviceStatus& a, const DeviceStatus& b, const std::string& what) {
+    const std::string differences = StatusDifferences(a, b);
+    return Check(differences.empty(), what, differences);
+}
+
 int ChecksFailed() {
     std::printf("vm-test: %d passed, %d failed\n", g_passed, g_failed);
     std::fflush(stdout);
     return g_failed;
 }
 
-namespace vmfront {
+namespace vmtest {
 
 const char* const Distinctive =
     "LowThreshold=17 HighThreshold=243 LeftLevel=11 RightLevel=222 PressureLevel=33 "
@@ -44,12 +48,9 @@ const char* const Distinctive =
     "DisableAutoSense=1 Ps2Keyboard=1 EnableReEnumeration=1";
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
+    for (const auto deadline = Clock::now() + limit; !condition(); std::this_thread::sleep_for(10ms))
+        if (Clock::now() >= deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
     return true;
 }
 
@@ -60,44 +61,25 @@ int Shell(const std::string& command) {
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
-bool Child::Start(const std::vector<std::string>& argv, const char* folder) {
-    int toChild[2], fromChild[2];
-    if (argv.empty() || pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0)
-        return false;
-    m_pid = fork();
-    if (m_pid == 0) {
-        dup2(toChild[0], STDIN_FILENO); // dup2 clears close-on-exec
-        dup2(fromChild[1], STDOUT_FILENO);
-        if (folder && chdir(folder) != 0)
-            _exit(127);
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    close(toChild[0]);
-    close(fromChild[1]);
-    m_in = fdopen(toChild[1], "w");
-    m_out = fdopen(fromChild[0], "r");
-    return m_pid > 0;
+bool Child::Start(const std::string& command) {
+    static int children = 0;
+    const std::string answers = "/tmp/child-" + std::to_string(++children) + ".out";
+    mkfifo(answers.c_str(), 0600);
+    m_in = popen((command + " > " + answers).c_str(), "we");
+    m_out = m_in ? std::fopen(answers.c_str(), "re") : nullptr;
+    return m_out != nullptr;
 }
 
 Child::~Child() {
-    if (m_in) {
-        std::fputs("quit\n", m_in);
-        std::fclose(m_in);
-    }
     if (m_out)
         std::fclose(m_out);
-    if (m_pid > 0)
-        waitpid(m_pid, nullptr, 0);
+    if (m_in) {
+        std::fputs("quit\n", m_in);
+        pclose(m_in);
+    }
 }
 
 std::string Child::Ask(const std::string& command) {
@@ -117,7 +99,7 @@ std::string Child::ReadLine() {
 }
 
 bool Front::Start(const std::string& path) {
-    return Child::Start({path, "--product", std::to_string(Product)}) && ReadLine() == "ready";
+    return Child::Start(path + " --product " + std::to_string(Product)) && ReadLine() == "ready";
 }
 
 DeviceStatus Front::Status(const char* which) {
@@ -151,10 +133,7 @@ std::string CheckShowAndApply(const std::string& cli, const std::string& name,
 
     KeyboardSettings file;
     file.Block() = before;
-    file.LowThreshold = 99;
-    file.HighThreshold = 201;
-    file.CleanTimer = 17;
-    file.KeystrokeAlarmTrigger = 4000;
+    ParseStatus("LowThreshold=99 HighThreshold=201 CleanTimer=17 KeystrokeAlarmTrigger=4000", file.Block());
     file.BeeperEnableStatus = !before.BeeperEnableStatus;
     file.DisableSensorLeft = !before.DisableSensorLeft;
     file.Ps2Keyboard = !before.Ps2Keyboard;
@@ -167,9 +146,8 @@ std::string CheckShowAndApply(const std::string& cli, const std::string& name,
     Check(applied == 0 && StatusDifferences(expected, after).empty(),
           name + " apply FILE --store sends the file's settings and keeps the ID number",
           ReadText("/tmp/apply.txt") + StatusDifferences(expected, after));
-    Check(StatusDifferences(after, front.Status("stored")).empty(),
-          name + " apply FILE --store stores them");
+    CheckSame(after, front.Status("stored"), name + " apply FILE --store stores them");
     return path;
 }
 
-} // namespace vmfront
+} // namespace vmtest

@@ -1,15 +1,19 @@
 #pragma once
 
-// What the VM storm test and the plug-to-shown measurement share: the
-// program (the polling machine ticked every 300 ms) and our uhid keyboard,
-// served on the calling thread.
+// What the VM tests share: their check lines, the uhid keyboard program driven
+// through its standard input and output, the command line's show and apply
+// checked against what the keyboard holds; and for the storm and the
+// plug-to-shown figures (bench/vm_plug_timing.cpp), the program and our uhid
+// keyboard served on the calling thread.
 
 #include "core/CoreView.h"
 #include "core/PollingMachine.h"
 #include "emulator/uhid/UhidKeyboard.h"
+#include "settings/DeviceStatus.h"
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <poll.h>
@@ -18,12 +22,57 @@
 #include <thread>
 #include <vector>
 
+// One check's line ("PASS: what" or "FAIL: what -- detail"), counted.
+bool Check(bool ok, const std::string& what, const std::string& detail = {});
+// The check that two states are equal; the differences are its detail.
+bool CheckSame(const DeviceStatus& a, const DeviceStatus& b, const std::string& what);
+int ChecksFailed();
+
 namespace vmtest {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
+constexpr uint16_t Product = 0x0705;
 constexpr uint16_t StormProduct = 0x0706;
 constexpr int RandomMaxMs = 300; // the longest random stay or pause
+
+// Every field differs from the reader's starting values.
+extern const char* const Distinctive;
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit);
+int Shell(const std::string& command); // the exit code of a shell command
+std::string ReadText(const std::string& path);
+
+// A program (a shell command) that answers one line a command on its
+// standard output, through a FIFO. Its pipes are closed in every other
+// program this process starts, so that it sees the end of its input when
+// this side goes, whoever else still runs.
+class Child {
+public:
+    bool Start(const std::string& command);
+    ~Child();
+    std::string Ask(const std::string& command);
+    std::string ReadLine();
+
+private:
+    FILE* m_in = nullptr;
+    FILE* m_out = nullptr;
+};
+
+// The uhid keyboard program (emulator/uhid/main.cpp).
+class Front : public Child {
+public:
+    bool Start(const std::string& path);
+    DeviceStatus Status(const char* which); // "state" or "stored"
+};
+
+// `cli` show --json names a path that starts with `pathPrefix` and reads
+// every field the keyboard holds; apply FILE --store leaves the file's
+// settings (and the keyboard's own ID number) in the keyboard, and stored.
+// `cli` is a shell command prefix, `name` the program named in the check
+// lines. Returns the path show named.
+std::string CheckShowAndApply(const std::string& cli, const std::string& name,
+                              const std::string& pathPrefix, Front& front);
 
 // The program: the polling machine ticked every 300 ms, with what the window
 // would show: "Keyboard connected and active" from the first record shown

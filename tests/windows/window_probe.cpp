@@ -5,19 +5,9 @@
 // in the main window. Exits 0 when every step worked.
 //   window_probe SCREENSHOT
 //
-// With --serve it answers commands, one a line on standard input, for the
-// Windows VM test (tests/vm-windows), one line each:
-//   window SECONDS      "ok" once the main window shows, "error" after SECONDS
-//   shows ID TEXT       "yes" when label ID shows TEXT on the screen, else
-//                       "no N% differ" or "blank" (nothing drawn yet)
-//   click ID            clicks the middle of control ID  -> "ok"
-//   key NAME            presses tab, space, up, down, left or right -> "ok"
-//   tab INDEX           clicks the property sheet's tab INDEX -> "ok"
-//   handle ID POSITION  clicks the handle of slider ID of the page shown,
-//                       where it stands at POSITION -> "ok"
-//   save PATH           a screenshot of the main window (of the screen
-//                       before it shows) -> "ok"
-// The control's place and the picture of TEXT come from the window's own
+// With --serve it answers commands, one a line on standard input, one line
+// each, for the Windows VM test (tests/vm-windows/README.md lists them). The
+// control's place and the picture of a text come from the window's own
 // template built as the window builds it, with the same font and style, so
 // both must match what is on the screen pixel for pixel.
 
@@ -70,18 +60,23 @@ template <class Done> bool WaitFor(Done done, int limitMs = WaitMs) {
     return true;
 }
 
+// A rectangle of a window's client area on the screen.
+QRect OnScreen(HWND window, const QRect& inClient) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    return inClient.translated(origin.x, origin.y);
+}
+
 // A control on the screen: the client area is the template scaled, so
 // dialog units map in proportion.
 QRect ControlOnScreen(HWND window, const DialogTemplate& tmpl, int id) {
     RECT client;
     GetClientRect(window, &client);
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
     const double sx = double(client.right) / tmpl.width, sy = double(client.bottom) / tmpl.height;
     for (const ControlTemplate& c : tmpl.controls)
         if (c.id == id)
-            return QRect(origin.x + int(c.x * sx), origin.y + int(c.y * sy), int(c.width * sx),
-                         int(c.height * sy));
+            return OnScreen(window, QRect(int(c.x * sx), int(c.y * sy), int(c.width * sx),
+                                          int(c.height * sy)));
     return {};
 }
 
@@ -89,6 +84,14 @@ QImage Grab(const QRect& area) {
     return QGuiApplication::primaryScreen()
         ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
         .toImage();
+}
+
+// The window with its frame; the whole screen when there is none.
+QImage GrabWindow(HWND window) {
+    RECT frame;
+    if (!window || !GetWindowRect(window, &frame))
+        return Grab(QGuiApplication::primaryScreen()->geometry());
+    return Grab(QRect(QPoint(frame.left, frame.top), QPoint(frame.right - 1, frame.bottom - 1)));
 }
 
 // A press and a release a moment apart, as a hand gives them: a slow
@@ -104,6 +107,11 @@ void Click(const QPoint& at) {
     }
 }
 
+// QSlider's own style option for its handle's place, which it keeps protected.
+struct OpenSlider : QSlider {
+    using QSlider::initStyleOption;
+};
+
 // The main window's controls as the window builds them, laid out but never
 // on the screen: their places in the client area, and what a label looks
 // like with a given text.
@@ -116,14 +124,9 @@ public:
         m_host.show();
     }
 
-    QRect OnScreen(HWND window, int id) const {
+    QRect Place(int id) const {
         const QWidget* control = m_built.control(id);
-        return control ? OnScreen(window, control->geometry()) : QRect();
-    }
-    QRect OnScreen(HWND window, const QRect& inClient) const {
-        POINT origin{0, 0};
-        ClientToScreen(window, &origin);
-        return inClient.translated(origin.x, origin.y);
+        return control ? control->geometry() : QRect();
     }
     QRect Tab(int index) {
         m_sheet.setCurrentIndex(index);
@@ -132,26 +135,16 @@ public:
     }
     // Where a slider of the page shown has its handle when at `position`.
     QRect Handle(int id, int position) {
-        auto* page = m_sheet.currentWidget();
         QSlider* slider = nullptr;
-        for (QSlider* s : page->findChildren<QSlider*>())
-            if (s == m_sheet.m_threshold.Control(id) || s == m_sheet.m_timers.Control(id))
-                slider = s;
+        for (QWidget* control : {m_sheet.m_threshold.Control(id), m_sheet.m_timers.Control(id)})
+            if (control && m_sheet.currentWidget()->isAncestorOf(control))
+                slider = qobject_cast<QSlider*>(control);
         if (!slider)
             return {};
         const QSignalBlocker quiet(slider); // the copy has no keyboard to tell
         slider->setValue(position);
         QStyleOptionSlider option;
-        option.initFrom(slider);
-        option.orientation = slider->orientation();
-        option.minimum = slider->minimum();
-        option.maximum = slider->maximum();
-        option.sliderPosition = option.sliderValue = slider->value();
-        option.upsideDown = slider->orientation() == Qt::Horizontal
-                                ? slider->invertedAppearance() != (option.direction == Qt::RightToLeft)
-                                : !slider->invertedAppearance();
-        option.tickPosition = slider->tickPosition();
-        option.tickInterval = slider->tickInterval();
+        (slider->*&OpenSlider::initStyleOption)(&option);
         const QRect handle =
             slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
         return QRect(slider->mapTo(&m_host, handle.topLeft()), handle.size());
@@ -230,23 +223,19 @@ int Serve() {
                 answer = QStringLiteral("error no window");
             }
         } else if (verb == "save") {
-            QRect area = QGuiApplication::primaryScreen()->geometry();
-            if (RECT frame; window && GetWindowRect(window, &frame))
-                area = QRect(QPoint(frame.left, frame.top), QPoint(frame.right - 1, frame.bottom - 1));
-            Grab(area).save(line.section(' ', 1));
+            GrabWindow(window).save(line.section(' ', 1));
         } else if (!window) {
             answer = QStringLiteral("error no window");
         } else if (verb == "shows") {
-            answer = Compare(Grab(reference.OnScreen(window, reference.TextArea(id))),
+            answer = Compare(Grab(OnScreen(window, reference.TextArea(id))),
                              reference.Showing(id, line.section(' ', 2)));
         } else if (verb == "click") {
             SetForegroundWindow(window);
-            Click(reference.OnScreen(window, id).center());
+            Click(OnScreen(window, reference.Place(id)).center());
         } else if (verb == "tab") {
-            Click(reference.OnScreen(window, reference.Tab(id)).center());
+            Click(OnScreen(window, reference.Tab(id)).center());
         } else if (verb == "handle") {
-            Click(reference.OnScreen(window, reference.Handle(id, line.section(' ', 2, 2).toInt()))
-                      .center());
+            Click(OnScreen(window, reference.Handle(id, line.section(' ', 2, 2).toInt())).center());
         } else if (verb == "key" && keys.contains(line.section(' ', 1))) {
             SetForegroundWindow(window);
             PressKey(keys.value(line.section(' ', 1)));
@@ -274,10 +263,7 @@ int main(int argc, char** argv) {
     const QImage before = Grab(numbers);
     QThread::msleep(LiveSpanMs);
     bool ok = Check(Grab(numbers) != before, "live numbers change");
-    RECT frame;
-    GetWindowRect(window, &frame);
-    Grab(QRect(QPoint(frame.left, frame.top), QPoint(frame.right - 1, frame.bottom - 1)))
-        .save(QString::fromLocal8Bit(argv[1]));
+    GrabWindow(window).save(QString::fromLocal8Bit(argv[1]));
 
     PostMessageW(window, WM_SYSCOMMAND, AboutCommand, 0);
     if (!Check(WaitFor([&] { return aboutBox = Shown(about); }), "system menu's About opens About"))
