@@ -4,6 +4,7 @@
 
 #include "test_app_harness.h"
 
+#include "app/StartupOptions.h"
 #include "device/KeyboardLock.h"
 #include "emulator/EmulatorBench.h"
 #include "res/ControlIds.h"
@@ -56,6 +57,28 @@ KeyboardLock::Outcome OtherCouldTake(const std::string& file) {
 }
 
 } // namespace
+
+// The test switch asks about any text but the word TEST; the program
+// directory ends at the last separator of the platform's own kind.
+TEST(Startup, TestSwitchAndProgramDirectory) {
+    const struct {
+        const char* text;
+        bool answer, testMode;
+        std::size_t questions;
+    } cases[] = {{"tEsT", false, true, 0},    {"", true, false, 0},      {"TEST x", true, true, 1},
+                 {"TESTS", false, false, 1}, {" TEST", false, false, 1}};
+    for (const auto& c : cases) {
+        ScriptedPrompts prompts;
+        prompts.yes = c.answer;
+        EXPECT_EQ(DecideTestMode(QString::fromLatin1(c.text), prompts), c.testMode) << c.text;
+        EXPECT_EQ(prompts.messages.size(), c.questions) << c.text;
+    }
+    char program[] = "/usr/bin/kbconfig", first[] = "-platform", second[] = "TEST";
+    char* argv[] = {program, first, second};
+    EXPECT_EQ(CommandLineText(3, argv), "-platform TEST");
+    EXPECT_EQ(ProgramDirectory("C:\\Tools\\Kb\\kbconfig.exe", '\\'), "C:\\Tools\\Kb\\");
+    EXPECT_EQ(ProgramDirectory("C:\\Tools\\kbconfig.exe", '/'), "/"); // only its own separator
+}
 
 TEST(MainWindow, WithoutKeyboardTestModeDecidesTheControlsAndNothingUnlocks) {
     for (bool testMode : {false, true}) {
