@@ -1,5 +1,6 @@
 #include "app/CKeyboardConfigApp.h"
 #include "app/StartupOptions.h"
+#include "app/StartupWarmUp.h"
 #include "dialogkit/ProgramIcon.h"
 
 #include <QApplication>
@@ -7,8 +8,10 @@
 int main(int argc, char** argv) {
     // Taken before QApplication removes the options it knows.
     const QString commandLine = CommandLineText(argc, argv);
+    StartupWarmUp warmUp; // before the application object, so its font thread starts sooner
 
     QApplication application(argc, argv);
+    warmUp.LoadImageReaders();
     QApplication::setApplicationName(QStringLiteral("kbconfig"));
     // The profile key of the program; no setting is ever read or written.
     QApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
@@ -16,5 +19,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(ProgramIcon());
 
     CKeyboardConfigApp app;
-    return app.InitInstance(commandLine);
+    const int result = app.InitInstance(commandLine);
+    warmUp.Wait(); // its threads use the application object: they end before it does
+    return result;
 }

@@ -8,7 +8,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev libfontconfig-dev
   libhidapi-dev libudev-dev
   libcli11-dev nlohmann-json3-dev help2man
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
