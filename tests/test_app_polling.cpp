@@ -161,8 +161,9 @@ TEST(Polling, ChangeDuringItsWaitIsSentAgainAndUnplugDropsWhatWasPending) {
         for (bool second : {false, true}) {
             r.set(g_settings, second);
             (h.Core().*r.request)();
-            if (!second)
+            if (!second) {
                 EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, r.command}}));
+            }
         }
         ASSERT_TRUE(h.WaitReply());
         // The answer, then the report again.
