@@ -102,8 +102,6 @@ template <typename Message> void Require(bool ok, const Message& message) {
         RC_FAIL(message());
 }
 
-// ---- actions ---------------------------------------------------------------
-
 // clang-format off
 enum class Act : uint8_t {
     // the technician
@@ -158,8 +156,6 @@ void showValue(const Action& action, std::ostream& os) {
     os << NameOf(action.act) << "(" << action.a << ", " << action.b << ")";
 }
 
-// ---- the window ---------------------------------------------------------------
-
 // What the window shows: the record and the lock, as the polling machine tells it.
 struct RecordView : CoreView {
     S shown;
@@ -170,8 +166,6 @@ struct RecordView : CoreView {
     void ShowSensorCount(int) override {}
     void ShowConfigurationLock(bool on) override { unlocked = on; }
 };
-
-// ---- one scenario ------------------------------------------------------------
 
 class Scenario {
 public:
