@@ -11,9 +11,8 @@
 
 StartupWarmUp::StartupWarmUp() {
 #ifdef KBCONFIG_HAVE_FONTCONFIG
-    // The toolkit's own call finds the configuration loaded and returns at
-    // once; should it come first, the two loads race harmlessly and one is
-    // kept.
+    // The toolkit's own call, after WaitForFonts, finds the configuration
+    // loaded and returns at once.
     m_fonts = std::thread([] { FcInit(); });
 #endif
 }
@@ -22,9 +21,13 @@ StartupWarmUp::~StartupWarmUp() {
     Wait();
 }
 
-void StartupWarmUp::Wait() {
+void StartupWarmUp::WaitForFonts() {
     if (m_fonts.joinable())
         m_fonts.join();
+}
+
+void StartupWarmUp::Wait() {
+    WaitForFonts();
     if (m_images.joinable())
         m_images.join();
 }

@@ -7,7 +7,7 @@
 // program shows: the same work would otherwise run on the main thread later.
 //  - The font configuration (Linux): the first text the window measures
 //    loads it, after the toolkit has connected to the display. Loading it
-//    here overlaps it with that connection.
+//    here overlaps it with that connection; the window waits for it.
 //  - The image readers: the widget style's first frame reads a picture, and
 //    the toolkit then loads its image-format plugins to ask each whether it
 //    can read it. Reading a small picture here loads them while the window is
@@ -20,6 +20,10 @@ public:
     StartupWarmUp(const StartupWarmUp&) = delete;
     StartupWarmUp& operator=(const StartupWarmUp&) = delete;
 
+    // Waits for the font configuration. Call before the first text is
+    // measured: the wait orders the two threads' use of the font library,
+    // which shares its own state between them.
+    void WaitForFonts();
     // Starts loading the image-format plugins; call once the application
     // object exists, since the plugin folders come from it.
     void LoadImageReaders();

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     StartupWarmUp warmUp; // before the application object, so its font thread starts sooner
 
     QApplication application(argc, argv);
+    warmUp.WaitForFonts(); // the window measures its first text next
     warmUp.LoadImageReaders();
     QApplication::setApplicationName(QStringLiteral("kbconfig"));
     // The profile key of the program; no setting is ever read or written.
