@@ -11,6 +11,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 int g_passed = 0;
@@ -66,10 +67,14 @@ std::string ReadText(const std::string& path) {
 
 bool Child::Start(const std::string& command) {
     static int children = 0;
-    const std::string answers = "/tmp/child-" + std::to_string(++children) + ".out";
+    const std::string answers =
+        "/tmp/child-" + std::to_string(getpid()) + "-" + std::to_string(++children) + ".out";
     mkfifo(answers.c_str(), 0600);
-    m_in = popen((command + " > " + answers).c_str(), "we");
+    // The subshell opens the answers before the command runs, so that a
+    // command that fails at once ends the read instead of leaving it waiting.
+    m_in = popen(("(" + command + ") > " + answers).c_str(), "we");
     m_out = m_in ? std::fopen(answers.c_str(), "re") : nullptr;
+    std::remove(answers.c_str()); // both ends are open, or never will be
     return m_out != nullptr;
 }
 
