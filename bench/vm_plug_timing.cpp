@@ -1,15 +1,19 @@
-// Plug to shown in the test VM: how long from creating our uhid keyboard to
-// the program's first record shown ("Keyboard connected and active") and to
-// its full read done, and from destroying it to "No Device", as median and
-// maximum; run by the VM tests (the Linux one after its storm, with hotplug
-// and, if asked, with the periodic search alone).
+// Figures in the test VM. Plug to shown: how long from creating our uhid
+// keyboard to the program's first record shown ("Keyboard connected and
+// active") and to its full read done, and from destroying it to "No Device",
+// as median and maximum; run by the VM tests (the Linux one after its storm,
+// with hotplug and, if asked, with the periodic search alone). One exchange:
+// the time between two output reports reaching the keyboard while a command
+// reads it (the Windows one, under wine and natively).
 
 #include "device/HidapiBus.h"
 #include "tests/vm/vm_harness.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <random>
+#include <sstream>
 
 using namespace vmtest;
 
@@ -22,6 +26,22 @@ std::string vmtest::Figures(std::vector<long> ms) {
     return ms.empty() ? "none"
                       : "median " + std::to_string(ms[ms.size() / 2]) + " ms, max " +
                             std::to_string(ms.back()) + " ms over " + std::to_string(ms.size());
+}
+
+// The command sends each of show's requests once the answer to the one
+// before has come back, so each gap is one exchange.
+std::vector<long> vmtest::ExchangeTimes(Front& front, const std::string& command) {
+    std::vector<long> gaps;
+    for (int run = 0; run < 4; ++run) {
+        front.Ask("received");
+        Shell(command + " > /dev/null 2>&1");
+        std::istringstream log(front.Ask("received").substr(8));
+        long previous = -1;
+        for (std::string entry; log >> entry; previous = std::atol(entry.c_str()))
+            if (previous >= 0)
+                gaps.push_back(std::atol(entry.c_str()) - previous);
+    }
+    return gaps;
 }
 
 namespace {

@@ -2,8 +2,8 @@
 # The real window, Linux build and Windows build, against the built-in
 # keyboard on one X display (scripts/test-windows.sh runs it under
 # xvfb-run): the time from start to the mapped main window of each, then
-# window_probe drives kbconfig.exe under wine (live numbers, screenshot,
-# About from the system menu, OK) and the program must exit with 0.
+# window_probe --serve drives kbconfig.exe under wine (live numbers,
+# screenshot, About from the system menu, OK) and the program must exit with 0.
 #   scripts/window-check.sh LINUX_KBCONFIG WINDOWS_BUILD_FOLDER
 set -euo pipefail
 linux_kbconfig=$1
@@ -58,7 +58,22 @@ if [[ -z $window_ms ]]; then
   exit 1
 fi
 
-timeout 120 wine "$dir/tests/window_probe.exe" kbconfig-window.png | tr -d '\r' || failed=1
+# Each step: window_probe's command, the answer it must give, what it shows.
+steps=("window 15" ok "main window shown"
+  "live" yes "live numbers change"
+  "save kbconfig-window.png" ok "screenshot saved"
+  "about" ok "the system menu's About opens About, Enter closes it"
+  "close" ok "OK closes the main window")
+answers=$(for ((i = 0; i < ${#steps[@]}; i += 3)); do echo "${steps[i]}"; done |
+  timeout 120 wine "$dir/tests/window_probe.exe" --serve | tr -d '\r') || true
+mapfile -t answers <<< "$answers"
+for ((i = 0; i < ${#steps[@]}; i += 3)); do
+  answer=${answers[i / 3]:-}
+  if [[ $answer == "${steps[i + 1]}" ]]; then echo "ok: ${steps[i + 2]}"; else
+    echo "FAILED: ${steps[i + 2]}: ${answer:-no answer}" >&2
+    failed=1
+  fi
+done
 status=0
 timeout 30 tail --pid="$program" -f /dev/null || { kill "$program" 2> /dev/null || true; }
 wait "$program" || status=$?

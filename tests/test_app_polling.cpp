@@ -6,6 +6,7 @@
 
 #include "device/CHidDevice.h"
 #include "emulator/KeyboardFirmware.h"
+#include "res/ControlIds.h"
 #include "settings/KeyboardSettings.h"
 #include "settings/SettingsFile.h"
 
@@ -54,11 +55,11 @@ TEST(Polling, ConnectionReadsTheWholeConfigurationThenPollsTheStatus) {
     });
     auto columns = [&] {
         QString shown;
-        for (int id : {1028, 1029, 1030, 1031, 1042})
+        for (int id : {IDC_LEFT_BAR, IDC_RIGHT_BAR, IDC_SENSOR3_BAR, IDC_SENSOR4_BAR, IDC_KEYSTROKE_BAR})
             shown += h.ShownIn(id) ? '1' : '0';
         return shown;
     };
-    h.Click(1095); // radio button "3" shows columns and leaves the record alone
+    h.Click(IDC_NUM_SENSORS_3); // radio button "3" shows columns and leaves the record alone
     EXPECT_EQ(columns(), "11101");
     EXPECT_EQ(g_settings.NumberOfSensors, 2);
     ASSERT_TRUE(h.WaitReading());
@@ -68,17 +69,18 @@ TEST(Polling, ConnectionReadsTheWholeConfigurationThenPollsTheStatus) {
         ASSERT_TRUE(h.WaitReply());
     }
     EXPECT_EQ(TickAndWatch(h, 1), Sent{});
-    EXPECT_EQ(h.Text(1082), "04321");
-    EXPECT_EQ(h.Text(1101), "0x0705");
-    EXPECT_TRUE(h.Ticked(1096)); // the keyboard's four sensors
+    EXPECT_EQ(h.Text(IDC_ID_NUMBER_TEXT), "04321");
+    EXPECT_EQ(h.Text(IDC_PRODUCT_ID_TEXT), "0x0705");
+    EXPECT_TRUE(h.Ticked(IDC_NUM_SENSORS_4)); // the keyboard's four sensors
     EXPECT_EQ(columns(), "11111");
     // Status every second tick, each reply drawn.
     EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 801}}));
     ASSERT_TRUE(h.WaitReply());
     EXPECT_EQ(TickAndWatch(h, 2), (Sent{{2, 801}}));
-    EXPECT_EQ(QStringList({h.Text(1007), h.Text(1009), h.Text(1013), h.Text(1025)}),
+    EXPECT_EQ(QStringList({h.Text(IDC_LEFT_VALUE), h.Text(IDC_RIGHT_VALUE), h.Text(IDC_SENSOR3_VALUE),
+                           h.Text(IDC_SENSOR4_VALUE)}),
               QStringList({"100", "43", "27", "16"})); // each column its own level
-    const QString text = h.Text(1014);                 // in test mode, the text of the last report
+    const QString text = h.Text(IDC_STATUS_TEXT);                 // in test mode, the text of the last report
     EXPECT_TRUE(text.size() == 27 && text.startsWith("00 01 ")) << qPrintable(text);
 }
 
@@ -91,8 +93,8 @@ TEST(Polling, KeyboardThatMayNotBeOpenedIsExplained) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return denied.Core().Device().PermissionDenied(); }));
     denied.Tick();
     const char* const cause = WindowsBuild ? "another program" : "udev";
-    EXPECT_TRUE(denied.Text(1014).startsWith("No Device ") && denied.Text(1014).contains(cause))
-        << denied.Text(1014).toStdString();
+    EXPECT_TRUE(denied.Text(IDC_STATUS_TEXT).startsWith("No Device ") && denied.Text(IDC_STATUS_TEXT).contains(cause))
+        << denied.Text(IDC_STATUS_TEXT).toStdString();
 }
 
 TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
@@ -103,13 +105,13 @@ TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
             ASSERT_TRUE(h.WaitReading());
         } else {
             ASSERT_TRUE(h.Connect());
-            h.Click(6);
+            h.Click(IDC_CONFIGURE);
         }
         h.Bus().SetDropReplies(true);
         if (code == 5)
             h.Core().RequestThresholdsReport();
         if (code == 9)
-            h.Click(8);
+            h.Click(IDC_STORE);
         EXPECT_EQ(TickAndWatch(h, 2 * period + period / 2),
                   (Sent{{1, code}, {period + 1, code}, {2 * period + 1, code}}))
             << code;
@@ -121,7 +123,7 @@ TEST(Polling, UnansweredRequestIsRepeatedEveryEightTicksAndStoreEveryFifty) {
 TEST(Polling, LateAnswerDoesNotAnswerTheNextWrite) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
-    h.Click(6);
+    h.Click(IDC_CONFIGURE);
     h.Bus().SetHoldReplies(true);
     for (uint8_t low : {70, 80}) {
         g_settings.LowThreshold = low;
@@ -142,7 +144,7 @@ TEST(Polling, LateAnswerDoesNotAnswerTheNextWrite) {
 TEST(Polling, ChangeDuringItsWaitIsSentAgainAndUnplugDropsWhatWasPending) {
     AppHarness h;
     ASSERT_TRUE(h.Connect());
-    h.Click(6);
+    h.Click(IDC_CONFIGURE);
     // Each report, its request and a field it carries, set to a first or a
     // second value.
     const struct {
@@ -177,27 +179,27 @@ TEST(Polling, ChangeDuringItsWaitIsSentAgainAndUnplugDropsWhatWasPending) {
     }
 
     h.Core().RequestThresholdsReport();
-    h.Click(8);
+    h.Click(IDC_STORE);
     h.Bus().Unplug();
     ASSERT_TRUE(h.WaitReading(false));
     EXPECT_EQ(TickAndWatch(h, 5), Sent{});
     EXPECT_FALSE(h.Core().PendingReports().thresholds || h.Core().PendingReports().store);
-    EXPECT_EQ(h.Text(1014), "No Device");
-    EXPECT_EQ(h.Text(1101), "Unknown");
+    EXPECT_EQ(h.Text(IDC_STATUS_TEXT), "No Device");
+    EXPECT_EQ(h.Text(IDC_PRODUCT_ID_TEXT), "Unknown");
     h.Bus().Plug();
     ASSERT_TRUE(h.Connect());
-    EXPECT_EQ(h.Text(1014), "Keyboard connected and active");
+    EXPECT_EQ(h.Text(IDC_STATUS_TEXT), "Keyboard connected and active");
 }
 
 TEST(Polling, SimulateLogsOneLinePerTickAndSendsNothing) {
     AppHarness h({.testMode = true});
     ASSERT_TRUE(h.Connect());
     ASSERT_TRUE(h.Dlg().EnableMessageLog(true));
-    h.Button(1088)->setChecked(true);
-    h.Click(6);
+    h.Button(IDC_SIMULATE)->setChecked(true);
+    h.Click(IDC_CONFIGURE);
     for (int i = 0; i < 5; ++i) {
         h.Core().RequestThresholdsReport();
-        h.Click(8);
+        h.Click(IDC_STORE);
         h.Tick();
         EXPECT_FALSE(h.Core().PendingReports().thresholds || h.Core().PendingReports().store);
     }
@@ -225,7 +227,7 @@ TEST(SaveAndRecall, ErrorsAskForTheRereadAtMostAndCancelAsksNothing) {
     for (const auto& c : cases) {
         ScriptedPrompts prompts;
         AppHarness h({.testMode = true, .pluggedIn = false});
-        h.Button(1088)->setChecked(true); // Simulate: unlocked without a keyboard
+        h.Button(IDC_SIMULATE)->setChecked(true); // Simulate: unlocked without a keyboard
         h.Dlg().SetConfigurationUnlocked(true);
         QFile file(h.Dir() + c.name);
         if (!c.content.isEmpty()) {
@@ -233,7 +235,7 @@ TEST(SaveAndRecall, ErrorsAskForTheRereadAtMostAndCancelAsksNothing) {
             file.close();
         }
         prompts.openPath = *c.name ? file.fileName() : QString();
-        h.Click(5);
+        h.Click(IDC_RECALL);
         ASSERT_EQ(prompts.messages.size(), c.message ? 1u : 0u) << c.name;
         if (c.message) {
             EXPECT_EQ(prompts.messages[0].second, Prompts::Icon::Error) << c.name;
@@ -253,13 +255,13 @@ TEST(SaveAndRecall, RecalledFileIsSentAndTheKeyboardReadAgain) {
     ScriptedPrompts prompts;
     AppHarness h({.productId = 0x0703});
     ASSERT_TRUE(h.Connect());
-    h.Click(6);
+    h.Click(IDC_CONFIGURE);
     KeyboardSettings file = g_settings;
     file.LowThreshold = 33;
     file.BeeperEnableStatus = 1;
     prompts.openPath = h.Dir() + "a.set";
     ASSERT_EQ(SaveSettingsFile(prompts.openPath.toStdString(), file).error, SaveError::None);
-    h.Click(5);
+    h.Click(IDC_RECALL);
     ASSERT_EQ(g_settings.BeeperEnableStatus, 1);
     const auto idle = [&] { return NothingToSend(h) && h.Core().PollState() == 0; };
     ASSERT_TRUE(TickUntil(h, idle));

@@ -87,8 +87,9 @@ TEST(MainWindow, WithoutKeyboardTestModeDecidesTheControlsAndNothingUnlocks) {
         EXPECT_EQ(h.Dlg().m_pPropSheet->count(), testMode ? 3 : 2); // Manufacturing
         h.Tick();
         h.Click(IDC_CONFIGURE);
-        EXPECT_EQ(h.Text(6), "Configure");
-        for (int id : {1015, 1021, 5, 4, 8, 1034})
+        EXPECT_EQ(h.Text(IDC_CONFIGURE), "Configure");
+        for (int id : {IDC_ENABLE_ALARM, IDC_ENABLE_BEEPER, IDC_RECALL, IDC_SAVE, IDC_STORE,
+                       IDC_CLEAN_ACTIVE})
             EXPECT_FALSE(h.Enabled(id)) << id;
     }
 }
@@ -205,19 +206,19 @@ TEST(StatusDisplay, BarsAndAlarmPicturesFollowTheRecordAndTheProduct) {
     for (const auto& l : levels) {
         g_settings.LeftLevel = l.raw;
         h.Dlg().RefreshLiveStatus();
-        EXPECT_EQ(h.Text(1007), QString::number(l.number)) << l.raw;
-        EXPECT_EQ(Bar(h, 1028)->value(), std::min(l.number, 100)) << l.raw;
-        EXPECT_EQ(BarColour(h, 1028), l.colour) << l.raw;
+        EXPECT_EQ(h.Text(IDC_LEFT_VALUE), QString::number(l.number)) << l.raw;
+        EXPECT_EQ(Bar(h, IDC_LEFT_BAR)->value(), std::min(l.number, 100)) << l.raw;
+        EXPECT_EQ(BarColour(h, IDC_LEFT_BAR), l.colour) << l.raw;
     }
     g_settings.HighThreshold = 99;
     h.Dlg().RecolourSensorBars();
-    EXPECT_EQ(BarColour(h, 1028), Red);
+    EXPECT_EQ(BarColour(h, IDC_LEFT_BAR), Red);
     g_settings.KeystrokeAlarmTrigger = 1100;
     for (uint16_t count : {1100, 65535}) {
         g_settings.KeystrokeCount = count;
         h.Dlg().RefreshLiveStatus();
-        EXPECT_EQ(Bar(h, 1042)->value(), count);
-        EXPECT_EQ(BarColour(h, 1042), count > 1100 ? Red : Green) << count;
+        EXPECT_EQ(Bar(h, IDC_KEYSTROKE_BAR)->value(), count);
+        EXPECT_EQ(BarColour(h, IDC_KEYSTROKE_BAR), count > 1100 ? Red : Green) << count;
     }
 }
 
@@ -255,8 +256,8 @@ TEST(InstalledUse, LogAndFileDialogsUseTheUsersFolders) {
 
     ASSERT_TRUE(QDir(user.path()).mkdir(QStringLiteral("mine")));
     prompts.savePath = prompts.openPath = user.filePath(QStringLiteral("mine/a.set"));
-    h.Click(4);
-    h.Click(5);
+    h.Click(IDC_SAVE);
+    h.Click(IDC_RECALL);
     ASSERT_EQ(prompts.requests.size(), 2u);
     EXPECT_TRUE(QFileInfo(prompts.requests[0].initialDirectory).isDir());
     EXPECT_NE(prompts.requests[0].initialDirectory, user.filePath(QStringLiteral("gone/")));

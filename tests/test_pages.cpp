@@ -4,6 +4,7 @@
 // without sending them.
 
 #include "pages/CTimers.h"
+#include "res/ControlIds.h"
 #include "test_app_harness.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ protected:
     void Show(bool testMode) {
         m_app = std::make_unique<AppHarness>(
             AppHarness::Setup{.testMode = testMode, .pluggedIn = false});
-        m_app->Button(1088)->setChecked(testMode); // Simulate
+        m_app->Button(IDC_SIMULATE)->setChecked(testMode);
         m_sheet = m_app->Dlg().m_pPropSheet;
         // Activation, showing a page and losing the focus repaint the
         // sliders; let that happen now, then start from a clean record.
@@ -66,11 +67,11 @@ struct Setting {
     int slider, label;
     uint16_t KeyboardSettings::*field;
 };
-constexpr Setting kLow{1004, 1008, &KeyboardSettings::LowThreshold};
-constexpr Setting kHigh{1005, 1026, &KeyboardSettings::HighThreshold};
-constexpr Setting kInterval{1006, 1011, &KeyboardSettings::IntervalTimer};
-constexpr Setting kKeys{1010, 1039, &KeyboardSettings::KeystrokeAlarmTrigger};
-constexpr Setting kClean{1032, 1033, &KeyboardSettings::CleanTimer};
+constexpr Setting kLow{IDC_LOW_SLIDER, IDC_LOW_VALUE, &KeyboardSettings::LowThreshold};
+constexpr Setting kHigh{IDC_HIGH_SLIDER, IDC_HIGH_VALUE, &KeyboardSettings::HighThreshold};
+constexpr Setting kInterval{IDC_INTERVAL_SLIDER, IDC_INTERVAL_VALUE, &KeyboardSettings::IntervalTimer};
+constexpr Setting kKeys{IDC_KEY_LIMIT_SLIDER, IDC_KEY_LIMIT_VALUE, &KeyboardSettings::KeystrokeAlarmTrigger};
+constexpr Setting kClean{IDC_CLEAN_SLIDER, IDC_CLEAN_VALUE, &KeyboardSettings::CleanTimer};
 
 // A refresh puts each slider at the position nearest the record's value and
 // its label shows the value itself; a paint changes neither the record nor
@@ -105,9 +106,6 @@ TEST_F(ThresholdPage, ShowingWritesNothingAndOnlyAMoveChangesItsOwnField) {
     }
 }
 
-constexpr int AlarmSlider = 1016, AlarmText = 1017, OneMinute = 1020, Preset24 = 1012,
-              Preset8 = 1018;
-
 // In test mode each preset, "1 Min" among them, and a click on the groove
 // write the hours and ask for the thresholds; the bottom end reads as the
 // one-minute alarm. Outside it a refresh puts the slider at the nearest end
@@ -117,40 +115,38 @@ constexpr int AlarmSlider = 1016, AlarmText = 1017, OneMinute = 1020, Preset24 =
 TEST_F(TimersPage, PresetsAndTheBottomEndInAndOutsideTestMode) {
     using Preset = std::tuple<int, uint16_t, int, const char*>; // button, hours, position, text
     for (const auto& [button, hours, position, text] :
-         {Preset{Preset8, 8, 40, "8 hrs"}, Preset{Preset24, 24, 24, "24 hrs"},
-          Preset{OneMinute, 0, 48, "1 min"}}) {
+         {Preset{IDC_PRESET_8_HRS, 8, 40, "8 hrs"}, Preset{IDC_PRESET_24_HRS, 24, 24, "24 hrs"},
+          Preset{IDC_PRESET_1_MIN, 0, 48, "1 min"}}) {
         SCOPED_TRACE(text);
         ClearPending();
         Click(button);
-        EXPECT_EQ(Slider(AlarmSlider)->value(), position);
-        EXPECT_EQ(Text(AlarmText), text);
+        EXPECT_EQ(Slider(IDC_ALARM_TIMER_SLIDER)->value(), position);
+        EXPECT_EQ(Text(IDC_ALARM_TIMER_VALUE), text);
         EXPECT_EQ(g_settings.AlarmTimer, hours);
         EXPECT_EQ(Pending(), "T");
     }
-    Slider(AlarmSlider)->triggerAction(QSlider::SliderPageStepSub);
+    Slider(IDC_ALARM_TIMER_SLIDER)->triggerAction(QSlider::SliderPageStepSub);
     EXPECT_EQ(g_settings.AlarmTimer, 4);
-    Slider(AlarmSlider)->triggerAction(QSlider::SliderToMaximum);
+    Slider(IDC_ALARM_TIMER_SLIDER)->triggerAction(QSlider::SliderToMaximum);
     EXPECT_EQ(g_settings.AlarmTimer, 0);
-    EXPECT_EQ(Text(AlarmText), "1 min");
+    EXPECT_EQ(Text(IDC_ALARM_TIMER_VALUE), "1 min");
 
     Show(false);
     g_settings.AlarmTimer = 251; // beyond the slider's end
     m_app->Dlg().RefreshDisplay();
-    EXPECT_EQ(Slider(AlarmSlider)->value(), 0);
-    Slider(AlarmSlider)->repaint();
+    EXPECT_EQ(Slider(IDC_ALARM_TIMER_SLIDER)->value(), 0);
+    Slider(IDC_ALARM_TIMER_SLIDER)->repaint();
     EXPECT_EQ(g_settings.AlarmTimer, 251);
-    EXPECT_EQ(Text(AlarmText), "251 hrs");
-    Slider(AlarmSlider)->setValue(47); // the technician moves it down to the end
-    Slider(AlarmSlider)->triggerAction(QSlider::SliderSingleStepAdd);
+    EXPECT_EQ(Text(IDC_ALARM_TIMER_VALUE), "251 hrs");
+    Slider(IDC_ALARM_TIMER_SLIDER)->setValue(47); // the technician moves it down to the end
+    Slider(IDC_ALARM_TIMER_SLIDER)->triggerAction(QSlider::SliderSingleStepAdd);
     EXPECT_EQ(g_settings.AlarmTimer, 0);
-    EXPECT_EQ(Text(AlarmText), "0 hrs");
-    Click(Preset8);
+    EXPECT_EQ(Text(IDC_ALARM_TIMER_VALUE), "0 hrs");
+    Click(IDC_PRESET_8_HRS);
     EXPECT_EQ(g_settings.AlarmTimer, 0);
     m_sheet->m_timers.EnableControls(true, 0x0705);
-    EXPECT_TRUE(m_app->Widget(OneMinute)->isHidden());
+    EXPECT_TRUE(m_app->Widget(IDC_PRESET_1_MIN)->isHidden());
 }
-
-constexpr int IdEdit = 1077, SetId = 1081, HostEnable = 1085, AutoSense = 1100;
 
 // A refresh ticks each box of the Timers and Manufacturing pages from its own
 // field without running a handler; a click writes that field alone and asks
@@ -159,12 +155,18 @@ TEST_F(ManufacturingPage, EachBoxShowsAndWritesItsOwnField) {
     QSignalSpy redrawn(&m_sheet->m_timers, &CTimers::alarmSwitchesChanged);
     using S = KeyboardSettings;
     const std::tuple<int, uint8_t DeviceStatus::*, bool> boxes[] = {
-        {1035, &S::EnableTimer, true},          {1036, &S::EnableKeystroke, true},
-        {1022, &S::PowerOnWipe, false},         {1051, &S::DisableSensorLeft, false},
-        {1052, &S::DisableSensorReft, false},   {1053, &S::DisableSensorPressure, false},
-        {1054, &S::DisableSensor4, false},      {1098, &S::DisableBacklight, false},
-        {1099, &S::DisableConfig, false},       {1106, &S::EnableReEnumeration, false},
-        {AutoSense, &S::DisableAutoSense, false}, {HostEnable, &S::HostModeEnable, false}};
+        {IDC_TIMER_ENABLE, &S::EnableTimer, true},
+        {IDC_KEYSTROKE_ENABLE, &S::EnableKeystroke, true},
+        {IDC_CLEAN_ON_POWER_UP, &S::PowerOnWipe, false},
+        {IDC_DISABLE_LEFT, &S::DisableSensorLeft, false},
+        {IDC_DISABLE_RIGHT, &S::DisableSensorReft, false},
+        {IDC_DISABLE_PRESSURE, &S::DisableSensorPressure, false},
+        {IDC_DISABLE_SENSOR4, &S::DisableSensor4, false},
+        {IDC_DISABLE_BACKLIGHT, &S::DisableBacklight, false},
+        {IDC_DISABLE_CONFIG, &S::DisableConfig, false},
+        {IDC_REENUMERATE, &S::EnableReEnumeration, false},
+        {IDC_DISABLE_AUTOSENSE, &S::DisableAutoSense, false},
+        {IDC_HOST_MODE_ENABLE, &S::HostModeEnable, false}};
     for (auto [box, field, redraws] : boxes) {
         SCOPED_TRACE(box);
         KeyboardSettings record;
@@ -190,8 +192,8 @@ TEST_F(ManufacturingPage, SetIdNumberReadsTheTextLikeStrtoul) {
           std::tuple{"-99999999999", 65535}}) {
         SCOPED_TRACE(text);
         ClearPending();
-        static_cast<QLineEdit*>(m_app->Widget(IdEdit))->setText(text);
-        Click(SetId);
+        static_cast<QLineEdit*>(m_app->Widget(IDC_ID_NUMBER_EDIT))->setText(text);
+        Click(IDC_SET_ID_NUMBER);
         EXPECT_EQ(g_settings.IdNumber, stored);
         EXPECT_EQ(Pending(), "I");
     }

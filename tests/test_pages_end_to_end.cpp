@@ -1,6 +1,7 @@
 // The pages inside the real main window, against the built-in keyboard:
 // changes made on the pages reach the keyboard, configuration flags first.
 
+#include "res/ControlIds.h"
 #include "test_app_harness.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +16,14 @@ namespace {
 TEST(PagesAgainstKeyboard, SliderAndBoxChangesReachTheKeyboardFlagsFirst) {
     AppHarness app{AppHarness::Setup{.testMode = true}};
     ASSERT_TRUE(app.ShowActive() && app.Connect());
-    app.Click(6); // "Configure"
+    app.Click(IDC_CONFIGURE);
     ASSERT_TRUE(app.Dlg().Core().ConfigurationUnlocked());
     app.TakeCommands();
-    static_cast<QSlider*>(app.Widget(1004))->setValue(30); // "Low"
+    static_cast<QSlider*>(app.Widget(IDC_LOW_SLIDER))->setValue(30);
     ASSERT_TRUE(QTest::qWaitFor([] { return g_settings.LowThreshold == 179; }));
-    app.Click(1022); // "Clean On Power Up"
+    app.Click(IDC_CLEAN_ON_POWER_UP);
     // Host mode on with LED and beeper, then off again: the two bits stay.
-    for (int id : {1085, 1086, 1087, 1085})
+    for (int id : {IDC_HOST_MODE_ENABLE, IDC_HOST_LED_ON, IDC_HOST_BEEPER_ON, IDC_HOST_MODE_ENABLE})
         app.Click(id);
     ASSERT_TRUE(QTest::qWaitFor([&] {
         app.Tick();

@@ -186,5 +186,8 @@ std::string Figures(std::vector<long> ms);
 // Prints the plug-to-shown figures over `count` plug-ins with hotplug, and
 // with `fallback` as many again with the periodic search alone (bench/).
 void MeasurePlugToShown(int count, bool fallback, std::mt19937& random);
+// The milliseconds of each exchange with `front` while the shell command
+// `command` reads it (bench/).
+std::vector<long> ExchangeTimes(Front& front, const std::string& command);
 
 } // namespace vmtest

@@ -1,15 +1,11 @@
-// Drives the running kbconfig.exe window from outside, as a user would
-// (scripts/window-check.sh runs it under wine and Xvfb): waits for the main
-// window, checks that the live numbers change, saves a screenshot, opens
-// About through the system menu's command, and presses OK in About and then
-// in the main window. Exits 0 when every step worked.
-//   window_probe SCREENSHOT
-//
-// With --serve it answers commands, one a line on standard input, one line
-// each, for the Windows VM test (tests/vm-windows/README.md lists them). The
-// control's place and the picture of a text come from the window's own
-// template built as the window builds it, with the same font and style, so
-// both must match what is on the screen pixel for pixel.
+// Drives the running kbconfig.exe window from outside, as a user would. It
+// answers commands, one a line on standard input, one line each: for the
+// window check under wine and Xvfb (scripts/window-check.sh) and for the
+// Windows VM test (tests/vm-windows/README.md lists them). The control's
+// place and the picture of a text come from the window's own template built
+// as the window builds it, with the same font and style, so both must match
+// what is on the screen pixel for pixel.
+//   window_probe --serve
 
 #include "dialogkit/DialogBuilder.h"
 #include "pages/CPropSheet.h"
@@ -40,11 +36,6 @@ constexpr int LiveSpanMs = 3000;
 constexpr int PollMs = 50;
 constexpr WPARAM AboutCommand = 16;
 
-bool Check(bool ok, const char* what) {
-    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what);
-    return ok;
-}
-
 // The shown top-level window with a template's caption, or null.
 HWND Shown(const DialogTemplate& tmpl) {
     HWND window = FindWindowW(nullptr, qUtf16Printable(QString::fromUtf8(tmpl.caption)));
@@ -65,19 +56,6 @@ QRect OnScreen(HWND window, const QRect& inClient) {
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
     return inClient.translated(origin.x, origin.y);
-}
-
-// A control on the screen: the client area is the template scaled, so
-// dialog units map in proportion.
-QRect ControlOnScreen(HWND window, const DialogTemplate& tmpl, int id) {
-    RECT client;
-    GetClientRect(window, &client);
-    const double sx = double(client.right) / tmpl.width, sy = double(client.bottom) / tmpl.height;
-    for (const ControlTemplate& c : tmpl.controls)
-        if (c.id == id)
-            return OnScreen(window, QRect(int(c.x * sx), int(c.y * sy), int(c.width * sx),
-                                          int(c.height * sy)));
-    return {};
 }
 
 QImage Grab(const QRect& area) {
@@ -236,6 +214,28 @@ int Serve() {
             Click(OnScreen(window, reference.Tab(id)).center());
         } else if (verb == "handle") {
             Click(OnScreen(window, reference.Handle(id, line.section(' ', 2, 2).toInt())).center());
+        } else if (verb == "live") {
+            const QRect numbers = OnScreen(
+                window, reference.Place(IDC_LEFT_VALUE).united(reference.Place(IDC_KEYSTROKE_VALUE)));
+            const QImage before = Grab(numbers);
+            QThread::msleep(LiveSpanMs);
+            answer = Grab(numbers) != before ? QStringLiteral("yes") : QStringLiteral("no");
+        } else if (verb == "about") { // from the system menu, closed with Enter
+            PostMessageW(window, WM_SYSCOMMAND, AboutCommand, 0);
+            HWND about = nullptr;
+            if (!WaitFor([&] { return about = Shown(AboutTemplate()); })) {
+                answer = QStringLiteral("error no About");
+            } else {
+                SetForegroundWindow(about);
+                PressKey(VK_RETURN);
+                if (!WaitFor([&] { return !Shown(AboutTemplate()); }))
+                    answer = QStringLiteral("error About stays");
+            }
+        } else if (verb == "close") { // with its OK button
+            SetForegroundWindow(window);
+            Click(OnScreen(window, reference.Place(IDOK)).center());
+            if (!WaitFor([&] { return !IsWindow(window); }))
+                answer = QStringLiteral("error window stays");
         } else if (verb == "key" && keys.contains(line.section(' ', 1))) {
             SetForegroundWindow(window);
             PressKey(keys.value(line.section(' ', 1)));
@@ -251,26 +251,5 @@ int Serve() {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    if (argc == 2 && QByteArray(argv[1]) == "--serve")
-        return Serve();
-    const DialogTemplate& main = MainWindowTemplate();
-    const DialogTemplate& about = AboutTemplate();
-    HWND window = nullptr, aboutBox = nullptr;
-    if (argc != 2 || !Check(WaitFor([&] { return window = Shown(main); }), "main window shown"))
-        return 1;
-    const QRect numbers = ControlOnScreen(window, main, IDC_LEFT_VALUE)
-                              .united(ControlOnScreen(window, main, IDC_KEYSTROKE_VALUE));
-    const QImage before = Grab(numbers);
-    QThread::msleep(LiveSpanMs);
-    bool ok = Check(Grab(numbers) != before, "live numbers change");
-    GrabWindow(window).save(QString::fromLocal8Bit(argv[1]));
-
-    PostMessageW(window, WM_SYSCOMMAND, AboutCommand, 0);
-    if (!Check(WaitFor([&] { return aboutBox = Shown(about); }), "system menu's About opens About"))
-        return 1;
-    Click(ControlOnScreen(aboutBox, about, IDOK).center());
-    ok &= Check(WaitFor([&] { return !Shown(about); }), "OK closes About");
-    Click(ControlOnScreen(window, main, IDOK).center());
-    ok &= Check(WaitFor([&] { return !IsWindow(window); }), "OK closes the main window");
-    return ok ? 0 : 1;
+    return argc == 2 && QByteArray(argv[1]) == "--serve" ? Serve() : 2;
 }
