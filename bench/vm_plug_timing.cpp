@@ -10,8 +10,8 @@
 #include "tests/vm/vm_harness.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <sstream>
 

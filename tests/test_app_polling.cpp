@@ -55,7 +55,8 @@ TEST(Polling, ConnectionReadsTheWholeConfigurationThenPollsTheStatus) {
     });
     auto columns = [&] {
         QString shown;
-        for (int id : {IDC_LEFT_BAR, IDC_RIGHT_BAR, IDC_SENSOR3_BAR, IDC_SENSOR4_BAR, IDC_KEYSTROKE_BAR})
+        for (int id :
+             {IDC_LEFT_BAR, IDC_RIGHT_BAR, IDC_SENSOR3_BAR, IDC_SENSOR4_BAR, IDC_KEYSTROKE_BAR})
             shown += h.ShownIn(id) ? '1' : '0';
         return shown;
     };
@@ -77,23 +78,33 @@ TEST(Polling, ConnectionReadsTheWholeConfigurationThenPollsTheStatus) {
     EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, 801}}));
     ASSERT_TRUE(h.WaitReply());
     EXPECT_EQ(TickAndWatch(h, 2), (Sent{{2, 801}}));
-    EXPECT_EQ(QStringList({h.Text(IDC_LEFT_VALUE), h.Text(IDC_RIGHT_VALUE), h.Text(IDC_SENSOR3_VALUE),
-                           h.Text(IDC_SENSOR4_VALUE)}),
+    EXPECT_EQ(QStringList({h.Text(IDC_LEFT_VALUE), h.Text(IDC_RIGHT_VALUE),
+                           h.Text(IDC_SENSOR3_VALUE), h.Text(IDC_SENSOR4_VALUE)}),
               QStringList({"100", "43", "27", "16"})); // each column its own level
-    const QString text = h.Text(IDC_STATUS_TEXT);                 // in test mode, the text of the last report
+    const QString text = h.Text(IDC_STATUS_TEXT);      // in test mode, the text of the last report
     EXPECT_TRUE(text.size() == 27 && text.startsWith("00 01 ")) << qPrintable(text);
 }
 
-// A keyboard that may not be opened is explained on the status line: file
-// permissions, on Windows another program.
-TEST(Polling, KeyboardThatMayNotBeOpenedIsExplained) {
+// The status line tells a keyboard unplugged and back, and explains one that
+// may not be opened: file permissions, on Windows another program.
+TEST(Polling, StatusLineTellsUnplugAndAKeyboardThatMayNotBeOpened) {
+    AppHarness h;
+    ASSERT_TRUE(h.Connect());
+    EXPECT_EQ(h.Text(IDC_STATUS_TEXT), "Keyboard connected and active");
+    h.Bus().Unplug();
+    ASSERT_TRUE(h.WaitReading(false));
+    h.Tick();
+    EXPECT_EQ(h.Text(IDC_STATUS_TEXT), "No Device");
+    EXPECT_EQ(h.Text(IDC_PRODUCT_ID_TEXT), "Unknown");
+
     AppHarness denied({.pluggedIn = false});
     denied.Bus().SetPermissionDenied(true);
     denied.Bus().Plug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return denied.Core().Device().PermissionDenied(); }));
     denied.Tick();
     const char* const cause = WindowsBuild ? "another program" : "udev";
-    EXPECT_TRUE(denied.Text(IDC_STATUS_TEXT).startsWith("No Device ") && denied.Text(IDC_STATUS_TEXT).contains(cause))
+    EXPECT_TRUE(denied.Text(IDC_STATUS_TEXT).startsWith("No Device ") &&
+                denied.Text(IDC_STATUS_TEXT).contains(cause))
         << denied.Text(IDC_STATUS_TEXT).toStdString();
 }
 
@@ -136,59 +147,6 @@ TEST(Polling, LateAnswerDoesNotAnswerTheNextWrite) {
     ASSERT_TRUE(h.WaitReply());
     EXPECT_TRUE(TickUntil(h, [&] { return NothingToSend(h); }));
     EXPECT_EQ(h.Bus().FirmwareState().LowThreshold, 80);
-}
-
-// A change made while its report waits for the answer is sent again, for
-// each of the three reports; an unplug drops what was pending (that it locks:
-// ConfigurationLock), and nothing is written until the keyboard is back.
-TEST(Polling, ChangeDuringItsWaitIsSentAgainAndUnplugDropsWhatWasPending) {
-    AppHarness h;
-    ASSERT_TRUE(h.Connect());
-    h.Click(IDC_CONFIGURE);
-    // Each report, its request and a field it carries, set to a first or a
-    // second value.
-    const struct {
-        int command;
-        void (PollingMachine::*request)();
-        void (*set)(DeviceStatus&, bool second);
-    } reports[] = {
-        {5, &PollingMachine::RequestThresholdsReport,
-         [](DeviceStatus& s, bool second) { s.LowThreshold = second ? 80 : 70; }},
-        {6, &PollingMachine::RequestIdNumberReport,
-         [](DeviceStatus& s, bool second) { s.IdNumber = second ? 80 : 70; }},
-        {7, &PollingMachine::RequestOptionsReport,
-         [](DeviceStatus& s, bool second) { s.PowerOnWipe = second; }},
-    };
-    for (const auto& r : reports) {
-        for (bool second : {false, true}) {
-            r.set(g_settings, second);
-            (h.Core().*r.request)();
-            if (!second) {
-                EXPECT_EQ(TickAndWatch(h, 1), (Sent{{1, r.command}}));
-            }
-        }
-        ASSERT_TRUE(h.WaitReply());
-        // The answer, then the report again.
-        EXPECT_EQ(TickAndWatch(h, 2), (Sent{{2, r.command}})) << r.command;
-        ASSERT_TRUE(h.WaitReply());
-        h.Tick();
-        // The keyboard holds the second value: setting it changes nothing.
-        DeviceStatus keyboard = h.Bus().FirmwareState();
-        r.set(keyboard, true);
-        EXPECT_EQ(keyboard, h.Bus().FirmwareState()) << r.command;
-    }
-
-    h.Core().RequestThresholdsReport();
-    h.Click(IDC_STORE);
-    h.Bus().Unplug();
-    ASSERT_TRUE(h.WaitReading(false));
-    EXPECT_EQ(TickAndWatch(h, 5), Sent{});
-    EXPECT_FALSE(h.Core().PendingReports().thresholds || h.Core().PendingReports().store);
-    EXPECT_EQ(h.Text(IDC_STATUS_TEXT), "No Device");
-    EXPECT_EQ(h.Text(IDC_PRODUCT_ID_TEXT), "Unknown");
-    h.Bus().Plug();
-    ASSERT_TRUE(h.Connect());
-    EXPECT_EQ(h.Text(IDC_STATUS_TEXT), "Keyboard connected and active");
 }
 
 TEST(Polling, SimulateLogsOneLinePerTickAndSendsNothing) {

@@ -1,8 +1,9 @@
 // A bench's keyboard opened during a store; the choice of bus from the
 // environment's values (the variables themselves: CliTest). The built-in
-// keyboards are used by every other test: an unplug ending a wait by Hotplug, a reader thread beside a writing one by every
-// KeyboardSession (SessionReplies, CliTest), two processes storing at once
-// by CliTest.TwoWritersAtOnceKeepBothChanges.
+// keyboards are used by every other test: an unplug ending a wait by
+// Hotplug, a reader thread beside a writing one by every KeyboardSession
+// (SessionReplies, CliTest), two processes storing at once by
+// CliTest.TwoWritersAtOnceKeepBothChanges.
 
 #include "device/ReportProtocol.h"
 #include "emulator/BusSelection.h"

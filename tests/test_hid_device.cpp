@@ -59,7 +59,7 @@ TEST(HidDeviceOpen, FailedOpensMoveOnAndAForeignDeviceDeniedGivesNoHint) {
     EXPECT_EQ(bus->opens, (std::vector<std::string>{"a", "a", "b", "b"}));
 
     // A foreign device that may not be opened is no reason for the hint a
-    // known keyboard gives (Polling.KeyboardThatMayNotBeOpenedIsExplained).
+    // known keyboard gives (Polling.StatusLineTellsUnplugAndAKeyboardThatMayNotBeOpened).
     bus->failOpenCalls.clear();
     bus->interfaces = {Interface("locked", Foreign, 0x0705)};
     bus->deniedPaths = {"locked"};

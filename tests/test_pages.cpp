@@ -69,8 +69,10 @@ struct Setting {
 };
 constexpr Setting kLow{IDC_LOW_SLIDER, IDC_LOW_VALUE, &KeyboardSettings::LowThreshold};
 constexpr Setting kHigh{IDC_HIGH_SLIDER, IDC_HIGH_VALUE, &KeyboardSettings::HighThreshold};
-constexpr Setting kInterval{IDC_INTERVAL_SLIDER, IDC_INTERVAL_VALUE, &KeyboardSettings::IntervalTimer};
-constexpr Setting kKeys{IDC_KEY_LIMIT_SLIDER, IDC_KEY_LIMIT_VALUE, &KeyboardSettings::KeystrokeAlarmTrigger};
+constexpr Setting kInterval{IDC_INTERVAL_SLIDER, IDC_INTERVAL_VALUE,
+                            &KeyboardSettings::IntervalTimer};
+constexpr Setting kKeys{IDC_KEY_LIMIT_SLIDER, IDC_KEY_LIMIT_VALUE,
+                        &KeyboardSettings::KeystrokeAlarmTrigger};
 constexpr Setting kClean{IDC_CLEAN_SLIDER, IDC_CLEAN_VALUE, &KeyboardSettings::CleanTimer};
 
 // A refresh puts each slider at the position nearest the record's value and

@@ -116,8 +116,11 @@ DeviceStatus Front::Status(const char* which) {
     return s;
 }
 
-std::string CheckShowAndApply(const std::string& cli, const std::string& name,
-                              const std::string& pathPrefix, Front& front) {
+void CheckShowAndApply(const std::string& cli, const std::string& name,
+                       const std::string& pathPrefix, Front& front) {
+    const int listed = Shell(cli + " list --json > /tmp/list.json 2>&1");
+    const auto list = nlohmann::json::parse(ReadText("/tmp/list.json"), nullptr, false);
+    const bool one = listed == 0 && list.is_array() && list.size() == 1;
     const DeviceStatus before = front.Status("state");
     const int shown = Shell(cli + " show --json > /tmp/show.json 2>&1");
     const auto show = nlohmann::json::parse(ReadText("/tmp/show.json"), nullptr, false);
@@ -135,6 +138,9 @@ std::string CheckShowAndApply(const std::string& cli, const std::string& name,
     Check(shown == 0 && path.rfind(pathPrefix, 0) == 0 && differences.empty(),
           name + " show --json opens the keyboard at " + pathPrefix + "... and equals it in every field",
           differences + ReadText("/tmp/show.json").substr(0, 300));
+    const bool opened = one && list[0].value("path", "") == path;
+    Check(opened, name + " list names one interface of the three, and show opens it",
+          opened ? "" : ReadText("/tmp/list.json"));
 
     KeyboardSettings file;
     file.Block() = before;
@@ -152,7 +158,6 @@ std::string CheckShowAndApply(const std::string& cli, const std::string& name,
           name + " apply FILE --store sends the file's settings and keeps the ID number",
           ReadText("/tmp/apply.txt") + StatusDifferences(expected, after));
     CheckSame(after, front.Status("stored"), name + " apply FILE --store stores them");
-    return path;
 }
 
 } // namespace vmtest

@@ -66,12 +66,12 @@ public:
     DeviceStatus Status(const char* which); // "state" or "stored"
 };
 
-// `cli` show --json names a path that starts with `pathPrefix` and reads
-// every field the keyboard holds; apply FILE --store leaves the file's
-// settings (and the keyboard's own ID number) in the keyboard, and stored.
-// `cli` is a shell command prefix, `name` the program named in the check
-// lines. Returns the path show named.
-std::string CheckShowAndApply(const std::string& cli, const std::string& name,
+// `cli` list --json names one interface of the keyboard's three; show --json
+// opens it, at a path that starts with `pathPrefix`, and reads every field
+// the keyboard holds; apply FILE --store leaves the file's settings (and the
+// keyboard's own ID number) in the keyboard, and stored. `cli` is a shell
+// command prefix, `name` the program named in the check lines.
+void CheckShowAndApply(const std::string& cli, const std::string& name,
                               const std::string& pathPrefix, Front& front);
 
 // The program: the polling machine ticked every 300 ms, with what the window

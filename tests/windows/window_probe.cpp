@@ -216,7 +216,8 @@ int Serve() {
             Click(OnScreen(window, reference.Handle(id, line.section(' ', 2, 2).toInt())).center());
         } else if (verb == "live") {
             const QRect numbers = OnScreen(
-                window, reference.Place(IDC_LEFT_VALUE).united(reference.Place(IDC_KEYSTROKE_VALUE)));
+                window,
+                reference.Place(IDC_LEFT_VALUE).united(reference.Place(IDC_KEYSTROKE_VALUE)));
             const QImage before = Grab(numbers);
             QThread::msleep(LiveSpanMs);
             answer = Grab(numbers) != before ? QStringLiteral("yes") : QStringLiteral("no");
