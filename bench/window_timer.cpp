@@ -6,10 +6,10 @@
 // hold more than one colour (something besides its background), read back
 // from the X server: a map alone may come before anything is painted. The
 // map is seen as the X server's own event, so the time has no polling step
-// in it. The peak
-// is the process's VmHWM SETTLE_MS after the map, so that work deferred past
-// the first picture is counted too; under wine it is the figure wine reports
-// as the peak working set (GetProcessMemoryInfo), taken from outside.
+// in it. The peak is the process's VmHWM SETTLE_MS after the map, so that
+// work deferred past the first picture is counted too; under wine it is the
+// figure wine reports as the peak working set (GetProcessMemoryInfo), taken
+// from outside.
 // Exit status: 0, or 1 when no such window came within the time limit.
 
 #include <xcb/xcb.h>
