@@ -72,7 +72,7 @@ public:
 // keyboard's own ID number) in the keyboard, and stored. `cli` is a shell
 // command prefix, `name` the program named in the check lines.
 void CheckShowAndApply(const std::string& cli, const std::string& name,
-                              const std::string& pathPrefix, Front& front);
+                       const std::string& pathPrefix, Front& front);
 
 // The program: the polling machine ticked every 300 ms, with what the window
 // would show: "Keyboard connected and active" from the first record shown
