@@ -1,15 +1,10 @@
 # The settings pages, the Manufacturing page and Help, each inside the real
-# main window; then the pages in the main window against the built-in
-# keyboard.
+# main window (against the built-in keyboard: test_app's Polling tests).
 if(TARGET kb_app_test_support)
   kbconfig_add_test(NAME test_pages
     SOURCES test_app_main.cpp test_pages.cpp
     LIBS kb_app_test_support LABELS pages OWN_MAIN)
   kbconfig_offscreen(test_pages)
-  kbconfig_add_test(NAME test_pages_end_to_end
-    SOURCES test_app_main.cpp test_pages_end_to_end.cpp
-    LIBS kb_app_test_support LABELS pages OWN_MAIN)
-  kbconfig_offscreen(test_pages_end_to_end)
 endif()
 # The polling machine, the real settings pages and the built-in keyboard:
 # generated sequences of a technician's actions and keyboard faults. The

@@ -11,7 +11,7 @@
 // nothing but what was pending when it was locked; the view was shown the
 // record and the lock. At the end, once the faults stop: the keyboard and the
 // record agree. The settings pages are tested in test_pages.cpp and, against
-// the keyboard, in test_pages_end_to_end.cpp.
+// the keyboard, in test_app_polling.cpp.
 
 #include "core/CoreView.h"
 #include "core/PollingMachine.h"
